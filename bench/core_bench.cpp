@@ -1,0 +1,75 @@
+// Headless speed of the clock-state step: the figure the GUI's fast run is compared with.
+#include <benchmark/benchmark.h>
+
+#include "core/machine.h"
+#include "core/normal_cpu.h"
+#include "core/run_control.h"
+
+namespace {
+
+using namespace mira::core;
+
+void prepareLoop(Machine& m, RunControl& rc) {
+    m.memory[0] = 0x4A;  // ISZ 10
+    m.memory[1] = 0xA0;  // JMP 0
+    m.memory[2] = 0xA0;  // JMP 0
+    m.switches[kSwitchSingleCont] = 1;
+    m.switches[kSwitchSlowFast] = 1;
+    m.liveDisplay = false;
+    rc.startRun();
+    rc.request = kRequestNone;
+    rc.beginFastRun();
+}
+
+// The run loop as the CLI uses it: step, stop handling, instruction-end bookkeeping.
+void BM_NormalHeadlessRun(benchmark::State& state) {
+    Machine m;
+    RunControl rc(m);
+    prepareLoop(m, rc);
+    constexpr uint64_t kStates = 1'000'000;
+    for (auto _ : state) {
+        auto r = rc.runHeadless(kStates, UINT64_MAX);
+        benchmark::DoNotOptimize(r);
+    }
+    state.counters["clock_states/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * kStates),
+                           benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_NormalHeadlessRun)->Unit(benchmark::kMillisecond);
+
+// The GUI's fast loop with a yield hook that does nothing, at the default yield period.
+void BM_NormalFastLoopYielding(benchmark::State& state) {
+    Machine m;
+    RunControl rc(m);
+    prepareLoop(m, rc);
+    m.fastRunSpeed = static_cast<int>(state.range(0));
+    constexpr int kYields = 5000;
+    for (auto _ : state) {
+        int yields = 0;
+        rc.fastLoop([&] {
+            if (++yields == kYields) rc.placeRequest(kRequestContinueSlow);
+        });
+        m.run = true;
+    }
+    state.counters["clock_states/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kYields * static_cast<double>(state.range(0)),
+        benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_NormalFastLoopYielding)->Arg(200)->Arg(900)->Unit(benchmark::kMillisecond);
+
+// The bare step, no run control: the ceiling for the loops above.
+void BM_NormalBareStep(benchmark::State& state) {
+    Machine m;
+    RunControl rc(m);
+    prepareLoop(m, rc);
+    for (auto _ : state) {
+        for (int i = 0; i < 1'000'000; ++i) benchmark::DoNotOptimize(normal::step(m));
+    }
+    state.counters["clock_states/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * 1e6, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_NormalBareStep)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

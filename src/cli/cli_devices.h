@@ -1,0 +1,48 @@
+// Devices of a headless run: a scripted input device that offers a fixed list of bytes,
+// and a recording output device that keeps every byte sent to it.
+#pragma once
+
+#include <deque>
+#include <vector>
+
+#include "core/device.h"
+
+namespace mira::cli {
+
+// Offers its bytes one by one: the flag reads 0 while bytes remain, an input transfer
+// reads the next byte and the input pulse's level 0 consumes it.
+class ScriptedInputDevice final : public core::Device {
+public:
+    ScriptedInputDevice(core::DeviceBus& bus, int slot, std::vector<int> bytes);
+    int moduleType() const override { return core::kModuleAscii; }
+    int getDevice() const override { return slot_; }
+    int getData() override { return bytes_.empty() ? 255 : bytes_.front(); }
+    void execReady(int level) override;
+    void doInit(int) override;
+    size_t remaining() const { return bytes_.size(); }
+
+private:
+    core::DeviceBus& bus_;
+    int slot_;
+    std::deque<int> bytes_;
+};
+
+// Records each output notification's byte; the reset pulse makes it busy (flag 1) on
+// level 0 and ready (flag 0) again on level 1.
+class RecordingOutputDevice final : public core::Device {
+public:
+    RecordingOutputDevice(core::DeviceBus& bus, int slot);
+    int moduleType() const override { return core::kModuleOctalLed; }
+    int getDevice() const override { return slot_; }
+    void doInit(int) override { bus_.SetDevInflag(slot_, 0); }
+    void outputNotification(int slot) override;
+    void execResetFlag(int level) override { bus_.SetDevInflag(slot_, level == 0 ? 1 : 0); }
+    const std::vector<int>& recorded() const { return recorded_; }
+
+private:
+    core::DeviceBus& bus_;
+    int slot_;
+    std::vector<int> recorded_;
+};
+
+}  // namespace mira::cli

@@ -1,0 +1,58 @@
+// mira8-cli: the emulator without windows, for scripts, tests and autograding.
+#include <iostream>
+#include <string>
+
+#include "commands.h"
+
+namespace mira::cli {
+
+void printUsage(std::ostream& out) {
+    out << R"(usage: mira8-cli COMMAND [options]
+
+  run [options] FILE        run a program until it halts and print the final state
+      FILE is a word file: whitespace-separated words (decimal, 0x hex, 0o octal),
+      '#' comments, '@N' sets the address of the next word.
+      --mode normal|wif     operating mode (default normal)
+      --zero-page           zero page mode on
+      --reset-t1            output reset pulse at T1/T2 (default T13/T14)
+      --pc N                start address (default 0)
+      --sr N                switch register value (default 255)
+      --max-instructions N  stop after N instructions (default 1000000)
+      --clock-states N      run exactly N clock states, then stop
+      --break A             breakpoint at address A (repeatable)
+      --in D=B1,B2,...      scripted input device D (0/1) offering these bytes
+      --out D               recording output device D (0/1)
+      --trace               one line per instruction on stderr: address word ac c
+      --json                print the final state as one JSON object
+      Core timers run on a virtual clock that advances 1 microsecond per clock state.
+      Exit status: 0 halted, 3 breakpoint/limit/clock states, 1 bad input, 2 bad usage.
+
+  container decode FILE     print the lines of a scrambled data file
+  container encode IN OUT   write the text lines of IN as a scrambled data file OUT
+
+  bench [--mode normal] [--seconds S]
+                            run a fixed loop headless for about S seconds (default 2)
+)";
+}
+
+}  // namespace mira::cli
+
+int main(int argc, char** argv) {
+    using namespace mira::cli;
+    if (argc < 2) {
+        printUsage(std::cerr);
+        return kExitUsage;
+    }
+    const std::string command = argv[1];
+    Args args(argv + 2, argv + argc);
+    if (command == "run") return runCommand(args, std::cout, std::cerr);
+    if (command == "container") return containerCommand(args, std::cout, std::cerr);
+    if (command == "bench") return benchCommand(args, std::cout, std::cerr);
+    if (command == "--help" || command == "-h" || command == "help") {
+        printUsage(std::cout);
+        return kExitOk;
+    }
+    std::cerr << "mira8-cli: unknown command " << command << "\n";
+    printUsage(std::cerr);
+    return kExitUsage;
+}

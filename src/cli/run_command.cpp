@@ -1,0 +1,292 @@
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli_devices.h"
+#include "commands.h"
+#include "core/machine.h"
+#include "core/run_control.h"
+#include "core/timer.h"
+#include "json_writer.h"
+#include "word_file.h"
+
+namespace mira::cli {
+
+namespace {
+
+struct RunOptions {
+    core::OperatingMode mode = core::OperatingMode::Normal;
+    bool zeroPage = false;
+    bool resetT1 = false;
+    int pc = 0;
+    int sr = 255;
+    uint64_t maxInstructions = 1000000;
+    std::optional<uint64_t> clockStates;
+    std::vector<int> breaks;
+    std::optional<std::vector<int>> inputs[2];
+    bool outputs[2] = {false, false};
+    bool trace = false;
+    bool json = false;
+    std::string file;
+};
+
+// Parses "B1,B2,..." into bytes.
+bool parseByteList(const std::string& text, std::vector<int>& bytes) {
+    std::stringstream ss(text);
+    std::string item;
+    while (std::getline(ss, item, ',')) {
+        if (item.empty()) continue;
+        const auto n = parseNumber(item);
+        if (!n || *n < 0 || *n > 255) return false;
+        bytes.push_back(static_cast<int>(*n));
+    }
+    return true;
+}
+
+// Returns an error text for bad usage, empty when the options are good.
+std::string parseRunOptions(const Args& args, RunOptions& o) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto next = [&](std::string& v) {
+            if (i + 1 >= args.size()) return false;
+            v = args[++i];
+            return true;
+        };
+        auto number = [&](int64_t min, int64_t max, int64_t& v) -> bool {
+            std::string s;
+            if (!next(s)) return false;
+            const auto n = parseNumber(s);
+            if (!n || *n < min || *n > max) return false;
+            v = *n;
+            return true;
+        };
+        int64_t n = 0;
+        std::string s;
+        if (a == "--mode") {
+            if (!next(s)) return "--mode needs normal or wif";
+            if (s == "normal")
+                o.mode = core::OperatingMode::Normal;
+            else if (s == "wif")
+                o.mode = core::OperatingMode::Wif;
+            else
+                return "--mode must be normal or wif";
+        } else if (a == "--zero-page") {
+            o.zeroPage = true;
+        } else if (a == "--reset-t1") {
+            o.resetT1 = true;
+        } else if (a == "--pc") {
+            if (!number(0, 1023, n)) return "--pc needs an address 0..1023";
+            o.pc = static_cast<int>(n);
+        } else if (a == "--sr") {
+            if (!number(0, 255, n)) return "--sr needs a value 0..255";
+            o.sr = static_cast<int>(n);
+        } else if (a == "--max-instructions") {
+            if (!number(1, INT64_MAX, n)) return "--max-instructions needs a positive count";
+            o.maxInstructions = static_cast<uint64_t>(n);
+        } else if (a == "--clock-states") {
+            if (!number(0, INT64_MAX, n)) return "--clock-states needs a count";
+            o.clockStates = static_cast<uint64_t>(n);
+        } else if (a == "--break") {
+            if (!number(0, 1023, n)) return "--break needs an address 0..1023";
+            o.breaks.push_back(static_cast<int>(n));
+        } else if (a == "--in") {
+            if (!next(s)) return "--in needs D=B1,B2,...";
+            const auto eq = s.find('=');
+            if (eq != 1 || (s[0] != '0' && s[0] != '1')) return "--in needs D=B1,B2,... with D 0 or 1";
+            std::vector<int> bytes;
+            if (!parseByteList(s.substr(2), bytes)) return "--in bytes must be 0..255";
+            o.inputs[s[0] - '0'] = std::move(bytes);
+        } else if (a == "--out") {
+            if (!number(0, 1, n)) return "--out needs 0 or 1";
+            o.outputs[n] = true;
+        } else if (a == "--trace") {
+            o.trace = true;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (!a.empty() && a[0] == '-') {
+            return "unknown option " + a;
+        } else if (o.file.empty()) {
+            o.file = a;
+        } else {
+            return "more than one program file given";
+        }
+    }
+    if (o.file.empty()) return "no program file given";
+    return {};
+}
+
+// The SR switches for a wanted SR value: a switch at rest (0) gives a 1 bit.
+void setSrSwitches(core::Machine& m, int sr) {
+    for (int i = 0; i < 8; ++i) m.switches[i] = (sr >> (7 - i)) & 1 ? 0 : 1;
+    m.computeSr();
+}
+
+const char* stopName(core::RunControl::HeadlessStop s) {
+    switch (s) {
+        case core::RunControl::HeadlessStop::Stopped: return "halt";
+        case core::RunControl::HeadlessStop::Breakpoint: return "breakpoint";
+        case core::RunControl::HeadlessStop::InstructionLimit: return "limit";
+        case core::RunControl::HeadlessStop::StateLimit: return "clock-states";
+    }
+    return "halt";
+}
+
+void writeJson(std::ostream& out, const core::Machine& m, const char* stop,
+               const core::RunControl::HeadlessResult& res, const RecordingOutputDevice* outs[2]) {
+    JsonWriter j;
+    j.beginObject();
+    j.key("mode").value(m.isWif() ? "wif" : "normal");
+    j.key("stop").value(stop);
+    j.key("pc").value(int64_t{m.pc});
+    j.key("ma").value(int64_t{m.ma});
+    j.key("mb").value(int64_t{m.mb});
+    j.key("ac").value(int64_t{m.ac});
+    j.key("ir").value(int64_t{m.ir});
+    j.key("sr").value(int64_t{m.sr});
+    j.key("c").value(int64_t{m.c});
+    j.key("z").value(int64_t{m.z});
+    j.key("dc").value(int64_t{m.dc});
+    j.key("t").value(int64_t{m.t});
+    j.key("cycle").value(int64_t{m.cycleState});
+    j.key("run").value(m.run);
+    j.key("instruction_count").value(int64_t{m.instructionCount});
+    j.key("instructions_executed").value(static_cast<int64_t>(res.instructions));
+    j.key("clock_states").value(static_cast<int64_t>(res.clockStates));
+    j.key("memory").beginArray();
+    for (int i = 0; i < m.memorySize; ++i) j.value(int64_t{m.memory[i]});
+    j.endArray();
+    j.key("slots").beginArray();
+    for (const auto& s : m.bus.slots) {
+        j.beginObject();
+        j.key("type").value(int64_t{s.type});
+        j.key("flag").value(int64_t{s.flag});
+        j.key("pulse").value(int64_t{s.pulse});
+        j.key("input").value(int64_t{s.input});
+        j.key("output").value(int64_t{s.output});
+        j.endObject();
+    }
+    j.endArray();
+    j.key("outputs").beginObject();
+    for (int d = 0; d < 2; ++d) {
+        if (!outs[d]) continue;
+        j.key(std::to_string(d)).intArray(outs[d]->recorded());
+    }
+    j.endObject();
+    j.endObject();
+    out << j.str() << '\n';
+}
+
+}  // namespace
+
+int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
+    RunOptions o;
+    if (const std::string problem = parseRunOptions(args, o); !problem.empty()) {
+        err << "mira8-cli run: " << problem << "\n";
+        return kExitUsage;
+    }
+
+    core::Machine m;
+    core::VirtualClock clock;
+    m.attachTimers(clock);
+    m.options.mode = o.mode;
+    m.updateMemorySize();
+    if (o.mode == core::OperatingMode::Wif) {
+        err << "mira8-cli run: WIF mode is not available yet\n";
+        return kExitUsage;
+    }
+    m.options.zeroPageMode = o.zeroPage;
+    m.options.outputResetMode = o.resetT1 ? 0 : 1;
+
+    std::ifstream in(o.file, std::ios::binary);
+    if (!in) {
+        err << o.file << ": cannot open the file\n";
+        return kExitBadInput;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    const WordFileResult words =
+        parseWordFile(text.str(), m.memorySize, m.isWif() ? 65535 : 255);
+    if (!words.ok) {
+        err << o.file << ":" << words.errorLine << ": " << words.error << "\n";
+        return kExitBadInput;
+    }
+    for (const auto& w : words.words) m.memory[w.address] = w.word;
+    if (o.pc >= m.memorySize) {
+        err << "mira8-cli run: --pc " << o.pc << " is past the memory\n";
+        return kExitUsage;
+    }
+    for (int b : o.breaks) {
+        if (b >= m.memorySize) {
+            err << "mira8-cli run: --break " << b << " is past the memory\n";
+            return kExitUsage;
+        }
+        m.breakpoints[b] = 1;
+    }
+    m.pc = o.pc;
+    setSrSwitches(m, o.sr);
+
+    std::unique_ptr<ScriptedInputDevice> inputs[2];
+    std::unique_ptr<RecordingOutputDevice> outputs[2];
+    for (int d = 0; d < 2; ++d) {
+        if (o.inputs[d]) {
+            inputs[d] = std::make_unique<ScriptedInputDevice>(m.bus, d, *o.inputs[d]);
+            m.bus.bind(d, *inputs[d]);
+            inputs[d]->doInit(0);
+        }
+        if (o.outputs[d]) {
+            const int slot = core::kFirstOutputSlot + d;
+            outputs[d] = std::make_unique<RecordingOutputDevice>(m.bus, slot);
+            m.bus.bind(slot, *outputs[d]);
+            outputs[d]->doInit(0);
+        }
+    }
+
+    core::RunControl rc(m);
+    if (o.trace) {
+        rc.onInstructionEnd = [&m, &err] {
+            const int addr = m.instructionAddress;
+            char line[96];
+            if (m.isWif())
+                std::snprintf(line, sizeof line, "%04X %d ac=%d c=%d\n", addr, m.memory[addr], m.ac,
+                              m.c);
+            else
+                std::snprintf(line, sizeof line, "%d %d ac=%d c=%d\n", addr, m.memory[addr], m.ac,
+                              m.c);
+            err << line;
+        };
+    }
+    // A run starts as a release of RUN does with the clock at FAST, continuous.
+    m.switches[core::kSwitchSingleCont] = 1;
+    m.switches[core::kSwitchSlowFast] = 1;
+    m.liveDisplay = false;
+    rc.startRun();
+    rc.request = core::kRequestNone;
+    rc.beginFastRun();
+    const auto res = rc.runHeadless(o.clockStates.value_or(UINT64_MAX), o.maxInstructions, &clock);
+
+    const char* stop = stopName(res.reason);
+    const RecordingOutputDevice* outs[2] = {outputs[0].get(), outputs[1].get()};
+    if (o.json) {
+        writeJson(out, m, stop, res, outs);
+    } else {
+        out << "stop: " << stop << "\n"
+            << "pc=" << m.pc << " ac=" << m.ac << " mb=" << m.mb << " ma=" << m.ma
+            << " c=" << m.c << " run=" << (m.run ? 1 : 0) << "\n"
+            << "instructions: " << res.instructions << "  clock states: " << res.clockStates
+            << "\n";
+        for (int d = 0; d < 2; ++d) {
+            if (!outs[d]) continue;
+            out << "output " << d << ":";
+            for (int b : outs[d]->recorded()) out << ' ' << b;
+            out << "\n";
+        }
+    }
+    return res.reason == core::RunControl::HeadlessStop::Stopped ? kExitOk : kExitNotHalted;
+}
+
+}  // namespace mira::cli

@@ -1,0 +1,300 @@
+#include "run_control.h"
+
+#include "normal_cpu.h"
+#include "timer.h"
+#include "wif_cpu.h"
+
+namespace mira::core {
+
+namespace {
+// Items the memory view defers while the display is not live.
+constexpr uint32_t kDeferredItems = kChangeStatus | kChangeMa | kChangePc | kChangeMb |
+                                    kChangeAc | kChangeEeprom | kChangeIr | kChangeSlots |
+                                    kChangeWifRegs | kChangeSerial | kChangeRam;
+// Items that are shown as soon as the loop yields, throttle or not.
+constexpr uint32_t kYieldItems = kChangeCount | kChangeSwitches | kChangeCycle | kChangeState;
+constexpr uint32_t kRegisterItems = kChangePc | kChangeMa | kChangeMb | kChangeAc;
+}  // namespace
+
+RunControl::RunControl(Machine& machine) : m_(machine) {}
+
+template <bool kWif>
+static inline int cpuStep(Machine& m) {
+    if constexpr (kWif)
+        return wif::step(m);
+    else
+        return normal::step(m);
+}
+
+void RunControl::publishLive() {
+    m_.latchLamps(kLampGroupsAll);
+    // Live display: every register change shows at once, including half-shifted values.
+    m_.changed |= kRegisterItems;
+    publish();
+}
+
+void RunControl::publish() {
+    MachineObserver& o = m_.observer();
+    if (m_.lampsDirty) {
+        const uint32_t groups = m_.lampsDirty;
+        m_.lampsDirty = 0;
+        o.lampsChanged(groups);
+    }
+    if (m_.changed) {
+        const uint32_t items = m_.changed;
+        m_.changed = 0;
+        o.itemsChanged(items);
+    }
+    for (int i = 0; i < m_.changedCount; ++i) o.memoryWordChanged(m_.changedList[i]);
+    m_.clearChangedList();
+}
+
+StepOutcome RunControl::step() {
+    const int r = m_.isWif() ? cpuStep<true>(m_) : cpuStep<false>(m_);
+    bool stopped = false;
+    if (r != kStepContinue)
+        stopped = handleStepResult(r);
+    else if (!m_.fastClock())
+        m_.changed |= kChangeCycle;
+    if (m_.liveDisplay) publishLive();
+    return stopped ? StepOutcome::Stopped : StepOutcome::Continue;
+}
+
+bool RunControl::handleStepResult(int result) {
+    lastStepResult_ = result;
+    switch (result) {
+        case kStepInstructionEnd:
+            endOfInstruction(false);
+            return false;
+        case kStepStop:
+            // WIF: the end of every instruction ends an animation's tick, not the run.
+            if (m_.isWif() && animating) {
+                endOfInstruction(false);
+                return false;
+            }
+            m_.changed |= kChangeCount;
+            m_.bus.notifyRunStopped();
+            stop();
+            endOfInstruction(true);
+            return true;
+        case kStepBreakpoint:
+            stop();
+            m_.observer().selectSourceLine(m_.pc);
+            if (m_.options.autoSlowStepOnBreak) {
+                m_.switches[kSwitchSingleCont] = 0;
+                m_.changed |= kChangeSwitches;
+            }
+            publish();
+            return true;
+        case kStepPanelCycleEnd:
+            m_.observer().runStopped();
+            m_.latchLamps(kLampGroupsAll);
+            publish();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void RunControl::endOfInstruction(bool stopping) {
+    if (stopping || animating || !m_.fastRun) m_.observer().selectSourceLine(m_.pc);
+    ++displayRefreshCounter;
+    if (displayRefreshCounter > kThrottleLimits[throttleStep] || !m_.continuous() || stopping ||
+        animating)
+        flushDeferred(stopping);
+    if (traceOn) {
+        trace.add(m_.instructionAddress);
+        m_.observer().traceChanged();
+    }
+    if (onInstructionEnd) onInstructionEnd();
+}
+
+void RunControl::flushDeferred(bool stopping) {
+    if (stopping && m_.isWif())
+        m_.changed |= kChangeStatus | kRegisterItems | kChangeEeprom | kChangeStack;
+    publish();
+    displayRefreshCounter = 0;
+    throttleStep = (throttleStep + 1) % static_cast<int>(kThrottleLimits.size());
+}
+
+void RunControl::stop() {
+    m_.run = false;
+    animating = false;
+    m_.setInstructionLampsOff();
+    m_.cycleState = kCycleIdle;
+    m_.t = 0;
+    m_.changed |= kChangeStatus | kRegisterItems | kChangeSlots | kChangeCycle | kChangeCount |
+                  kChangeState | kChangeRam | kChangeIr;
+    m_.latchLamps(kLampGroupsAll);
+    MachineObserver& o = m_.observer();
+    o.runStopped();
+    if (!m_.isWif()) o.allMemoryChanged();
+    publish();
+}
+
+void RunControl::enterRunningCycle() {
+    m_.cycleState = m_.isWif() ? kCycleExecute : kCycleFetch;
+    m_.run = true;
+}
+
+bool RunControl::startRun() {
+    if (m_.run) return false;
+    m_.t = 0;
+    m_.countRefreshCounter = 0;
+    displayRefreshCounter = 0;
+    m_.changed &= ~kDeferredItems;
+    m_.changed |= kChangeCount;
+    m_.clearChangedList();
+    // A run started on a breakpoint executes that instruction and stops on the next pass.
+    m_.lastBreakStop = m_.pc;
+    if (m_.fastClock()) {
+        m_.fastRun = m_.continuous();
+        placeRequest(kRequestRunFast);
+        publish();
+        return true;
+    }
+    enterRunningCycle();
+    m_.fastRun = false;
+    m_.latchLamps(kChangeState);
+    publish();
+    return false;
+}
+
+bool RunControl::startAnimation() {
+    if (animating) {
+        m_.run = false;
+        return false;
+    }
+    if (!m_.continuous() || !m_.fastClock() || m_.run) return false;
+    m_.t = 0;
+    m_.countRefreshCounter = 0;
+    displayRefreshCounter = 0;
+    m_.changed &= ~kDeferredItems;
+    m_.clearChangedList();
+    m_.lastBreakStop = m_.pc;
+    enterRunningCycle();
+    animating = true;
+    m_.fastRun = true;
+    m_.latchLamps(kChangeState);
+    publish();
+    return true;
+}
+
+bool RunControl::animationTick() {
+    if (m_.run && !m_.switchOn(kSwitchHalt)) {
+        for (;;) {
+            lastStepResult_ = kStepContinue;
+            if (step() == StepOutcome::Stopped) return false;
+            if (lastStepResult_ == kStepInstructionEnd || lastStepResult_ == kStepStop) break;
+            if (!m_.run) break;
+        }
+    }
+    if (!m_.run || m_.switchOn(kSwitchHalt)) {
+        stop();
+        return false;
+    }
+    return true;
+}
+
+void RunControl::beginFastRun() {
+    closingAllowed = false;
+    enterRunningCycle();
+    m_.latchLamps(kLampGroupsAll);
+    publish();
+}
+
+RequestAction RunControl::serviceRequest(const std::function<void()>& processEvents) {
+    int req = request;
+    request = kRequestNone;
+    if (req == kRequestNone) return RequestAction::None;
+    while (!(req & kRequestClose)) {
+        if (req & kRequestRunFast) {
+            beginFastRun();
+            req = fastLoop(processEvents);
+            closingAllowed = true;
+            if (req == kRequestNone) return RequestAction::None;
+        } else {
+            if (req & kRequestContinueSlow) {
+                m_.fastRun = false;
+                return RequestAction::ContinueSlow;
+            }
+            return RequestAction::None;
+        }
+    }
+    closingAllowed = true;
+    return RequestAction::Close;
+}
+
+void RunControl::publishAtYield() {
+    // Lamps and the few always-shown items go out at a yield; the rest waits for the
+    // throttle.
+    MachineObserver& o = m_.observer();
+    if (m_.lampsDirty) {
+        const uint32_t groups = m_.lampsDirty;
+        m_.lampsDirty = 0;
+        o.lampsChanged(groups);
+    }
+    if (const uint32_t now = m_.changed & kYieldItems) {
+        m_.changed &= ~kYieldItems;
+        o.itemsChanged(now);
+    }
+}
+
+template <bool kWif>
+int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
+    Machine& m = m_;
+    int counter = 0;
+    for (;;) {
+        if (++counter >= m.fastRunSpeed) {
+            counter = 0;
+            publishAtYield();
+            if (processEvents) processEvents();
+            if (request != kRequestNone) {
+                const int r = request;
+                request = kRequestNone;
+                return r;
+            }
+        }
+        const int r = cpuStep<kWif>(m);
+        if (r != kStepContinue && handleStepResult(r)) return kRequestNone;
+        if (m.liveDisplay) publishLive();
+    }
+}
+
+int RunControl::fastLoop(const std::function<void()>& processEvents) {
+    return m_.isWif() ? fastLoopImpl<true>(processEvents) : fastLoopImpl<false>(processEvents);
+}
+
+template <bool kWif>
+RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
+                                                    uint64_t maxInstructions,
+                                                    VirtualClock* clock) {
+    Machine& m = m_;
+    HeadlessResult res;
+    int64_t now = clock ? clock->nowMicros() : 0;
+    auto finish = [&](HeadlessStop reason) {
+        if (clock && now > clock->nowMicros()) clock->advanceMicros(now - clock->nowMicros());
+        res.reason = reason;
+        return res;
+    };
+    while (res.clockStates < maxClockStates) {
+        const int r = cpuStep<kWif>(m);
+        ++res.clockStates;
+        // Virtual time: one clock state is 1 µs; timers fire between steps when due.
+        if (clock && clock->anyDueBy(++now)) clock->advanceMicros(now - clock->nowMicros());
+        if (r == kStepContinue) continue;
+        if (r == kStepInstructionEnd || r == kStepStop) ++res.instructions;
+        if (handleStepResult(r))
+            return finish(r == kStepBreakpoint ? HeadlessStop::Breakpoint : HeadlessStop::Stopped);
+        if (res.instructions >= maxInstructions) return finish(HeadlessStop::InstructionLimit);
+    }
+    return finish(HeadlessStop::StateLimit);
+}
+
+RunControl::HeadlessResult RunControl::runHeadless(uint64_t maxClockStates,
+                                                   uint64_t maxInstructions, VirtualClock* clock) {
+    return m_.isWif() ? headlessImpl<true>(maxClockStates, maxInstructions, clock)
+                      : headlessImpl<false>(maxClockStates, maxInstructions, clock);
+}
+
+}  // namespace mira::core

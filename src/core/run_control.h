@@ -1,0 +1,103 @@
+// Running the machine: the clock-state step with its stop handling, starting and stopping
+// a run, the fast loop with its yield point and run-loop requests, the animation tick,
+// live and deferred redraws with the display throttle, and the code trace. Qt-free: the
+// application drives it from its timers, the CLI and benchmarks call it directly.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "code_trace.h"
+#include "machine.h"
+
+namespace mira::core {
+
+class VirtualClock;
+
+// Run-loop requests (bits).
+enum RunRequest : int {
+    kRequestNone = 0,
+    kRequestClose = 1,
+    kRequestRunFast = 2,
+    kRequestContinueSlow = 4,
+};
+
+enum class StepOutcome { Continue, Stopped };
+
+// What the application must do after serviceRequest().
+enum class RequestAction { None, ContinueSlow, Close };
+
+class RunControl {
+public:
+    explicit RunControl(Machine& machine);
+
+    Machine& machine() { return m_; }
+
+    // One clock state (Normal or WIF) with the stop rules of both modes.
+    StepOutcome step();
+    // RUN released: returns true when a fast run was requested (the caller services the
+    // request from its mode-change timer); false when a slow run started (the caller starts
+    // its cycle timer). Does nothing while running.
+    bool startRun();
+    void stop();
+    // Animate button: start an animation (only with continuous, fast and nothing running).
+    bool startAnimation();
+    // One animation tick: steps to the end of one instruction. False when the run stopped.
+    bool animationTick();
+    // The mode-change timer's tick: carries out the pending request, running the fast loop
+    // as long as it asks to; `processEvents` is the yield point.
+    RequestAction serviceRequest(const std::function<void()>& processEvents);
+    // The fast loop: yields every fast-run-speed clock states; returns the pending request
+    // found at a yield, or 0 when the run stopped.
+    int fastLoop(const std::function<void()>& processEvents);
+    // Request 2's set-up before the fast loop: RUN on, closing refused, first cycle.
+    void beginFastRun();
+    void placeRequest(int bits) { request |= bits; }
+
+    // Headless running for the CLI and benchmarks: from the current state until the run
+    // stops or a limit is reached. With a clock, virtual time advances 1 µs per clock state.
+    enum class HeadlessStop { Stopped, Breakpoint, InstructionLimit, StateLimit };
+    struct HeadlessResult {
+        HeadlessStop reason = HeadlessStop::Stopped;
+        uint64_t clockStates = 0;
+        uint64_t instructions = 0;
+    };
+    HeadlessResult runHeadless(uint64_t maxClockStates, uint64_t maxInstructions,
+                               VirtualClock* clock = nullptr);
+
+    // Sends pending lamp and item changes to the observer now.
+    void publish();
+
+    int request = kRequestNone;
+    bool closingAllowed = true;
+    bool animating = false;
+    bool traceOn = false;
+    CodeTrace trace;
+    // Called at the end of every instruction (the CLI's --trace); empty normally.
+    std::function<void()> onInstructionEnd;
+
+    // Display throttle state, exposed for the views' tests.
+    int displayRefreshCounter = 0;
+    int throttleStep = 0;
+    static constexpr std::array<int, 5> kThrottleLimits{55, 77, 88, 99, 111};
+
+private:
+    template <bool kWif>
+    int fastLoopImpl(const std::function<void()>& processEvents);
+    template <bool kWif>
+    HeadlessResult headlessImpl(uint64_t maxClockStates, uint64_t maxInstructions,
+                                VirtualClock* clock);
+    // Handles a non-continue step result; true when the run stopped.
+    bool handleStepResult(int result);
+    void endOfInstruction(bool stopping);
+    void flushDeferred(bool stopping);
+    void enterRunningCycle();
+    void publishLive();
+    void publishAtYield();
+
+    Machine& m_;
+    int lastStepResult_ = 0;
+};
+
+}  // namespace mira::core

@@ -1,0 +1,108 @@
+#include "scrambled_file.h"
+
+#include <fstream>
+#include <iterator>
+#include <limits>
+
+#include "atomic_file.h"
+
+namespace mira::core {
+
+std::string joinLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i) text += "\r\n";
+        text += lines[i];
+    }
+    return text;
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    if (text.empty()) return lines;
+    std::string current;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        if (ch == '\r' || ch == '\n') {
+            lines.push_back(std::move(current));
+            current.clear();
+            if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            current += ch;
+        }
+    }
+    lines.push_back(std::move(current));
+    return lines;
+}
+
+std::string encodeContainer(const std::vector<std::string>& lines) {
+    const std::string payload = joinLines(lines);
+    std::string stored = std::to_string(payload.size());
+    stored += '\r';
+    stored += payload;
+    for (char& ch : stored) ch = static_cast<char>(static_cast<uint8_t>(ch) ^ kScrambleKey);
+    return stored;
+}
+
+ContainerRead decodeContainer(std::string_view bytes) {
+    ContainerRead result;
+    auto fail = [&](ContainerError e) {
+        result.error = e;
+        return result;
+    };
+    size_t pos = 0;
+    std::string header;
+    bool foundCr = false;
+    while (pos < bytes.size()) {
+        const char ch = static_cast<char>(static_cast<uint8_t>(bytes[pos++]) ^ kScrambleKey);
+        if (ch == '\r') {
+            foundCr = true;
+            break;
+        }
+        header += ch;
+        // A header longer than any real length means this is not one of our files.
+        if (header.size() > 20) return fail(ContainerError::BadLength);
+    }
+    if (!foundCr) return fail(ContainerError::NoHeaderEnd);
+    if (header.empty()) return fail(ContainerError::BadLength);
+    uint64_t length = 0;
+    for (char ch : header) {
+        if (ch < '0' || ch > '9') return fail(ContainerError::BadLength);
+        length = length * 10 + static_cast<uint64_t>(ch - '0');
+        if (length > std::numeric_limits<uint32_t>::max()) return fail(ContainerError::BadLength);
+    }
+    if (bytes.size() - pos < length) return fail(ContainerError::ShortFile);
+    std::string payload(bytes.substr(pos, length));
+    for (char& ch : payload) ch = static_cast<char>(static_cast<uint8_t>(ch) ^ kScrambleKey);
+    result.lines = splitLines(payload);
+    result.ok = true;
+    return result;
+}
+
+ContainerRead readContainerFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        ContainerRead r;
+        r.error = ContainerError::CannotOpen;
+        return r;
+    }
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return decodeContainer(bytes);
+}
+
+bool writeContainerFile(const std::filesystem::path& path, const std::vector<std::string>& lines) {
+    return writeFileAtomically(path, encodeContainer(lines));
+}
+
+const char* containerErrorText(ContainerError e) {
+    switch (e) {
+        case ContainerError::None: return "no error";
+        case ContainerError::CannotOpen: return "cannot open the file";
+        case ContainerError::NoHeaderEnd: return "not a data file (no length header)";
+        case ContainerError::BadLength: return "not a data file (bad length header)";
+        case ContainerError::ShortFile: return "the file is shorter than its header says";
+    }
+    return "unknown error";
+}
+
+}  // namespace mira::core

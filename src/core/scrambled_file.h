@@ -1,0 +1,44 @@
+// The container every data file of the emulator is stored in: the payload's length in
+// decimal, a CR, then the payload, each byte XORed with one fixed key. The payload is a
+// list of text lines joined by CR LF. One character is one byte (Latin-1).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mira::core {
+
+inline constexpr uint8_t kScrambleKey = 0x6D;
+
+enum class ContainerError {
+    None,
+    CannotOpen,     // the file does not exist or cannot be read
+    NoHeaderEnd,    // no CR before the end of the file
+    BadLength,      // the length is missing, negative or not a number
+    ShortFile,      // fewer payload bytes than announced
+};
+
+struct ContainerRead {
+    bool ok = false;
+    ContainerError error = ContainerError::None;
+    std::vector<std::string> lines;  // empty on failure
+};
+
+// The payload text of a line list, lines joined by CR LF.
+std::string joinLines(const std::vector<std::string>& lines);
+// Splits a payload at CR LF (a lone CR or LF also ends a line); an empty text is no lines.
+std::vector<std::string> splitLines(std::string_view text);
+
+std::string encodeContainer(const std::vector<std::string>& lines);
+ContainerRead decodeContainer(std::string_view bytes);
+
+ContainerRead readContainerFile(const std::filesystem::path& path);
+// Replaces the file whole (atomically); false when it cannot be written.
+bool writeContainerFile(const std::filesystem::path& path, const std::vector<std::string>& lines);
+
+const char* containerErrorText(ContainerError e);
+
+}  // namespace mira::core
