@@ -14,6 +14,7 @@ Machine::Machine() : bus(observer_, liveDisplay) {
         return static_cast<uint32_t>(
             std::chrono::high_resolution_clock::now().time_since_epoch().count());
     };
+    seedWifRandom(randomSeed());
     computeSr();
     reset();
     updateMemorySize();
@@ -143,20 +144,6 @@ void Machine::SetPCfromSwitches() {
 void Machine::clearChangedList() {
     for (int i = 0; i < changedCount; ++i) changedMark[changedList[i]] = 0;
     changedCount = 0;
-}
-
-void Machine::latchLamps(uint32_t groups) {
-    auto latch = [&](uint32_t bit, int32_t& lamp, int32_t value) {
-        if ((groups & bit) && lamp != value) {
-            lamp = value;
-            lampsDirty |= bit;
-        }
-    };
-    latch(kChangePc, lamps.pc, pc);
-    latch(kChangeMa, lamps.ma, ma);
-    latch(kChangeMb, lamps.mb, mb);
-    latch(kChangeAc, lamps.ac, ac);
-    if (groups & kChangeState) lampsDirty |= kChangeState;
 }
 
 }  // namespace mira::core

@@ -11,6 +11,7 @@
 
 #include "device.h"
 #include "observer.h"
+#include "serial_test_port.h"
 #include "timer.h"
 
 namespace mira::core {
@@ -141,6 +142,27 @@ public:
     int32_t instructionTableState = 0;  // 0 none, 1 Normal table, 2 WIF table
     bool codeTimerFlag = false;
     bool skip = false;  // WIF skip flag
+    // The executing WIF instruction, latched at its step 0 so that a table write to its own
+    // address cannot change it half-way.
+    int32_t wifWord = 0;
+    int32_t wifOpcode = 0;        // group * 16 + operation
+    bool wifPcWritten = false;    // PC written through selector 3: no advance at the end
+    bool wifByteReceived = false; // the serial input instruction got a byte at step 2
+    // Instruction class per WIF opcode from the instruction table (0..3 light the OPR, IOT,
+    // JMP, JMB lamps); -1 until a table supplies one.
+    std::array<int8_t, 64> wifInstructionClass = [] {
+        std::array<int8_t, 64> a{};
+        a.fill(-1);
+        return a;
+    }();
+    // RAM bytes and EEPROM bytes written since the views last looked (bit per address).
+    uint64_t ramChanged = 0;
+    uint32_t eepromChanged = 0;
+    // The basic serial port; absent behaves as a closed window.
+    SerialTestPort* serialPort = nullptr;
+    // Generator of the random-byte instruction: seeded from the clock, fixed in tests.
+    std::minstd_rand wifRandom;
+    void seedWifRandom(uint32_t seed) { wifRandom.seed(seed); }
 
     // --- options and run bookkeeping shared with run control ---
     MachineOptions options;
@@ -209,13 +231,26 @@ public:
     void clearChangedList();
 
     // Lamp update with a group mask: copy registers into the lamp latch.
-    void latchLamps(uint32_t groups);
+    void latchLamps(uint32_t groups) {
+        latchOne(groups, kChangePc, lamps.pc, pc);
+        latchOne(groups, kChangeMa, lamps.ma, ma);
+        latchOne(groups, kChangeMb, lamps.mb, mb);
+        latchOne(groups, kChangeAc, lamps.ac, ac);
+        if (groups & kChangeState) lampsDirty |= kChangeState;
+    }
     void setInstructionLampsOff() { instructionLamps.fill(false); }
 
     // Seed source for the random fills; the clock by default, fixed in tests.
     std::function<uint32_t()> randomSeed;
 
 private:
+    void latchOne(uint32_t groups, uint32_t bit, int32_t& lamp, int32_t value) {
+        if ((groups & bit) && lamp != value) {
+            lamp = value;
+            lampsDirty |= bit;
+        }
+    }
+
     MachineObserver nullObserver_;
     MachineObserver* observer_ = &nullObserver_;
     std::mt19937 rng_;

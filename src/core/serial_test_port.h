@@ -1,0 +1,58 @@
+// The basic serial port as the WIF serial instructions see it: a terminal stand-in that
+// shows the last byte sent and offers one byte to read. The window implements it in the
+// GUI; ScriptedSerialPort serves the CLI and tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+namespace mira::core {
+
+class SerialTestPort {
+public:
+    virtual ~SerialTestPort() = default;
+    // Only a visible port can be given serial access, and only a visible port offers bytes.
+    virtual bool isVisible() const = 0;
+    // The serial output instruction stored `value` in the serial register: show it (and
+    // mirror it when the port is set to).
+    virtual void SetSerInLabel(int value) = 0;
+    // The serial input instruction: the offered byte, which is taken by the read; -1 when
+    // nothing is offered or the port is not visible.
+    virtual int GetSERIN() = 0;
+    // The program switched serial access; the port shows "ON" or "OFF".
+    virtual void SetSerialAccess(bool on) = 0;
+};
+
+// A port that offers a fixed sequence of bytes, one per read, and records what was sent.
+class ScriptedSerialPort final : public SerialTestPort {
+public:
+    ScriptedSerialPort() = default;
+    explicit ScriptedSerialPort(std::vector<int> offered) {
+        for (int b : offered) offered_.push_back(b & 0xFF);
+    }
+
+    bool visible = true;
+    bool access = false;
+
+    void offer(int byte) { offered_.push_back(byte & 0xFF); }
+    const std::vector<int>& sent() const { return sent_; }
+    std::size_t pending() const { return offered_.size(); }
+
+    bool isVisible() const override { return visible; }
+    void SetSerInLabel(int value) override { sent_.push_back(value & 0xFF); }
+    int GetSERIN() override {
+        if (!visible || offered_.empty()) return -1;
+        const int b = offered_.front();
+        offered_.pop_front();
+        return b;
+    }
+    void SetSerialAccess(bool on) override { access = on; }
+
+private:
+    std::deque<int> offered_;
+    std::vector<int> sent_;
+};
+
+}  // namespace mira::core
