@@ -4,6 +4,8 @@
 // makes virtual calls except on the few clock states where an IOT talks to a module.
 #pragma once
 
+#include <utility>
+
 #include "machine.h"
 
 namespace mira::core {
@@ -70,9 +72,19 @@ inline void enterExecute(Machine& m) {
     m.cycleState = kCycleExecute;
 }
 
-inline int fetchStep(Machine& m) {
-    switch (m.t) {
-        case 0: {
+// Each clock state of each cycle is one function template instance. A single step picks
+// the instance by T; a whole cycle runs the 24 instances in a row with no dispatch between
+// them, which is what makes fast running cheap. Both paths run the same code.
+
+// Runs clock state T of cycle `Cycle`, leaving T at the next state.
+#define MIRA_NEXT_STATE(T) \
+    m.t = (T) + 1;         \
+    return kStepContinue
+
+struct FetchCycle {
+    template <int T>
+    static int at(Machine& m) {
+        if constexpr (T == 0) {
             if (m.breakpoints[m.pc] && !m.options.ignoreBreakpoints && m.continuous() &&
                 m.lastBreakStop < 0) {
                 m.lastBreakStop = m.pc;
@@ -90,39 +102,28 @@ inline int fetchStep(Machine& m) {
                 m.countRefreshCounter = 0;
                 m.changed |= kChangeCount;
             }
-            break;
-        }
-        case 1:
+        } else if constexpr (T == 1) {
             m.c = 1;
             m.instructionAddress = m.pc;
             m.chA.load(m.ma, m.pc);
             m.chB.load(m.pc, (m.pc + 1) & 255);
             m.changed |= kChangePc | kChangeMa | kChangeStatus;
-            break;
-        case 2: case 3: case 4: case 5: case 6: case 7: case 8:
+        } else if constexpr (T >= 2 && T <= 9) {
             m.ma = m.chA.shift();
             m.pc = m.chB.shift();
-            break;
-        case 9:
-            m.ma = m.chA.shift();
-            m.pc = m.chB.shift();
-            m.latchLamps(kChangePc | kChangeMa);
-            break;
-        case 12:
+            if constexpr (T == 9) m.latchLamps(kChangePc | kChangeMa);
+        } else if constexpr (T == 12) {
             m.c = 0;
             m.chA.load(m.mb, m.memory[m.ma]);
             m.changed |= kChangeMb;
-            break;
-        case 14: case 15: case 16: case 17: case 18: case 19: case 20:
+        } else if constexpr (T >= 14 && T <= 21) {
             m.mb = m.chA.shift();
-            break;
-        case 21:
-            m.mb = m.chA.shift();
-            m.ir = m.mb;
-            m.latchLamps(kChangeMb);
-            m.changed |= kChangeIr;
-            break;
-        case kLastClockState: {
+            if constexpr (T == 21) {
+                m.ir = m.mb;
+                m.latchLamps(kChangeMb);
+                m.changed |= kChangeIr;
+            }
+        } else if constexpr (T == kLastClockState) {
             const int op = m.ir >> 5;
             m.deferPending = op <= kOpJmp && (m.mb & 16);
             m.deferLamp = m.deferPending;
@@ -137,145 +138,111 @@ inline int fetchStep(Machine& m) {
             m.changed |= kChangeState | kChangeCycle;
             return kStepContinue;
         }
-        default: break;
+        MIRA_NEXT_STATE(T);
     }
-    ++m.t;
-    return kStepContinue;
-}
+};
 
-inline int deferStep(Machine& m) {
-    switch (m.t) {
-        case 0:
+struct DeferCycle {
+    template <int T>
+    static int at(Machine& m) {
+        if constexpr (T == 0) {
             m.ma = 0;
             m.c = 0;
-            break;
-        case 1:
+        } else if constexpr (T == 1) {
             m.ma = m.mb;
             m.changed |= kChangeMa;
-            break;
-        case 12:
+        } else if constexpr (T == 12) {
             m.c = 0;
             m.chA.load(m.mb, m.memory[m.ma]);
             m.changed |= kChangeMb;
-            break;
-        case 14: case 15: case 16: case 17: case 18: case 19: case 20:
+        } else if constexpr (T >= 14 && T <= 21) {
             m.mb = m.chA.shift();
-            break;
-        case 21:
-            m.mb = m.chA.shift();
-            m.latchLamps(kChangeMb);
-            break;
-        case kLastClockState:
+            if constexpr (T == 21) m.latchLamps(kChangeMb);
+        } else if constexpr (T == kLastClockState) {
             m.deferLamp = false;
             enterExecute(m);
             m.t = 0;
             m.latchLamps(kLampGroupsAll);
             m.changed |= kChangeState | kChangeCycle;
             return kStepContinue;
-        default: break;
+        }
+        MIRA_NEXT_STATE(T);
     }
-    ++m.t;
-    return kStepContinue;
-}
+};
 
 // Memory reference instructions, opcodes 0..5.
-inline int memoryReferenceStep(Machine& m, int op) {
-    switch (m.t) {
-        case 0:
+template <int Op>
+struct MemoryReferenceCycle {
+    template <int T>
+    static int at(Machine& m) {
+        if constexpr (T == 0) {
             m.ma = 0;
             m.c = 0;
-            break;
-        case 1: {
+        } else if constexpr (T == 1) {
             m.ma = m.mb;
             const int32_t word = m.memory[m.ma] & 255;
-            switch (op) {
-                case kOpAnd:
-                    m.chA.load(m.mb, word);
-                    m.chB.load(m.ac, m.ac & word);
-                    break;
-                case kOpTad:
-                    m.chA.load(m.mb, word);
-                    m.chB.load(m.ac, (m.ac + word) & 255);
-                    break;
-                case kOpIsz:
-                    m.c = 1;
-                    m.chA.load(m.mb, (word + 1) & 255);
-                    break;
-                case kOpDca:
-                    m.chA.load(m.ac, 0);
-                    m.chB.load(m.mb, m.ac);
-                    m.chC.load(m.memory[m.ma], m.ac);
-                    break;
-                case kOpJmb:
-                    m.chA.load(m.mb, m.pc);
-                    m.chB.load(m.memory[m.ma], m.pc);
-                    m.chC.load(m.pc, m.pc);
-                    break;
-                default: break;
+            if constexpr (Op == kOpAnd) {
+                m.chA.load(m.mb, word);
+                m.chB.load(m.ac, m.ac & word);
+            } else if constexpr (Op == kOpTad) {
+                m.chA.load(m.mb, word);
+                m.chB.load(m.ac, (m.ac + word) & 255);
+            } else if constexpr (Op == kOpIsz) {
+                m.c = 1;
+                m.chA.load(m.mb, (word + 1) & 255);
+            } else if constexpr (Op == kOpDca) {
+                m.chA.load(m.ac, 0);
+                m.chB.load(m.mb, m.ac);
+                m.chC.load(m.memory[m.ma], m.ac);
+            } else if constexpr (Op == kOpJmb) {
+                m.chA.load(m.mb, m.pc);
+                m.chB.load(m.memory[m.ma], m.pc);
+                m.chC.load(m.pc, m.pc);
             }
             m.changed |= kChangeMa | kChangeMb | kChangeAc | kChangeStatus;
-            break;
-        }
-        case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 9:
-            switch (op) {
-                case kOpAnd:
-                case kOpTad:
-                    m.mb = m.chA.shift();
-                    m.ac = m.chB.shift();
-                    break;
-                case kOpIsz:
-                    m.mb = m.chA.shift();
-                    break;
-                case kOpDca:
-                    m.ac = m.chA.shift();
-                    m.mb = m.chB.shift();
-                    m.writeMemory(m.ma, m.chC.shift());
-                    break;
-                case kOpJmb:
-                    m.mb = m.chA.shift();
-                    m.writeMemory(m.ma, m.chB.shift());
-                    m.pc = m.chC.shift();
-                    break;
-                default: break;
+        } else if constexpr (T >= 2 && T <= 9) {
+            if constexpr (Op == kOpAnd || Op == kOpTad) {
+                m.mb = m.chA.shift();
+                m.ac = m.chB.shift();
+            } else if constexpr (Op == kOpIsz) {
+                m.mb = m.chA.shift();
+            } else if constexpr (Op == kOpDca) {
+                m.ac = m.chA.shift();
+                m.mb = m.chB.shift();
+                m.writeMemory(m.ma, m.chC.shift());
+            } else if constexpr (Op == kOpJmb) {
+                m.mb = m.chA.shift();
+                m.writeMemory(m.ma, m.chB.shift());
+                m.pc = m.chC.shift();
             }
-            break;
-        case 12:
+        } else if constexpr (T == 12) {
             m.c = 0;
-            break;
-        case 13:
-            switch (op) {
-                case kOpIsz:
-                    m.c = m.mb == 0;
-                    m.chA.load(m.pc, m.mb == 0 ? (m.pc + 1) & 255 : m.pc);
-                    m.chB.load(m.memory[m.ma], m.mb);
-                    break;
-                case kOpJmb:
-                    m.c = 1;
-                    m.chA.load(m.pc, (m.ma + 1) & 255);
-                    break;
-                case kOpJmp:
-                    m.c = 0;
-                    m.chA.load(m.pc, m.ma);
-                    break;
-                default: break;
+        } else if constexpr (T == 13) {
+            if constexpr (Op == kOpIsz) {
+                m.c = m.mb == 0;
+                m.chA.load(m.pc, m.mb == 0 ? (m.pc + 1) & 255 : m.pc);
+                m.chB.load(m.memory[m.ma], m.mb);
+            } else if constexpr (Op == kOpJmb) {
+                m.c = 1;
+                m.chA.load(m.pc, (m.ma + 1) & 255);
+            } else if constexpr (Op == kOpJmp) {
+                m.c = 0;
+                m.chA.load(m.pc, m.ma);
             }
             m.changed |= kChangePc | kChangeStatus;
-            break;
-        case 14: case 15: case 16: case 17: case 18: case 19: case 20: case 21:
-            if (op == kOpIsz) {
+        } else if constexpr (T >= 14 && T <= 21) {
+            if constexpr (Op == kOpIsz) {
                 m.writeMemory(m.ma, m.chB.shift());
                 m.pc = m.chA.shift();
-            } else if (op >= kOpJmb) {
+            } else if constexpr (Op >= kOpJmb) {
                 m.pc = m.chA.shift();
             }
-            break;
-        case kLastClockState:
+        } else if constexpr (T == kLastClockState) {
             return endOfInstruction(m, false);
-        default: break;
+        }
+        MIRA_NEXT_STATE(T);
     }
-    ++m.t;
-    return kStepContinue;
-}
+};
 
 inline void loadFlagSkip(Machine& m, int slot) {
     if (m.bus.slots[slot].flag == 0) {
@@ -288,22 +255,22 @@ inline void loadFlagSkip(Machine& m, int slot) {
     m.pcTransferLoaded = true;
 }
 
-inline int iotStep(Machine& m) {
-    const int32_t ir = m.ir;
-    const bool output = ir & 16;
-    const int slot = output ? kFirstOutputSlot + ((ir >> 3) & 1) : (ir >> 3) & 1;
-    const bool transfer = ir & 2, pulse = ir & 4, skipTest = ir & 1;
-    // The output reset pulse sits at T1/T2 or at T13/T14; the input pulse is always late.
-    const bool earlyPulse = output && pulse && m.options.outputResetMode == 0;
-    const bool latePulse = pulse && !earlyPulse;
-    DeviceSlot& s = m.bus.slots[slot];
-    switch (m.t) {
-        case 0:
+struct IotCycle {
+    template <int T>
+    static int at(Machine& m) {
+        const int32_t ir = m.ir;
+        const bool output = ir & 16;
+        const int slot = output ? kFirstOutputSlot + ((ir >> 3) & 1) : (ir >> 3) & 1;
+        const bool transfer = ir & 2, pulse = ir & 4;
+        // The output reset pulse sits at T1/T2 or at T13/T14; the input pulse is always late.
+        const bool earlyPulse = output && pulse && m.options.outputResetMode == 0;
+        const bool latePulse = pulse && !earlyPulse;
+        DeviceSlot& s = m.bus.slots[slot];
+        if constexpr (T == 0) {
             m.ma = 0;
             m.c = 0;
             m.pcTransferLoaded = false;
-            break;
-        case 1:
+        } else if constexpr (T == 1) {
             if (output) {
                 if (earlyPulse) m.bus.SetOutputResetFlag(slot, 0);
                 m.chA.load(s.output, m.ac);
@@ -311,26 +278,24 @@ inline int iotStep(Machine& m) {
             } else if (transfer) {
                 m.chA.load(m.ac, m.bus.readInput(slot));
             }
-            break;
-        case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 9:
-            if (earlyPulse && m.t == 2) m.bus.SetOutputResetFlag(slot, 1);
+        } else if constexpr (T >= 2 && T <= 9) {
+            if constexpr (T == 2)
+                if (earlyPulse) m.bus.SetOutputResetFlag(slot, 1);
             if (transfer) {
                 if (output) {
                     s.output = m.chA.shift();
                     m.ac = m.chB.shift();
-                    if (m.t == 9) m.bus.notifyOutput(slot);
+                    if constexpr (T == 9) m.bus.notifyOutput(slot);
                 } else {
                     m.ac = m.chA.shift();
                     if (s.type == kModuleKeypad && s.device) s.device->shiftInputData();
                 }
                 m.changed |= kChangeAc | kChangeSlots;
             }
-            break;
-        case 12:
+        } else if constexpr (T == 12) {
             m.c = 0;
-            break;
-        case 13:
-            if (skipTest) loadFlagSkip(m, slot);
+        } else if constexpr (T == 13) {
+            if (ir & 1) loadFlagSkip(m, slot);
             if (latePulse) {
                 if (output)
                     m.bus.SetOutputResetFlag(slot, 0);
@@ -338,53 +303,46 @@ inline int iotStep(Machine& m) {
                     m.bus.SetModuleInFlag(slot, 0);
             }
             m.changed |= kChangeStatus;
-            break;
-        case 14: case 15: case 16: case 17: case 18: case 19: case 20: case 21:
-            if (m.t == 14 && latePulse) {
-                if (output)
-                    m.bus.SetOutputResetFlag(slot, 1);
-                else
-                    m.bus.SetModuleInFlag(slot, 1);
+        } else if constexpr (T >= 14 && T <= 21) {
+            if constexpr (T == 14) {
+                if (latePulse) {
+                    if (output)
+                        m.bus.SetOutputResetFlag(slot, 1);
+                    else
+                        m.bus.SetModuleInFlag(slot, 1);
+                }
             }
             if (m.pcTransferLoaded) {
                 m.pc = m.chA.shift();
                 m.changed |= kChangePc;
             }
-            break;
-        case kLastClockState:
+        } else if constexpr (T == kLastClockState) {
             return endOfInstruction(m, false);
-        default: break;
+        }
+        MIRA_NEXT_STATE(T);
     }
-    ++m.t;
-    return kStepContinue;
-}
+};
 
-inline int oprStep(Machine& m) {
-    const int32_t ir = m.ir;
-    const bool group2 = ir & 16;
-    switch (m.t) {
-        case 0:
+struct OprCycle {
+    template <int T>
+    static int at(Machine& m) {
+        const int32_t ir = m.ir;
+        const bool group2 = ir & 16;
+        if constexpr (T == 0) {
             m.ma = 0;
             m.c = 0;
             m.pcTransferLoaded = false;
-            break;
-        case 1:
+        } else if constexpr (T == 1) {
             if (!group2) {
                 m.chA.load(m.ac, group1Result(ir, m.ac, m.c));
                 m.changed |= kChangeAc | kChangeStatus;
             }
-            break;
-        case 2: case 3: case 4: case 5: case 6: case 7: case 8:
+        } else if constexpr (T >= 2 && T <= 9) {
             if (!group2 && (ir & 15)) m.ac = m.chA.shift();
-            break;
-        case 9:
-            if (!group2 && (ir & 15)) m.ac = m.chA.shift();
-            m.latchLamps(kChangeAc);
-            break;
-        case 12:
+            if constexpr (T == 9) m.latchLamps(kChangeAc);
+        } else if constexpr (T == 12) {
             m.c = 0;
-            break;
-        case 13:
+        } else if constexpr (T == 13) {
             if (group2) {
                 // The skip conditions see AC before a rotate in the same instruction, and
                 // the skip still applies with the rotate: the hardware would otherwise
@@ -401,72 +359,53 @@ inline int oprStep(Machine& m) {
                 }
                 m.changed |= kChangeStatus;
             }
-            break;
-        case 14: case 15: case 16: case 17: case 18: case 19: case 20: case 21:
+        } else if constexpr (T >= 14 && T <= 21) {
             if (m.pcTransferLoaded) {
                 m.pc = m.chA.shift();
                 m.changed |= kChangePc;
             }
-            break;
-        case kLastClockState: {
+        } else if constexpr (T == kLastClockState) {
             const bool halt = group2 && (ir & 1);
             if (halt) m.changed |= kChangeCount;
             return endOfInstruction(m, halt);
         }
-        default: break;
+        MIRA_NEXT_STATE(T);
     }
-    ++m.t;
-    return kStepContinue;
-}
-
-inline int executeStep(Machine& m) {
-    const int op = m.ir >> 5;
-    if (op <= kOpJmp) return memoryReferenceStep(m, op);
-    if (op == kOpIot) return iotStep(m);
-    return oprStep(m);
-}
+};
 
 // Deposit (memory[PC] = SR) and examine (MB = memory[PC]); both leave PC one past.
-inline int panelCycleStep(Machine& m, bool deposit) {
-    switch (m.t) {
-        case 0:
+template <bool Deposit>
+struct PanelCycle {
+    template <int T>
+    static int at(Machine& m) {
+        if constexpr (T == 0) {
             m.ma = 0;
             m.run = true;
             m.fetchLamp = false;
             m.changed |= kChangeState;
-            break;
-        case 1:
+        } else if constexpr (T == 1) {
             m.c = 1;
             m.chA.load(m.ma, m.pc);
             m.chB.load(m.pc, (m.pc + 1) & 255);
             m.changed |= kChangePc | kChangeMa;
-            break;
-        case 2: case 3: case 4: case 5: case 6: case 7: case 8:
+        } else if constexpr (T >= 2 && T <= 9) {
             m.ma = m.chA.shift();
             m.pc = m.chB.shift();
-            break;
-        case 9:
-            m.ma = m.chA.shift();
-            m.pc = m.chB.shift();
-            m.latchLamps(kChangePc | kChangeMa);
-            break;
-        case 12:
+            if constexpr (T == 9) m.latchLamps(kChangePc | kChangeMa);
+        } else if constexpr (T == 12) {
             m.c = 0;
-            if (!deposit) m.chA.load(m.mb, m.memory[m.ma]);
-            break;
-        case 13:
-            if (deposit) {
+            if constexpr (!Deposit) m.chA.load(m.mb, m.memory[m.ma]);
+        } else if constexpr (T == 13) {
+            if constexpr (Deposit) {
                 m.mb = m.sr;
                 m.memory[m.ma] = m.sr;
                 m.observer().memoryWordChanged(m.ma);
                 m.chA.load(m.mb, m.mb);
             }
             m.changed |= kChangeMb;
-            break;
-        case 14: case 15: case 16: case 17: case 18: case 19: case 20: case 21:
+        } else if constexpr (T >= 14 && T <= 21) {
             m.mb = m.chA.shift();
-            break;
-        case kLastClockState:
+        } else if constexpr (T == kLastClockState) {
             m.run = false;
             m.fetchLamp = true;
             m.execLamp = false;
@@ -474,23 +413,95 @@ inline int panelCycleStep(Machine& m, bool deposit) {
             m.latchLamps(kLampGroupsAll);
             m.changed |= kChangeState | kChangeCycle;
             return kStepPanelCycleEnd;
-        default:
-            if (m.t > kLastClockState) return kStepContinue;
-            break;
+        }
+        MIRA_NEXT_STATE(T);
     }
-    ++m.t;
-    return kStepContinue;
+};
+
+#undef MIRA_NEXT_STATE
+
+// One clock state of `Cycle` at the current T. Past T23 (a finished panel cycle) nothing
+// happens.
+template <class Cycle>
+inline int stepIn(Machine& m) {
+    switch (m.t) {
+#define MIRA_STATE(T) \
+    case T: return Cycle::template at<T>(m);
+        MIRA_STATE(0) MIRA_STATE(1) MIRA_STATE(2) MIRA_STATE(3) MIRA_STATE(4) MIRA_STATE(5)
+        MIRA_STATE(6) MIRA_STATE(7) MIRA_STATE(8) MIRA_STATE(9) MIRA_STATE(10) MIRA_STATE(11)
+        MIRA_STATE(12) MIRA_STATE(13) MIRA_STATE(14) MIRA_STATE(15) MIRA_STATE(16)
+        MIRA_STATE(17) MIRA_STATE(18) MIRA_STATE(19) MIRA_STATE(20) MIRA_STATE(21)
+        MIRA_STATE(22) MIRA_STATE(23)
+#undef MIRA_STATE
+        default: return kStepContinue;
+    }
+}
+
+// All 24 clock states of `Cycle` from T0, stopping early only on a breakpoint at T0.
+// `states` receives how many clock states ran.
+template <class Cycle, int... T>
+inline int runStates(Machine& m, int& states, std::integer_sequence<int, T...>) {
+    int r = kStepContinue;
+    states = 0;
+    ((++states, (r = Cycle::template at<T>(m)) == kStepContinue || T == kLastClockState) && ...);
+    return r;
+}
+
+template <class Cycle>
+inline int runCycle(Machine& m, int& states) {
+    return runStates<Cycle>(m, states, std::make_integer_sequence<int, kLastClockState + 1>{});
+}
+
+inline int executeStep(Machine& m) {
+    switch (m.ir >> 5) {
+        case kOpAnd: return stepIn<MemoryReferenceCycle<kOpAnd>>(m);
+        case kOpTad: return stepIn<MemoryReferenceCycle<kOpTad>>(m);
+        case kOpIsz: return stepIn<MemoryReferenceCycle<kOpIsz>>(m);
+        case kOpDca: return stepIn<MemoryReferenceCycle<kOpDca>>(m);
+        case kOpJmb: return stepIn<MemoryReferenceCycle<kOpJmb>>(m);
+        case kOpJmp: return stepIn<MemoryReferenceCycle<kOpJmp>>(m);
+        case kOpIot: return stepIn<IotCycle>(m);
+        default: return stepIn<OprCycle>(m);
+    }
 }
 
 // One clock state in Normal mode.
 inline int step(Machine& m) {
     switch (m.cycleState) {
-        case kCycleFetch: return fetchStep(m);
+        case kCycleFetch: return stepIn<FetchCycle>(m);
         case kCycleExecute: return executeStep(m);
-        case kCycleDefer: return deferStep(m);
-        case kCycleDeposit: return panelCycleStep(m, true);
-        case kCycleExamine: return panelCycleStep(m, false);
+        case kCycleDefer: return stepIn<DeferCycle>(m);
+        case kCycleDeposit: return stepIn<PanelCycle<true>>(m);
+        case kCycleExamine: return stepIn<PanelCycle<false>>(m);
         default: return kStepContinue;
+    }
+}
+
+// The rest of the current processor cycle at once, for fast running. Only valid at T0 of a
+// fetch, defer or execute cycle; otherwise it runs a single step. Equivalent to calling
+// step() `states` times.
+inline int runWholeCycle(Machine& m, int& states) {
+    if (m.t != 0) {
+        states = 1;
+        return step(m);
+    }
+    switch (m.cycleState) {
+        case kCycleFetch: return runCycle<FetchCycle>(m, states);
+        case kCycleDefer: return runCycle<DeferCycle>(m, states);
+        case kCycleExecute:
+            switch (m.ir >> 5) {
+                case kOpAnd: return runCycle<MemoryReferenceCycle<kOpAnd>>(m, states);
+                case kOpTad: return runCycle<MemoryReferenceCycle<kOpTad>>(m, states);
+                case kOpIsz: return runCycle<MemoryReferenceCycle<kOpIsz>>(m, states);
+                case kOpDca: return runCycle<MemoryReferenceCycle<kOpDca>>(m, states);
+                case kOpJmb: return runCycle<MemoryReferenceCycle<kOpJmb>>(m, states);
+                case kOpJmp: return runCycle<MemoryReferenceCycle<kOpJmp>>(m, states);
+                case kOpIot: return runCycle<IotCycle>(m, states);
+                default: return runCycle<OprCycle>(m, states);
+            }
+        default:
+            states = 1;
+            return step(m);
     }
 }
 

@@ -14,6 +14,7 @@ constexpr uint32_t kDeferredItems = kChangeStatus | kChangeMa | kChangePc | kCha
 // Items that are shown as soon as the loop yields, throttle or not.
 constexpr uint32_t kYieldItems = kChangeCount | kChangeSwitches | kChangeCycle | kChangeState;
 constexpr uint32_t kRegisterItems = kChangePc | kChangeMa | kChangeMb | kChangeAc;
+constexpr int kCycleStates = normal::kLastClockState + 1;
 }  // namespace
 
 RunControl::RunControl(Machine& machine) : m_(machine) {}
@@ -255,6 +256,16 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
                 return r;
             }
         }
+        if constexpr (!kWif) {
+            // Whole cycles at once while no yield falls inside them.
+            if (counter + kCycleStates < m.fastRunSpeed && !m.liveDisplay) {
+                int states = 0;
+                const int r = normal::runWholeCycle(m, states);
+                counter += states - 1;
+                if (r != kStepContinue && handleStepResult(r)) return kRequestNone;
+                continue;
+            }
+        }
         const int r = cpuStep<kWif>(m);
         if (r != kStepContinue && handleStepResult(r)) return kRequestNone;
         if (m.liveDisplay) publishLive();
@@ -278,10 +289,20 @@ RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
         return res;
     };
     while (res.clockStates < maxClockStates) {
-        const int r = cpuStep<kWif>(m);
-        ++res.clockStates;
-        // Virtual time: one clock state is 1 µs; timers fire between steps when due.
-        if (clock && clock->anyDueBy(++now)) clock->advanceMicros(now - clock->nowMicros());
+        int r;
+        if (!kWif && res.clockStates + kCycleStates <= maxClockStates &&
+            !(clock && clock->anyDueBy(now + kCycleStates))) {
+            // No timer and no limit falls inside the cycle: run it whole.
+            int states = 0;
+            r = normal::runWholeCycle(m, states);
+            res.clockStates += static_cast<uint64_t>(states);
+            now += states;
+        } else {
+            r = cpuStep<kWif>(m);
+            ++res.clockStates;
+            // Virtual time: one clock state is 1 µs; timers fire between steps when due.
+            if (clock && clock->anyDueBy(++now)) clock->advanceMicros(now - clock->nowMicros());
+        }
         if (r == kStepContinue) continue;
         if (r == kStepInstructionEnd || r == kStepStop) ++res.instructions;
         if (handleStepResult(r))
