@@ -1,0 +1,466 @@
+#include "assembler.h"
+
+#include <algorithm>
+
+#include "assembly_run.h"
+#include "literals.h"
+#include "symbols.h"
+
+namespace mira::assembler {
+
+namespace {
+
+inline constexpr int kPageSize = 16;
+inline constexpr int kNormalHighestPc = 255;
+inline constexpr int kWifHighestPc = 1024;  // one past the end: fills the whole memory
+inline constexpr int kNoteDelayDefault = 100;
+inline constexpr int kNoteDelayMin = 50;
+inline constexpr int kNoteDelayMax = 500;
+inline constexpr int kPrinterStringMax = 20;
+inline constexpr int kRepeatBit = 128;
+// Registers as an assembly without "clear memory" leaves them.
+inline constexpr int kAssemblyMa = 255, kAssemblyMb = 48, kAssemblyAc = 50;
+
+const char* const kQuerySuffix = "\r\rDo you want the correct mode set?";
+
+Stop stopAt(std::string message, int line) { return Stop{std::move(message), line}; }
+
+// _NOTEDELAY reads a plain decimal integer; anything else is 0.
+int plainDecimal(const std::string& token) {
+    if (token.empty()) return 0;
+    int v = 0;
+    for (char ch : token) {
+        if (ch < '0' || ch > '9') return 0;
+        if (v < 100000) v = v * 10 + (ch - '0');
+    }
+    return v;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+AssemblyRun::AssemblyRun(Assembler& a, core::Machine& m, core::Prompter& p)
+    : a_(a),
+      m_(m),
+      p_(p),
+      dialect_(m.isWif() ? Dialect::Wif : Dialect::Normal),
+      table_(a.table_ ? *a.table_ : emptyTable_) {}
+
+bool AssemblyRun::isMnemonic(const std::string& name) const { return table_.indexOf(name) >= 0; }
+
+bool AssemblyRun::validLabelName(const std::string& name) const {
+    if (!hasLabelShape(name) || isMnemonic(name)) return false;
+    return !(dialect_ == Dialect::Wif && isOperandKeyword(name));
+}
+
+AssemblyResult AssemblyRun::run(const std::vector<std::string>& lines) {
+    const int previousWordCount = a_.wordCount_;
+    const bool wif = dialect_ == Dialect::Wif;
+
+    // A. Start: the image begins as the current memory so unwritten words keep it.
+    work_ = lines;
+    a_.dialect_ = dialect_;
+    a_.capacity_ = wif ? kWifCapacity : kNormalCapacity;
+    a_.image_.fill(0);
+    std::copy_n(m_.memory.begin(), a_.capacity_, a_.image_.begin());
+    a_.assembled_ = false;
+    a_.animate_ = false;
+    if (m_.options.clearMemoryBeforeAssemble) a_.image_.fill(0);
+    a_.lineMap_.fill(-1);
+    a_.code_.clear();
+    a_.written_.clear();
+    a_.wordCount_ = 0;
+    m_.melodyNoteDelay = kNoteDelayDefault;
+    if (!wif && !m_.options.clearMemoryBeforeAssemble) {
+        m_.ma = kAssemblyMa;
+        m_.mb = kAssemblyMb;
+        m_.ac = kAssemblyAc;
+    }
+    a_.ramDefs_.fill({});
+    a_.eepDefs_.fill({});
+    a_.constants_.clear();
+    if (wif) {
+        for (const auto& s : predefinedSymbols()) {
+            a_.constants_.push_back(Constant{std::string(s.name), s.value, -1});
+            constantMap_.emplace(std::string(s.name), s.value);
+        }
+        if (m_.options.clearRamBeforeAssemble) m_.ram.fill(0);
+        if (m_.options.clearEepromBeforeAssemble) m_.eeprom.fill(255);
+    }
+
+    auto finish = [&](std::optional<Stop> stop) {
+        AssemblyResult r;
+        if (stop) {
+            a_.assembled_ = false;
+            r.line = stop->line;
+            r.message = stop->message;
+            r.stoppedByQuery = stop->query;
+            r.modeChanged = stop->modeChanged;
+            if (!r.message.empty()) p_.error(r.message);
+        } else {
+            r.ok = true;
+        }
+        // A changed number of words moves code under the breakpoints: drop them all.
+        if (a_.wordCount_ != previousWordCount) m_.breakpoints.fill(0);
+        return r;
+    };
+
+    if (wif) {
+        // Whichever block starts first in the source is read first.
+        auto firstMarker = [&](const char* b, const char* e) {
+            for (size_t i = 0; i < work_.size(); ++i) {
+                const auto tl = tokenize(work_[i], dialect_);
+                if (!tl.empty() && (tl.tokens[0] == b || tl.tokens[0] == e)) return static_cast<int>(i);
+            }
+            return static_cast<int>(work_.size());
+        };
+        const bool ramFirst = firstMarker("_RAM", "_ENDRAM") <= firstMarker("_EEP", "_ENDEEP");
+        if (auto s = processBlock(ramFirst)) return finish(s);
+        if (auto s = processBlock(!ramFirst)) return finish(s);
+        if (auto s = processConstants()) return finish(s);
+    }
+
+    if (auto s = pass1()) return finish(s);
+
+    // C. Between the passes.
+    m_.pc = 0;
+    a_.uploadLength_ = wif ? 0 : kNormalCapacity;
+    if (wif)
+        if (auto s = checkConstants()) return finish(s);
+    if (auto s = collectLabels()) return finish(s);
+
+    if (auto s = pass2()) return finish(s);
+    a_.assembled_ = m_.pc > 0;
+    return finish(std::nullopt);
+}
+
+// --- B. Pass 1 -------------------------------------------------------------------------
+
+std::optional<Stop> AssemblyRun::append(CodeEntry entry, int line) {
+    const int address = static_cast<int>(a_.code_.size());
+    if (address < core::kMaxMemory) a_.lineMap_[static_cast<size_t>(address)] = entry.line;
+    a_.code_.push_back(std::move(entry));
+    if (static_cast<int>(a_.code_.size()) > a_.capacity_) return stopAt("Too much code found in file", line);
+    return std::nullopt;
+}
+
+std::optional<Stop> AssemblyRun::fillTo(int target, int line) {
+    while (static_cast<int>(a_.code_.size()) < target) {
+        CodeEntry filler;
+        filler.kind = CodeEntry::Kind::Reserve;
+        filler.fields = {"_PCADD"};
+        filler.written = {"_PCADD"};
+        if (auto s = append(std::move(filler), line)) return s;
+    }
+    return std::nullopt;
+}
+
+std::optional<Stop> AssemblyRun::query(const std::string& d, int line) {
+    using core::OperatingMode;
+    auto& o = m_.options;
+    bool differs = false;
+    const char* message = "";
+    bool modeQuery = false;
+    // What Yes sets.
+    bool zeroPage = o.zeroPageMode;
+    int resetMode = o.outputResetMode;
+    OperatingMode mode = o.mode;
+    if (d == "_ISZEROPAGEOFF") {
+        differs = o.zeroPageMode;
+        message = "Page Zero operating mode is active";
+        zeroPage = false;
+    } else if (d == "_ISZEROPAGEON") {
+        differs = !o.zeroPageMode;
+        message = "Page Zero operating mode is not active";
+        zeroPage = true;
+    } else if (d == "_ISRESETT1" || d == "_ISRESETBO") {
+        differs = o.outputResetMode != 0;
+        message = d == "_ISRESETT1" ? "The reset mode is set to T13 cycle instead of T1"
+                                    : "The reset mode is set to AO cycle instead of BO";
+        resetMode = 0;
+    } else if (d == "_ISRESETT13" || d == "_ISRESETAO") {
+        differs = o.outputResetMode == 0;
+        message = d == "_ISRESETT13" ? "The reset mode is set to T1 cycle instead of T13"
+                                     : "The reset mode is set to BO cycle instead of AO";
+        resetMode = 1;
+    } else if (d == "_ISWIMODEON") {
+        differs = o.mode == OperatingMode::Normal;
+        message = "The operating mode is set to Normal instead of WIF";
+        mode = OperatingMode::Wif;
+        modeQuery = true;
+    } else {  // _ISWIMODEOFF
+        differs = o.mode == OperatingMode::Wif;
+        message = "The operating mode is set to WIF instead of Normal";
+        mode = OperatingMode::Normal;
+        modeQuery = true;
+    }
+    if (!differs) return std::nullopt;
+    switch (p_.askYesNoCancel(std::string(message) + kQuerySuffix)) {
+        case core::Answer::No:
+            return std::nullopt;
+        case core::Answer::Cancel:
+            return Stop{{}, line, true, false};
+        case core::Answer::Yes:
+            break;
+    }
+    o.zeroPageMode = zeroPage;
+    o.outputResetMode = resetMode;
+    if (!modeQuery) return std::nullopt;
+    // The source must be assembled again in the new mode, with its table.
+    o.mode = mode;
+    m_.updateMemorySize();
+    return Stop{{}, line, true, true};
+}
+
+std::optional<Stop> AssemblyRun::setPc(const TokenizedLine& tl, int line) {
+    const auto& t = tl.tokens;
+    const bool wif = dialect_ == Dialect::Wif;
+    std::optional<int> target;
+    if (t.size() > 1) {
+        if (!wif || (t[1].size() >= 2 && (t[1][1] == 'D' || t[1][1] == '$'))) target = parseNumber(t[1]);
+    }
+    if (!target) return stopAt(wif ? "Invalid PC change" : "Invalid number", line);
+    if (*target > (wif ? kWifHighestPc : kNormalHighestPc)) return stopAt("Invalid PC change", line);
+    if (t.size() > 2) return stopAt("Extra data on line", line);
+    const int lc = static_cast<int>(a_.code_.size());
+    if (*target < lc - 1) return stopAt("Cannot change PC to less than current PC", line);
+    return fillTo(*target, line);
+}
+
+std::optional<Stop> AssemblyRun::stringDirective(const TokenizedLine& tl, size_t at, int line) {
+    const bool printer = tl.tokens[at] == "_PSTRING";
+    if (at + 1 >= tl.tokens.size()) return stopAt("Invalid string", line);
+    const std::string& operand = tl.written[at + 1];  // the text keeps its case
+    if (operand.size() < 2 || operand.front() != '"' || operand.back() != '"')
+        return stopAt("Invalid string", line);
+    if (at + 2 < tl.tokens.size()) return stopAt("Extra data on line", line);
+    const std::string text = operand.substr(1, operand.size() - 2);
+
+    struct Item {
+        int code;
+        std::string shown;
+    };
+    std::vector<Item> items;
+    bool repeatSeen = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        if (printer && ch == '~') {
+            if (repeatSeen) return stopAt("Concurrent (~) characters not allowed", line);
+            if (i + 2 != text.size()) return stopAt("Repeast character (~) should be 2nd last in string", line);
+            repeatSeen = true;
+            continue;
+        }
+        int code = static_cast<unsigned char>(ch);
+        if (printer) code = printerCode(ch);
+        if (code < 0 || code >= 128) return stopAt(std::string("Invalid print character - ") + ch, line);
+        std::string shown = std::string("\"") + ch + "\"";
+        if (repeatSeen) {
+            code += kRepeatBit;
+            shown = "~" + shown;
+        }
+        items.push_back({code, shown});
+        if (printer && static_cast<int>(items.size()) > kPrinterStringMax)
+            return stopAt("String length exceeded - Max = " + std::to_string(kPrinterStringMax), line);
+    }
+    for (size_t k = 0; k < items.size(); ++k) {
+        CodeEntry e;
+        e.kind = CodeEntry::Kind::StringWord;
+        e.line = line;
+        e.value = items[k].code;
+        if (k == 0 && at == 1) {
+            e.fields.push_back(tl.tokens[0]);
+            e.written.push_back(tl.written[0]);
+        }
+        e.fields.push_back(items[k].shown);
+        e.written.push_back(items[k].shown);
+        if (auto s = append(std::move(e), line)) return s;
+    }
+    return std::nullopt;
+}
+
+std::optional<Stop> AssemblyRun::pass1() {
+    const bool wif = dialect_ == Dialect::Wif;
+    for (size_t i = 0; i < work_.size(); ++i) {
+        const int line = static_cast<int>(i);
+        const TokenizedLine tl = tokenize(work_[i], dialect_);
+        if (tl.empty()) continue;
+        const auto& t = tl.tokens;
+        const std::string& t0 = t[0];
+        const bool isQuery = wif ? (t0 == "_ISWIMODEOFF" || t0 == "_ISWIMODEON" || t0 == "_ISRESETBO" ||
+                                    t0 == "_ISRESETAO")
+                                 : (t0 == "_ISZEROPAGEOFF" || t0 == "_ISZEROPAGEON" || t0 == "_ISRESETT1" ||
+                                    t0 == "_ISRESETT13" || t0 == "_ISWIMODEOFF" || t0 == "_ISWIMODEON");
+        auto noOperand = [&]() -> std::optional<Stop> {
+            if (t.size() > 1) return stopAt("Extra data on line", line);
+            return std::nullopt;
+        };
+        if (isQuery) {
+            if (auto s = noOperand()) return s;
+            if (auto s = query(t0, line)) return s;
+            continue;
+        }
+        if (t0 == "_END") {
+            if (auto s = noOperand()) return s;
+            break;
+        }
+        if (t0 == "_NOTEDELAY") {
+            const int n = t.size() > 1 ? plainDecimal(t[1]) : 0;
+            if (n < kNoteDelayMin || n > kNoteDelayMax) return stopAt("Invalid number", line);
+            if (t.size() > 2) return stopAt("Extra data on line", line);
+            m_.melodyNoteDelay = n;
+            continue;
+        }
+        if (t0 == "_SETPC") {
+            if (auto s = setPc(tl, line)) return s;
+            continue;
+        }
+        if (!wif && t0 == "_PAGEBREAK") {
+            if (auto s = noOperand()) return s;
+            const int lc = static_cast<int>(a_.code_.size());
+            if (auto s = fillTo((lc / kPageSize + 1) * kPageSize, line)) return s;
+            continue;
+        }
+        auto isString = [](const std::string& s) { return s == "_PSTRING" || s == "_STRING"; };
+        if (isString(t0)) {
+            if (auto s = stringDirective(tl, 0, line)) return s;
+            continue;
+        }
+        if (t.size() > 1 && detail::isLabelDefinition(t0) && isString(t[1])) {
+            if (auto s = stringDirective(tl, 1, line)) return s;
+            continue;
+        }
+        CodeEntry e;
+        e.kind = t0 == "_PCADD" ? CodeEntry::Kind::Reserve : CodeEntry::Kind::Statement;
+        e.fields = t;
+        e.written = tl.written;
+        e.line = line;
+        if (auto s = append(std::move(e), line)) return s;
+    }
+    return std::nullopt;
+}
+
+// --- C. Labels --------------------------------------------------------------------------
+
+std::optional<Stop> AssemblyRun::collectLabels() {
+    const auto& code = a_.code_;
+    std::vector<std::pair<std::string, size_t>> defs;
+    for (size_t i = 0; i < code.size(); ++i) {
+        const auto& f = code[i].fields;
+        if (f.empty() || !detail::isLabelDefinition(f[0])) continue;
+        std::string name = f[0].substr(0, f[0].size() - 1);
+        if (!validLabelName(name)) return stopAt("Invalid label", code[i].line);
+        defs.emplace_back(std::move(name), i);
+    }
+    for (const auto& [name, address] : defs) {
+        if (!labels_.emplace(name, static_cast<int>(address)).second)
+            return stopAt("Duplicated label", code[address].line);
+    }
+    return std::nullopt;
+}
+
+// --- D. Pass 2 --------------------------------------------------------------------------
+
+std::optional<Stop> AssemblyRun::pass2() {
+    const bool wif = dialect_ == Dialect::Wif;
+    const detail::EncodeContext ctx{table_, labels_, constantMap_, ramMap_, eepromMap_,
+                                    m_.options.zeroPageMode};
+    const int retval = table_.indexOf("RETVAL");
+    for (size_t i = 0; i < a_.code_.size(); ++i) {
+        const CodeEntry& e = a_.code_[i];
+        const int address = m_.pc;
+        if (e.kind == CodeEntry::Kind::Reserve) {
+            if (e.line >= 0 && e.fields.size() > 1) return stopAt("Extra data on line", e.line);
+            ++m_.pc;
+            continue;
+        }
+        detail::Encoded enc;
+        if (e.kind == CodeEntry::Kind::StringWord) {
+            if (!wif)
+                enc.word = e.value;
+            else if (retval < 0)
+                enc.error = "Expecting a value or an instruction";
+            else
+                enc.word = table_.records[static_cast<size_t>(retval)].code | e.value;
+        } else {
+            enc = wif ? detail::encodeWif(e.fields, address, ctx) : detail::encodeNormal(e.fields, address, ctx);
+        }
+        if (!enc.error.empty()) return stopAt(enc.error, a_.lineMap_[static_cast<size_t>(address)]);
+        a_.image_[static_cast<size_t>(address)] = enc.word;
+        a_.written_.push_back(address);
+        ++m_.pc;
+        ++a_.wordCount_;
+        if (wif) a_.uploadLength_ = m_.pc;
+    }
+    return std::nullopt;
+}
+
+// --- Assembler --------------------------------------------------------------------------
+
+AssemblyResult Assembler::Assemble(const std::vector<std::string>& lines, core::Machine& machine,
+                                   core::Prompter& prompter) {
+    AssemblyRun run(*this, machine, prompter);
+    return run.run(lines);
+}
+
+bool Assembler::TransferToMemory(core::Machine& m, core::Prompter& prompter, core::CodeTrace* trace) {
+    if (m.run) {
+        prompter.info("Cannot transfer memory while running");
+        return false;
+    }
+    if (!assembled_) {
+        prompter.info("There is no assembled data to transfer");
+        return false;
+    }
+    std::copy_n(image_.begin(), capacity_, m.memory.begin());
+    animate_ = true;
+    ramNames_ = ramDefs_;
+    eepNames_ = eepDefs_;
+    m.romPointer = 0;
+    m.bankFlag = false;
+    m.z = 0;
+    m.c = 0;
+    m.bus.ResetDevices();
+    m.serialAccess = false;
+    if (trace) trace->clear();
+    m.stack.fill(0);
+    m.stackDepth = 0;
+    m.stackOverflow = false;
+    m.observer().allMemoryChanged();
+    m.observer().itemsChanged(core::kChangeStatus | core::kChangeWifRegs | core::kChangeSerial |
+                              core::kChangeStack | core::kChangeRam | core::kChangeEeprom |
+                              core::kChangeSlots);
+    m.observer().traceChanged();
+    return true;
+}
+
+void Assembler::discard() {
+    code_.clear();
+    written_.clear();
+    lineMap_.fill(-1);
+    wordCount_ = 0;
+    assembled_ = false;
+    animate_ = false;
+}
+
+std::string Assembler::codeListText(int address) const {
+    if (address < 0 || address >= static_cast<int>(code_.size())) return {};
+    return joinFields(code_[static_cast<size_t>(address)].fields);
+}
+
+std::string Assembler::sourceListText(int address) const {
+    if (address < 0 || address >= static_cast<int>(code_.size())) return {};
+    return joinFields(code_[static_cast<size_t>(address)].written);
+}
+
+std::string Assembler::sourceText(int address) const {
+    if (address < 0 || address >= static_cast<int>(code_.size())) return {};
+    std::string s;
+    for (const auto& f : code_[static_cast<size_t>(address)].written) {
+        if (!s.empty()) s += ' ';
+        s += f;
+    }
+    return s;
+}
+
+}  // namespace mira::assembler
