@@ -1,1 +1,171 @@
+// mira8-cli run and container: options, exit statuses and the JSON report.
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "cli/commands.h"
+#include "core/scrambled_file.h"
+
+namespace mira::cli {
+namespace {
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("mira8-cli-" + std::string(::testing::UnitTest::GetInstance()
+                                               ->current_test_info()
+                                               ->name()));
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::string write(const std::string& name, const std::string& text) {
+        const auto p = dir_ / name;
+        std::ofstream(p) << text;
+        return p.string();
+    }
+
+    int run(Args args) {
+        out_.str("");
+        err_.str("");
+        return runCommand(args, out_, err_);
+    }
+
+    // The integer value of "key" in the JSON output.
+    long jsonInt(const std::string& key) {
+        std::smatch m;
+        const std::string s = out_.str();
+        if (!std::regex_search(s, m, std::regex("\"" + key + "\":(-?[0-9]+)"))) return -999;
+        return std::stol(m[1]);
+    }
+    std::string jsonRaw(const std::string& key) {
+        std::smatch m;
+        const std::string s = out_.str();
+        if (!std::regex_search(s, m, std::regex("\"" + key + "\":(\\[[^\\]]*\\]|\"[^\"]*\"|[a-z]+)")))
+            return "";
+        return m[1];
+    }
+
+    std::filesystem::path dir_;
+    std::ostringstream out_, err_;
+};
+
+TEST_F(CliTest, HaltingProgramExitsZeroWithJson) {
+    const auto f = write("p.words", "0xE1 0xE1 0xF1  # IAC IAC HLT\n");
+    EXPECT_EQ(run({"--json", f}), kExitOk);
+    EXPECT_EQ(jsonRaw("mode"), "\"normal\"");
+    EXPECT_EQ(jsonRaw("stop"), "\"halt\"");
+    EXPECT_EQ(jsonInt("ac"), 2);
+    EXPECT_EQ(jsonInt("pc"), 3);
+    EXPECT_EQ(jsonRaw("run"), "false");
+    EXPECT_EQ(jsonInt("instructions_executed"), 3);
+    EXPECT_EQ(jsonInt("instruction_count"), 3);
+    EXPECT_EQ(jsonInt("clock_states"), 3 * 48);
+    EXPECT_EQ(jsonInt("sr"), 255);
+    const std::string memory = jsonRaw("memory");
+    EXPECT_EQ(std::count(memory.begin(), memory.end(), ','), 255) << "256 words";
+}
+
+TEST_F(CliTest, LimitsAndBreakpointsExitThree) {
+    const auto loop = write("loop.words", "0xE1 0xA0  # IAC JMP 0\n");
+    EXPECT_EQ(run({"--json", "--max-instructions", "7", loop}), kExitNotHalted);
+    EXPECT_EQ(jsonRaw("stop"), "\"limit\"");
+    EXPECT_EQ(jsonInt("instructions_executed"), 7);
+    EXPECT_EQ(jsonInt("ac"), 4);
+
+    EXPECT_EQ(run({"--json", "--clock-states", "30", loop}), kExitNotHalted);
+    EXPECT_EQ(jsonRaw("stop"), "\"clock-states\"");
+    EXPECT_EQ(jsonInt("clock_states"), 30);
+    EXPECT_EQ(jsonInt("t"), 6) << "6 clock states into the execute cycle";
+    EXPECT_EQ(jsonRaw("run"), "true");
+
+    EXPECT_EQ(run({"--json", "--break", "1", loop}), kExitNotHalted);
+    EXPECT_EQ(jsonRaw("stop"), "\"breakpoint\"");
+    EXPECT_EQ(jsonInt("pc"), 1);
+}
+
+TEST_F(CliTest, ScriptedInputAndRecordedOutput) {
+    // Echo input device 0 to output device 1 until the input runs dry.
+    const auto f = write("echo.words",
+                         "0xC1 0xA5  # 0: skip when input 0 ready; 1: JMP 5 (done)\n"
+                         "0xC6       # 2: read byte, pulse\n"
+                         "0xDE       # 3: output to device 1 with pulse\n"
+                         "0xA0       # 4: JMP 0\n"
+                         "0xF1       # 5: HLT\n");
+    EXPECT_EQ(run({"--json", "--in", "0=7,0x41,255", "--out", "1", f}), kExitOk);
+    EXPECT_EQ(jsonRaw("1"), "[7,65,255]");
+    EXPECT_EQ(jsonRaw("outputs").size(), 0u) << "outputs is an object";
+    EXPECT_NE(out_.str().find("\"outputs\":{\"1\":[7,65,255]}"), std::string::npos);
+    EXPECT_NE(out_.str().find("{\"type\":10,\"flag\":1,"), std::string::npos)
+        << "input slot 0 holds the scripted device, flag 1 when dry";
+}
+
+TEST_F(CliTest, SwitchRegisterPcAndModes) {
+    const auto f = write("sr.words", "@20 0xF1\n");
+    EXPECT_EQ(run({"--json", "--sr", "0x5A", "--pc", "20", "--zero-page", "--reset-t1", f}),
+              kExitOk);
+    EXPECT_EQ(jsonInt("sr"), 0x5A);
+    EXPECT_EQ(jsonInt("pc"), 21);
+}
+
+TEST_F(CliTest, TraceWritesOneLinePerInstruction) {
+    const auto f = write("t.words", "0xE1 0xF1\n");
+    EXPECT_EQ(run({"--trace", f}), kExitOk);
+    // C of an increment is cleared again at clock state 12, before the instruction ends.
+    EXPECT_EQ(err_.str(), "0 225 ac=1 c=0\n1 241 ac=1 c=0\n");
+    EXPECT_NE(out_.str().find("stop: halt"), std::string::npos);
+}
+
+TEST_F(CliTest, BadInputNamesFileAndLine) {
+    const auto f = write("bad.words", "1\n2\n300\n");
+    EXPECT_EQ(run({f}), kExitBadInput);
+    EXPECT_EQ(err_.str(), f + ":3: word 300 does not fit in 8 bits\n");
+    EXPECT_EQ(run({(dir_ / "missing.words").string()}), kExitBadInput);
+}
+
+TEST_F(CliTest, BadUsageExitsTwo) {
+    const auto f = write("p.words", "0xF1");
+    EXPECT_EQ(run({}), kExitUsage);
+    EXPECT_EQ(run({"--mode", "fast", f}), kExitUsage);
+    EXPECT_EQ(run({"--in", "2=1", f}), kExitUsage);
+    EXPECT_EQ(run({"--in", "0=1,256", f}), kExitUsage);
+    EXPECT_EQ(run({"--out", "3", f}), kExitUsage);
+    EXPECT_EQ(run({"--pc", f}), kExitUsage);
+    EXPECT_EQ(run({"--frobnicate", f}), kExitUsage);
+    EXPECT_EQ(run({"--pc", "300", f}), kExitUsage) << "past the Normal memory";
+}
+
+TEST_F(CliTest, ContainerEncodeDecode) {
+    const auto in = write("plain.txt", "001-1~0~\r\nline two\n");
+    const auto stored = (dir_ / "x.dat").string();
+    std::ostringstream out, err;
+    EXPECT_EQ(containerCommand({"encode", in, stored}, out, err), kExitOk);
+    EXPECT_EQ(core::readContainerFile(stored).lines,
+              (std::vector<std::string>{"001-1~0~", "line two"}));
+    EXPECT_EQ(containerCommand({"decode", stored}, out, err), kExitOk);
+    EXPECT_EQ(out.str(), "001-1~0~\nline two\n");
+    const auto junk = write("junk.dat", "not scrambled");
+    EXPECT_EQ(containerCommand({"decode", junk}, out, err), kExitBadInput);
+    EXPECT_EQ(containerCommand({"decode"}, out, err), kExitUsage);
+}
+
+TEST(CliBinary, BenchPrintsParsableRates) {
+    const std::string cmd = std::string(MIRA8_CLI_PATH) + " bench --seconds 0.2";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char buf[256];
+    std::string text;
+    while (fgets(buf, sizeof buf, p)) text += buf;
+    EXPECT_EQ(pclose(p), 0);
+    EXPECT_TRUE(std::regex_match(text, std::regex("clock-states/s: [0-9]+\ninstructions/s: [0-9]+\n")))
+        << text;
+}
+
+}  // namespace
+}  // namespace mira::cli

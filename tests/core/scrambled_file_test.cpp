@@ -1,1 +1,117 @@
+// The scrambled container every data file is stored in.
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/scrambled_file.h"
+
+namespace mira::core {
+namespace {
+
+std::string scramble(std::string plain) {
+    for (char& ch : plain) ch = static_cast<char>(static_cast<uint8_t>(ch) ^ kScrambleKey);
+    return plain;
+}
+
+class TempDir {
+public:
+    TempDir() {
+        path_ = std::filesystem::temp_directory_path() /
+                ("mira8-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                 "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    std::filesystem::path file(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+TEST(ScrambledFile, EncodesLengthCrAndPayloadXored) {
+    const std::string stored = encodeContainer({"ab", "c"});
+    EXPECT_EQ(stored, scramble("5\rab\r\nc"));
+}
+
+TEST(ScrambledFile, RoundTripKeepsLinesExactly) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"001-1~0~"},
+        {"a", "", "b"},
+        {"trailing", ""},
+        {std::string("bytes \x01\x7f\xff high", 15)},
+    };
+    for (const auto& lines : cases) {
+        const auto r = decodeContainer(encodeContainer(lines));
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.lines, lines);
+    }
+}
+
+TEST(ScrambledFile, ZeroLengthIsEmptyList) {
+    const auto r = decodeContainer(scramble("0\r"));
+    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(r.lines.empty());
+}
+
+struct BadCase {
+    std::string plain;
+    ContainerError error;
+};
+
+class ScrambledFileBad : public ::testing::TestWithParam<BadCase> {};
+
+TEST_P(ScrambledFileBad, FailsAndLeavesListEmpty) {
+    const auto r = decodeContainer(scramble(GetParam().plain));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, GetParam().error);
+    EXPECT_TRUE(r.lines.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ScrambledFile, ScrambledFileBad,
+    ::testing::Values(BadCase{"", ContainerError::NoHeaderEnd},
+                      BadCase{"12", ContainerError::NoHeaderEnd},
+                      BadCase{"\rabc", ContainerError::BadLength},
+                      BadCase{"-3\rabc", ContainerError::BadLength},
+                      BadCase{"1x\rabc", ContainerError::BadLength},
+                      BadCase{"99999999999999999999\r", ContainerError::BadLength},
+                      BadCase{"10\rabc", ContainerError::ShortFile},
+                      BadCase{"4\rabc", ContainerError::ShortFile}));
+
+TEST(ScrambledFile, ExtraBytesAfterPayloadAreIgnored) {
+    const auto r = decodeContainer(scramble("3\rabcdef"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.lines, std::vector<std::string>{"abc"});
+}
+
+TEST(ScrambledFile, LoneLineEndsSplitToo) {
+    EXPECT_EQ(splitLines("a\nb\rc\r\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+}
+
+TEST(ScrambledFile, FileRoundTripAndMissingFile) {
+    TempDir dir;
+    const auto path = dir.file("zomira.dat");
+    EXPECT_EQ(readContainerFile(path).error, ContainerError::CannotOpen);
+    ASSERT_TRUE(writeContainerFile(path, {"001x", "002y"}));
+    const auto r = readContainerFile(path);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.lines, (std::vector<std::string>{"001x", "002y"}));
+    ASSERT_TRUE(writeContainerFile(path, {"new"}));
+    EXPECT_EQ(readContainerFile(path).lines, std::vector<std::string>{"new"});
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.file("")))
+        ++files;
+    EXPECT_EQ(files, 1) << "no temporary file is left behind";
+}
+
+TEST(ScrambledFile, FailedWriteKeepsOldFile) {
+    TempDir dir;
+    EXPECT_FALSE(writeContainerFile(dir.file("missing-dir") / "x.dat", {"a"}));
+}
+
+}  // namespace
+}  // namespace mira::core
