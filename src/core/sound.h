@@ -1,0 +1,30 @@
+// The emulator's sound effects behind a small interface: the application plays them from
+// memory, tests record them, a machine without audio plays nothing.
+#pragma once
+
+namespace mira::core {
+
+enum class SoundId { Bell, BtDown, BtOff, Lnfd, Prnf, Prnp, Prnr, Punch, Rip, Swc, Tapin, Tpout };
+
+class SoundPlayer {
+public:
+    virtual ~SoundPlayer() = default;
+    // Starts the sound and returns at once.
+    virtual void play(SoundId id) = 0;
+};
+
+// The "Sound Effects" option in front of the player: nothing plays while it is off.
+class SoundEffects {
+public:
+    bool enabled = true;
+
+    void setPlayer(SoundPlayer* player) { player_ = player; }
+    void play(SoundId id) {
+        if (enabled && player_) player_->play(id);
+    }
+
+private:
+    SoundPlayer* player_ = nullptr;
+};
+
+}  // namespace mira::core
