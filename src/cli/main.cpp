@@ -2,6 +2,7 @@
 #include <iostream>
 #include <string>
 
+#include "asm_commands.h"
 #include "commands.h"
 
 namespace mira::cli {
@@ -27,6 +28,22 @@ void printUsage(std::ostream& out) {
       Core timers run on a virtual clock that advances 1 microsecond per clock state.
       Exit status: 0 halted, 3 breakpoint/limit/clock states, 1 bad input, 2 bad usage.
 
+  asm [options] FILE.asm    assemble a source file and print its listing
+      --mode normal|wif     dialect / operating mode (default normal)
+      --zero-page           zero page mode on
+      --reset-t1            output reset mode T1 (WIF: BO) instead of T13 (AO)
+      --answer yes|no|cancel  how queries are answered (default no); echoed to stderr
+      --words               print a word file (for run) instead of the listing
+      --compiler-data FILE  instruction tables (default: cmplr.dat in the data directory,
+                            beside the executable, or in ../share/mira8)
+      Listing: address (decimal), word (hex), source text per word; then "Words: N".
+      Errors: FILE:LINE: MESSAGE on stderr, exit status 1.
+
+  disasm [options] FILE     disassemble a word file
+      --mode normal|wif     operating mode (default normal)
+      --radix dec|hex|737|377  operand radix (default 737 in Normal, dec in WIF)
+      --compiler-data FILE  instruction tables, as for asm
+
   container decode FILE     print the lines of a scrambled data file
   container encode IN OUT   write the text lines of IN as a scrambled data file OUT
 
@@ -46,6 +63,8 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     Args args(argv + 2, argv + argc);
     if (command == "run") return runCommand(args, std::cout, std::cerr);
+    if (command == "asm") return asmCommand(args, std::cout, std::cerr);
+    if (command == "disasm") return disasmCommand(args, std::cout, std::cerr);
     if (command == "container") return containerCommand(args, std::cout, std::cerr);
     if (command == "bench") return benchCommand(args, std::cout, std::cerr);
     if (command == "--help" || command == "-h" || command == "help") {

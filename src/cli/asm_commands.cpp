@@ -1,0 +1,256 @@
+#include "asm_commands.h"
+
+#include <cstdio>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <vector>
+
+#include "assembler/assembler.h"
+#include "assembler/disassembler.h"
+#include "assembler/formatters.h"
+#include "assembler/instruction_table.h"
+#include "word_file.h"
+
+namespace mira::cli {
+
+namespace {
+
+// Queries are answered from the command line and echoed, errors are printed by the
+// caller from the assembly result.
+class ScriptedPrompter final : public core::Prompter {
+public:
+    ScriptedPrompter(core::Answer answer, std::ostream& err) : answer_(answer), err_(err) {}
+    void info(const std::string& text) override { err_ << text << "\n"; }
+    void error(const std::string&) override {}
+    bool askYesNo(const std::string& text) override {
+        echo(text);
+        return answer_ == core::Answer::Yes;
+    }
+    core::Answer askYesNoCancel(const std::string& text) override {
+        echo(text);
+        return answer_;
+    }
+
+private:
+    void echo(const std::string& text) {
+        std::string oneLine;
+        for (char ch : text) {
+            if (ch == '\r') {
+                if (oneLine.empty() || oneLine.back() != ' ') oneLine += ' ';
+            } else {
+                oneLine += ch;
+            }
+        }
+        const char* a = answer_ == core::Answer::Yes ? "yes" : answer_ == core::Answer::No ? "no" : "cancel";
+        err_ << "query: " << oneLine << " -> " << a << "\n";
+    }
+    core::Answer answer_;
+    std::ostream& err_;
+};
+
+struct AsmOptions {
+    core::OperatingMode mode = core::OperatingMode::Normal;
+    bool zeroPage = false;
+    bool resetT1 = false;
+    core::Answer answer = core::Answer::No;
+    bool words = false;
+    int radix = -1;
+    std::string compilerData;
+    std::string file;
+};
+
+// Parses the options the two commands share; returns an error text for bad usage.
+std::string parseOptions(const Args& args, AsmOptions& o, bool disassembler) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto next = [&](std::string& v) {
+            if (i + 1 >= args.size()) return false;
+            v = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--mode") {
+            if (!next(v) || (v != "normal" && v != "wif")) return "--mode must be normal or wif";
+            o.mode = v == "wif" ? core::OperatingMode::Wif : core::OperatingMode::Normal;
+        } else if (a == "--compiler-data") {
+            if (!next(v)) return "--compiler-data needs a file";
+            o.compilerData = v;
+        } else if (!disassembler && a == "--zero-page") {
+            o.zeroPage = true;
+        } else if (!disassembler && a == "--reset-t1") {
+            o.resetT1 = true;
+        } else if (!disassembler && a == "--words") {
+            o.words = true;
+        } else if (!disassembler && a == "--answer") {
+            if (!next(v)) return "--answer needs yes, no or cancel";
+            if (v == "yes") o.answer = core::Answer::Yes;
+            else if (v == "no") o.answer = core::Answer::No;
+            else if (v == "cancel") o.answer = core::Answer::Cancel;
+            else return "--answer must be yes, no or cancel";
+        } else if (disassembler && a == "--radix") {
+            if (!next(v)) return "--radix needs dec, hex, 737 or 377";
+            if (v == "dec") o.radix = assembler::kRadixDec;
+            else if (v == "hex") o.radix = assembler::kRadixHex;
+            else if (v == "737") o.radix = assembler::kRadixSplitOctal;
+            else if (v == "377") o.radix = assembler::kRadixOctal;
+            else return "--radix must be dec, hex, 737 or 377";
+        } else if (!a.empty() && a[0] == '-') {
+            return "unknown option " + a;
+        } else if (o.file.empty()) {
+            o.file = a;
+        } else {
+            return "only one FILE may be given";
+        }
+    }
+    if (o.file.empty()) return "a FILE is needed";
+    return {};
+}
+
+bool readText(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    text = s.str();
+    return true;
+}
+
+std::vector<std::string> sourceLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream in(text);
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::filesystem::path compilerDataPath(const std::string& override) {
+    return override.empty() ? assembler::findCompilerData() : std::filesystem::path(override);
+}
+
+// Loads the table for the machine's mode; prints the failure and returns false.
+bool loadTable(const std::string& override, core::OperatingMode mode, assembler::InstructionTable& table,
+               std::ostream& err) {
+    const auto path = compilerDataPath(override);
+    auto r = assembler::LoadCompilerData(path, mode);
+    if (r.state == 0) {
+        err << path.string() << ": " << r.message << "\n";
+        return false;
+    }
+    table = std::move(r.table);
+    return true;
+}
+
+void reportStop(const std::string& file, const assembler::AssemblyResult& r, std::ostream& err) {
+    std::string message = r.message;
+    if (message.empty())
+        message = r.modeChanged ? "assembly stopped: the operating mode changed, assemble again"
+                                : "assembly cancelled";
+    err << file << ":";
+    if (r.line >= 0) err << (r.line + 1) << ":";
+    err << " " << message << "\n";
+}
+
+// Assembles the file onto `m`; prints errors. Returns true when it assembled.
+bool assembleFile(core::Machine& m, const std::string& file, const assembler::InstructionTable& table,
+                  core::Answer answer, assembler::Assembler& as, std::ostream& err) {
+    std::string text;
+    if (!readText(file, text)) {
+        err << file << ": cannot read\n";
+        return false;
+    }
+    ScriptedPrompter prompter(answer, err);
+    as.setInstructionTable(&table);
+    const auto r = as.Assemble(sourceLines(text), m, prompter);
+    if (!r.ok) {
+        reportStop(file, r, err);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int asmCommand(const Args& args, std::ostream& out, std::ostream& err) {
+    AsmOptions o;
+    if (const auto usage = parseOptions(args, o, false); !usage.empty()) {
+        err << "mira8-cli asm: " << usage << "\n";
+        return kExitUsage;
+    }
+    core::Machine m;
+    m.options.mode = o.mode;
+    m.options.zeroPageMode = o.zeroPage;
+    m.options.outputResetMode = o.resetT1 ? 0 : 1;
+    m.updateMemorySize();
+    assembler::InstructionTable table;
+    if (!loadTable(o.compilerData, o.mode, table, err)) return kExitBadInput;
+    assembler::Assembler as;
+    if (!assembleFile(m, o.file, table, o.answer, as, err)) return kExitBadInput;
+
+    const bool wif = as.dialect() == assembler::Dialect::Wif;
+    if (o.words) {
+        std::vector<WordFileEntry> words;
+        for (int a : as.writtenAddresses()) words.push_back({a, as.image()[static_cast<size_t>(a)]});
+        out << formatWordFile(words, wif);
+        return kExitOk;
+    }
+    char buf[32];
+    for (int a : as.writtenAddresses()) {
+        std::snprintf(buf, sizeof buf, wif ? "%4d  %04X  " : "%4d  %02X  ", a,
+                      static_cast<unsigned>(as.image()[static_cast<size_t>(a)]));
+        out << buf << as.sourceText(a) << "\n";
+    }
+    out << "Words: " << as.wordCount() << "\n";
+    return kExitOk;
+}
+
+int disasmCommand(const Args& args, std::ostream& out, std::ostream& err) {
+    AsmOptions o;
+    if (const auto usage = parseOptions(args, o, true); !usage.empty()) {
+        err << "mira8-cli disasm: " << usage << "\n";
+        return kExitUsage;
+    }
+    const bool wif = o.mode == core::OperatingMode::Wif;
+    const core::MachineOptions defaults;
+    const int radix = o.radix >= 0 ? o.radix : defaults.radix[wif ? 1 : 0];
+    assembler::InstructionTable table;
+    if (!loadTable(o.compilerData, o.mode, table, err)) return kExitBadInput;
+    std::string text;
+    if (!readText(o.file, text)) {
+        err << o.file << ": cannot read\n";
+        return kExitBadInput;
+    }
+    const int size = wif ? assembler::kWifCapacity : assembler::kNormalCapacity;
+    const auto words = parseWordFile(text, size, wif ? 0xFFFF : 0xFF);
+    if (!words.ok) {
+        err << o.file << ":" << words.errorLine << ": " << words.error << "\n";
+        return kExitBadInput;
+    }
+    char buf[32];
+    for (const auto& w : words.words) {
+        std::snprintf(buf, sizeof buf, wif ? "%4d  %04X  " : "%4d  %02X  ", w.address,
+                      static_cast<unsigned>(w.word));
+        out << buf << assembler::DisassembleWord(w.word, !wif, table, radix, size - 1) << "\n";
+    }
+    return kExitOk;
+}
+
+int assembleAndTransfer(core::Machine& m, const std::string& asmFile,
+                        const std::string& compilerDataOverride, core::Answer answer,
+                        std::ostream& err) {
+    assembler::InstructionTable table;
+    if (!loadTable(compilerDataOverride, m.options.mode, table, err)) return kExitBadInput;
+    assembler::Assembler as;
+    if (!assembleFile(m, asmFile, table, answer, as, err)) return kExitBadInput;
+    ScriptedPrompter prompter(answer, err);
+    if (!as.TransferToMemory(m, prompter, nullptr)) {
+        err << asmFile << ": There is no assembled data to transfer\n";
+        return kExitBadInput;
+    }
+    return kExitOk;
+}
+
+}  // namespace mira::cli
