@@ -1,0 +1,175 @@
+// The main window: the MIRA-8 front panel with its lamps and switches, the speed panel,
+// the popup menu with every command, the settings file and the start-up and closing order.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+#include "core/machine.h"
+#include "core/observer.h"
+#include "core/panel.h"
+#include "core/prompter.h"
+#include "core/run_control.h"
+#include "core/settings_file.h"
+#include "core/sound.h"
+#include "mira/panel_art.h"
+#include "qt_timer.h"
+
+class QAction;
+class QFrame;
+class QMenu;
+class QPushButton;
+class QScrollBar;
+
+namespace mira::gui {
+
+class TmiraFM;
+
+// The panel picture `miraImage`: draws the panel, lit lamps and overlays from the window's
+// latched state and hands mouse events to the window in panel coordinates.
+class MiraImage final : public QWidget {
+public:
+    explicit MiraImage(TmiraFM& owner);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+
+private:
+    TmiraFM& owner_;
+};
+
+// Lamps as last updated: the register rows come from the machine's lamp latch, the rest is
+// copied here at each lamp group 16 update so that paint never reads a half-run cycle.
+struct StateLamps {
+    std::array<bool, core::kInstructionLampCount> instruction{};
+    bool run = false, fetch = true, defer = false, exec = false;
+};
+struct AuxLamps {
+    bool HRled = false, T1T13 = false, SlowED = false, PZon = false;
+    bool wifLabels = false;
+};
+
+class TmiraFM final : public QWidget,
+                      public core::MachineObserver,
+                      public core::PanelHost {
+public:
+    // `prompter` and `sound` default to message boxes and silence.
+    explicit TmiraFM(core::Prompter* prompter = nullptr, core::SoundPlayer* sound = nullptr,
+                     QWidget* parent = nullptr);
+    ~TmiraFM() override;
+
+    core::Machine& machine() { return m_; }
+    core::RunControl& runControl() { return rc_; }
+    core::FrontPanel& panel() { return panel_; }
+    const PanelArt& art() const { return *art_; }
+    const StateLamps& stateLamps() const { return stateLamps_; }
+    const AuxLamps& auxLamps() const { return aux_; }
+    bool switchPictureThrown(int i) const { return shownSwitches_.at(i); }
+    QWidget* image() const;
+    QMenu* popupMenu() const { return PopupMenu1; }
+
+    // The first activation's work; runs once, from the first show.
+    void FormActivate();
+    bool activated() const { return activated_; }
+
+    void SetPCfromSwitches();
+    // Lamp update with a group mask (1 PC, 2 MA, 4 MB, 8 AC, 16 state; 31 all).
+    void doLamps(uint32_t groups);
+    // HRled, T1T13, SlowED, PZon and the WIF overlays from the options.
+    void SetAuxLamps();
+    void SetMenuAvailability();
+    void SetInitCaptions();
+    void setSpeedPanelShown(bool shown);
+
+    // Settings file.
+    void LoadSettings();
+    void SaveSettings();
+
+    // Menu commands.
+    void InitMemory(int kind);
+    void InitRam(int kind);
+    void InitEeprom();
+    void OptionsClick();
+    void HelpClick();
+    void AboutClick();
+    void USBClick();
+    void CodeTraceOnClick();
+    void CodeTraceClearClick();
+
+    // Panel mouse handling in picture coordinates (miraImageMouseDown etc.).
+    void miraImageMouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos);
+    void miraImageMouseUp(Qt::MouseButton button);
+    void miraImageMouseMove(QPoint globalPos);
+
+    // The speed panel's scroll bars ended a scroll.
+    void slowSBEndScroll();
+    void animSBEndScroll();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+
+private:
+    friend class MiraImage;
+
+    // MachineObserver
+    void lampsChanged(uint32_t groups) override;
+    void itemsChanged(uint32_t items) override;
+    // PanelHost
+    void processEvents() override;
+    void closeMainWindow() override;
+
+    void buildSpeedPanel();
+    void buildMenu();
+    void syncSwitchPictures();
+    void scheduleRepaint();
+    void paintPanel(QPainter& p);
+    QSize screenSize() const;
+    void applyMainSettings();
+    void collectMainSettings();
+    void ensureArt();
+
+    QtTimerFactory timers_;
+    core::Machine m_;
+    core::RunControl rc_{m_};
+    core::SoundEffects sounds_;
+    core::FrontPanel panel_{m_, rc_, timers_, sounds_};
+    std::unique_ptr<core::Prompter> ownPrompter_;
+    core::Prompter* prompter_;
+
+    core::SettingsFile settings_;
+    core::MainSettings main_;
+
+    std::unique_ptr<PanelArt> art_;
+    std::array<bool, core::kSwitchCount> shownSwitches_{};
+    StateLamps stateLamps_;
+    AuxLamps aux_;
+
+    MiraImage* miraImage = nullptr;
+    QFrame* Panel1 = nullptr;
+    QScrollBar* slowSB = nullptr;
+    QScrollBar* animSB = nullptr;
+    QPushButton* defaultSB = nullptr;
+    QPushButton* SpeedButton1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+
+    bool activated_ = false;
+    bool dragging_ = false;
+    QPoint dragOrigin_;
+    QPoint windowOrigin_;
+
+    // Repaints are held to the display rate; a fast run changes lamps far more often.
+    QTimer frameTimer_;
+    QElapsedTimer sinceRepaint_;
+    // The fast loop's yield lets Qt look at its queue only every so often.
+    QElapsedTimer sinceEvents_;
+};
+
+}  // namespace mira::gui

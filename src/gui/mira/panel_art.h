@@ -1,0 +1,59 @@
+// The front panel's picture, drawn by the program: the panel with its lettering, lamp
+// sockets and paddle switches, the lit-lamp picture and the WIF label overlays. Everything
+// is rendered at the screen's device pixel ratio; geometry stays in panel pixels.
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <array>
+
+namespace mira::gui {
+
+inline constexpr int kPanelWidth = 735;
+inline constexpr int kPanelHeight = 259;
+inline constexpr int kSpeedPanelHeight = 29;
+inline constexpr int kLampSize = 16;
+
+// Lamp positions (left, top); bit columns hold bit 7 at the left.
+inline constexpr std::array<int, 8> kBitLampX{49, 83, 119, 155, 192, 228, 263, 300};
+inline constexpr std::array<int, 4> kLampRowY{49, 73, 96, 120};
+inline constexpr int kInstructionLampX1 = 410;  // AND TAD ISZ DCA
+inline constexpr int kInstructionLampX2 = 443;  // OPR IOT JMP JMB
+inline constexpr int kStateLampX = 624;         // RUN FETCH DEFER EXEC
+inline constexpr int kAuxLampX = 660;           // HRled T1T13 SlowED PZon
+
+// The WIF label overlays: wi1Img … wi5Img, in that order.
+inline constexpr int kOverlayCount = 5;
+inline constexpr std::array<QRect, kOverlayCount> kOverlayRects{
+    QRect(432, 162, 36, 24),  // wi1Img: the DEPOSIT switch's name
+    QRect(361, 50, 48, 86),   // wi2Img: left instruction lamp names
+    QRect(474, 51, 62, 85),   // wi3Img: right instruction lamp names
+    QRect(689, 50, 46, 86),   // wi4Img: auxiliary lamp names
+    QRect(572, 51, 50, 85),   // wi5Img: state lamp names
+};
+
+class PanelArt {
+public:
+    explicit PanelArt(qreal devicePixelRatio);
+
+    // The panel as the switches now stand (all at rest until mirrored).
+    const QImage& picture() const { return picture_; }
+    const QImage& lampOn() const { return lampOn_; }
+    const QImage& overlay(int k) const { return overlays_.at(k); }
+    qreal devicePixelRatio() const { return dpr_; }
+
+    // Throwing or returning switch i: its picture rows are exchanged about row 205.
+    void mirrorSwitch(int i);
+
+    // The panel drawn with Normal (false) or WIF (true) lettering, switches at rest.
+    static QImage render(qreal devicePixelRatio, bool wifLabels);
+
+private:
+    qreal dpr_;
+    QImage picture_;
+    QImage lampOn_;
+    std::array<QImage, kOverlayCount> overlays_;
+};
+
+}  // namespace mira::gui

@@ -1,0 +1,41 @@
+#include "qt_prompter.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace mira::gui {
+
+namespace {
+// The texts break lines with CR, which a Qt label does not; show them as line feeds.
+QString shown(const std::string& text) {
+    QString s = QString::fromStdString(text);
+    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return s;
+}
+QString title() { return QApplication::applicationDisplayName(); }
+}  // namespace
+
+void QtPrompter::info(const std::string& text) {
+    QMessageBox::information(parent_, title(), shown(text));
+}
+
+void QtPrompter::error(const std::string& text) {
+    QMessageBox::critical(parent_, title(), shown(text));
+}
+
+bool QtPrompter::askYesNo(const std::string& text) {
+    return QMessageBox::question(parent_, title(), shown(text), QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+core::Answer QtPrompter::askYesNoCancel(const std::string& text) {
+    switch (QMessageBox::question(parent_, title(), shown(text),
+                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+        case QMessageBox::Yes: return core::Answer::Yes;
+        case QMessageBox::No: return core::Answer::No;
+        default: return core::Answer::Cancel;
+    }
+}
+
+}  // namespace mira::gui

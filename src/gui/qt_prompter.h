@@ -1,0 +1,22 @@
+// Message boxes for the questions and messages the logic asks through core::Prompter.
+#pragma once
+
+#include <QWidget>
+
+#include "core/prompter.h"
+
+namespace mira::gui {
+
+class QtPrompter final : public core::Prompter {
+public:
+    explicit QtPrompter(QWidget* parent = nullptr) : parent_(parent) {}
+    void info(const std::string& text) override;
+    void error(const std::string& text) override;
+    bool askYesNo(const std::string& text) override;
+    core::Answer askYesNoCancel(const std::string& text) override;
+
+private:
+    QWidget* parent_;
+};
+
+}  // namespace mira::gui
