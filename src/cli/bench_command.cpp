@@ -6,6 +6,7 @@
 #include "core/machine.h"
 #include "core/run_control.h"
 #include "core/timer.h"
+#include "core/wif_cpu.h"
 #include "word_file.h"
 
 namespace mira::cli {
@@ -18,6 +19,15 @@ void loadNormalLoop(core::Machine& m) {
     m.memory[1] = 0xA0;  // JMP 0
     m.memory[2] = 0xA0;  // JMP 0 (after the skip)
     m.memory[10] = 0;
+    m.pc = 0;
+}
+
+// Increment RAM register 5 / GOTO 0: the WIF counterpart of the loop above.
+void loadWifLoop(core::Machine& m) {
+    namespace w = core::wif;
+    constexpr int32_t kRamOperand = (1 << 8) | (1 << 6) | 32 | 5;  // RAM 5 into RAM 5
+    m.memory[0] = w::encode(w::kIncrement, kRamOperand);
+    m.memory[1] = w::encode(w::kGoto, 0);
     m.pc = 0;
 }
 
@@ -42,8 +52,7 @@ int benchCommand(const Args& args, std::ostream& out, std::ostream& err) {
             if (v == "normal") {
                 mode = core::OperatingMode::Normal;
             } else if (v == "wif") {
-                err << "mira8-cli bench: WIF mode is not available yet\n";
-                return kExitUsage;
+                mode = core::OperatingMode::Wif;
             } else {
                 err << "mira8-cli bench: --mode must be normal or wif\n";
                 return kExitUsage;
@@ -57,7 +66,12 @@ int benchCommand(const Args& args, std::ostream& out, std::ostream& err) {
     core::Machine m;
     m.options.mode = mode;
     m.updateMemorySize();
-    loadNormalLoop(m);
+    core::VirtualClock clock;
+    m.attachTimers(clock);
+    if (m.isWif())
+        loadWifLoop(m);
+    else
+        loadNormalLoop(m);
     m.switches[core::kSwitchSingleCont] = 1;
     m.switches[core::kSwitchSlowFast] = 1;
     m.liveDisplay = false;
@@ -72,7 +86,7 @@ int benchCommand(const Args& args, std::ostream& out, std::ostream& err) {
     const auto start = Clock::now();
     double elapsed = 0;
     do {
-        const auto r = rc.runHeadless(kChunk, UINT64_MAX);
+        const auto r = rc.runHeadless(kChunk, UINT64_MAX, &clock);
         states += r.clockStates;
         instructions += r.instructions;
         elapsed = std::chrono::duration<double>(Clock::now() - start).count();

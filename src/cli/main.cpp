@@ -23,7 +23,9 @@ void printUsage(std::ostream& out) {
       --break A             breakpoint at address A (repeatable)
       --in D=B1,B2,...      scripted input device D (0/1) offering these bytes
       --out D               recording output device D (0/1)
+      --serial-in B1,B2,... WIF: the basic serial port offers these bytes
       --trace               one line per instruction on stderr: address word ac c
+                            (WIF addresses as 4 hex digits)
       --json                print the final state as one JSON object
       Core timers run on a virtual clock that advances 1 microsecond per clock state.
       Exit status: 0 halted, 3 breakpoint/limit/clock states, 1 bad input, 2 bad usage.
@@ -47,7 +49,7 @@ void printUsage(std::ostream& out) {
   container decode FILE     print the lines of a scrambled data file
   container encode IN OUT   write the text lines of IN as a scrambled data file OUT
 
-  bench [--mode normal] [--seconds S]
+  bench [--mode normal|wif] [--seconds S]
                             run a fixed loop headless for about S seconds (default 2)
 )";
 }

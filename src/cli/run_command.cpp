@@ -11,6 +11,7 @@
 #include "commands.h"
 #include "core/machine.h"
 #include "core/run_control.h"
+#include "core/serial_test_port.h"
 #include "core/timer.h"
 #include "json_writer.h"
 #include "word_file.h"
@@ -30,6 +31,7 @@ struct RunOptions {
     std::vector<int> breaks;
     std::optional<std::vector<int>> inputs[2];
     bool outputs[2] = {false, false};
+    std::optional<std::vector<int>> serialIn;
     bool trace = false;
     bool json = false;
     std::string file;
@@ -104,6 +106,11 @@ std::string parseRunOptions(const Args& args, RunOptions& o) {
         } else if (a == "--out") {
             if (!number(0, 1, n)) return "--out needs 0 or 1";
             o.outputs[n] = true;
+        } else if (a == "--serial-in") {
+            if (!next(s)) return "--serial-in needs B1,B2,...";
+            std::vector<int> bytes;
+            if (!parseByteList(s, bytes)) return "--serial-in bytes must be 0..255";
+            o.serialIn = std::move(bytes);
         } else if (a == "--trace") {
             o.trace = true;
         } else if (a == "--json") {
@@ -137,7 +144,8 @@ const char* stopName(core::RunControl::HeadlessStop s) {
 }
 
 void writeJson(std::ostream& out, const core::Machine& m, const char* stop,
-               const core::RunControl::HeadlessResult& res, const RecordingOutputDevice* outs[2]) {
+               const core::RunControl::HeadlessResult& res, const RecordingOutputDevice* outs[2],
+               const core::ScriptedSerialPort& serial) {
     JsonWriter j;
     j.beginObject();
     j.key("mode").value(m.isWif() ? "wif" : "normal");
@@ -177,6 +185,20 @@ void writeJson(std::ostream& out, const core::Machine& m, const char* stop,
         j.key(std::to_string(d)).intArray(outs[d]->recorded());
     }
     j.endObject();
+    // WIF state; kept in Normal mode too, where it simply stays at its reset values.
+    j.key("ram").intArray(m.ram);
+    j.key("eeprom").intArray(m.eeprom);
+    j.key("stack").intArray(m.stack);
+    j.key("stack_depth").value(int64_t{m.stackDepth});
+    j.key("stack_overflow").value(m.stackOverflow);
+    j.key("rom_pointer").value(int64_t{m.romPointer});
+    j.key("h").value(int64_t{m.h});
+    j.key("l").value(int64_t{m.l});
+    j.key("bank").value(m.bankFlag);
+    j.key("serial").value(int64_t{m.serialRegister});
+    j.key("serial_access").value(m.serialAccess);
+    j.key("skip").value(m.skip);
+    j.key("serial_out").intArray(serial.sent());
     j.endObject();
     out << j.str() << '\n';
 }
@@ -195,10 +217,6 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
     m.attachTimers(clock);
     m.options.mode = o.mode;
     m.updateMemorySize();
-    if (o.mode == core::OperatingMode::Wif) {
-        err << "mira8-cli run: WIF mode is not available yet\n";
-        return kExitUsage;
-    }
     m.options.zeroPageMode = o.zeroPage;
     m.options.outputResetMode = o.resetT1 ? 0 : 1;
 
@@ -246,6 +264,10 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
         }
     }
 
+    // The basic serial port's window counts as open; the program sets its access.
+    core::ScriptedSerialPort serial(o.serialIn.value_or(std::vector<int>{}));
+    m.serialPort = &serial;
+
     core::RunControl rc(m);
     if (o.trace) {
         rc.onInstructionEnd = [&m, &err] {
@@ -272,7 +294,7 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
     const char* stop = stopName(res.reason);
     const RecordingOutputDevice* outs[2] = {outputs[0].get(), outputs[1].get()};
     if (o.json) {
-        writeJson(out, m, stop, res, outs);
+        writeJson(out, m, stop, res, outs, serial);
     } else {
         out << "stop: " << stop << "\n"
             << "pc=" << m.pc << " ac=" << m.ac << " mb=" << m.mb << " ma=" << m.ma
