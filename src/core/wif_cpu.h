@@ -196,6 +196,7 @@ inline int32_t* chosenFlag(Machine& m, int32_t word) {
 
 // --- the frame of every instruction ---
 
+// A selector-3 write is the instruction's own jump: neither the advance nor a skip moves it.
 inline void advancePc(Machine& m) {
     if (!m.wifPcWritten) m.pc = (m.pc + (m.skip ? 1 : 0) + 1) & m.addressMask;
 }
@@ -682,7 +683,8 @@ inline int ioStep(Machine& m) {
     return finish(m, false);
 }
 
-// Undefined numbers: three idle steps, then PC + 1.
+// Undefined numbers: three idle steps, then PC + 1. Being no instruction they leave the
+// skip flag and the instruction lamps as the previous instruction left them.
 inline int undefinedStep(Machine& m) {
     if (m.t < kLastStep) return next(m);
     m.pc = (m.pc + 1) & m.addressMask;
@@ -710,6 +712,16 @@ inline int step(Machine& m) {
         case 1: return registerStep(m);
         case 2: return controlStep(m);
         default: return ioStep(m);
+    }
+}
+
+// The rest of the current instruction in one call, for run loops that know no timer falls
+// due and no yield is needed inside it; `states` grows by the steps taken.
+inline int runWholeInstruction(Machine& m, int& states) {
+    for (;;) {
+        const int r = step(m);
+        ++states;
+        if (r != kStepContinue) return r;
     }
 }
 

@@ -135,6 +135,20 @@ TEST_F(WifCpu, UndefinedOpcodesTakeFourStepsAndOnlyAdvancePc) {
     }
 }
 
+TEST_F(WifCpu, UndefinedOpcodesLeaveTheInstructionLamps) {
+    m.wifInstructionClass[kGoto] = 2;
+    execOne(kGoto, 16, 15);
+    ASSERT_TRUE(m.instructionLamps[normal::kOpJmp]);
+    ASSERT_FALSE(m.instructionLamps[normal::kOpAnd]);
+    put(16, 47, 1023);  // bits 9 and 7 would light AND in a valid instruction
+    wif::step(m);
+    EXPECT_TRUE(m.instructionLamps[normal::kOpJmp]);
+    EXPECT_FALSE(m.instructionLamps[normal::kOpAnd]);
+    EXPECT_EQ(m.instructionCount, 2);  // counted all the same
+    exec();
+    EXPECT_EQ(m.pc, 17);
+}
+
 TEST_F(WifCpu, AnUndefinedOpcodeAtTheTopOfMemoryWrapsToZero) {
     execOne(63, 0, 1023);
     EXPECT_EQ(m.pc, 0);
