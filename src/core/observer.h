@@ -41,6 +41,7 @@ public:
     virtual void allMemoryChanged() {}
     virtual void slotChanged(int /*slot*/) {}
     virtual void ramByteChanged(int /*index*/) {}
+    virtual void eepromByteChanged(int /*index*/) {}
     // The editor follows the program: select the source line of this address.
     virtual void selectSourceLine(int /*pc*/) {}
     virtual void runStopped() {}

@@ -1,5 +1,7 @@
 #include "run_control.h"
 
+#include <bit>
+
 #include "normal_cpu.h"
 #include "timer.h"
 #include "wif_cpu.h"
@@ -8,9 +10,9 @@ namespace mira::core {
 
 namespace {
 // Items the memory view defers while the display is not live.
-constexpr uint32_t kDeferredItems = kChangeStatus | kChangeMa | kChangePc | kChangeMb |
-                                    kChangeAc | kChangeEeprom | kChangeIr | kChangeSlots |
-                                    kChangeWifRegs | kChangeSerial | kChangeRam;
+constexpr uint32_t kDeferredItems = kChangeStatus | kChangeMa | kChangePc | kChangeMb | kChangeAc |
+                                    kChangeEeprom | kChangeIr | kChangeSlots | kChangeWifRegs |
+                                    kChangeSerial | kChangeRam;
 // Items that are shown as soon as the loop yields, throttle or not.
 constexpr uint32_t kYieldItems = kChangeCount | kChangeSwitches | kChangeCycle | kChangeState;
 constexpr uint32_t kRegisterItems = kChangePc | kChangeMa | kChangeMb | kChangeAc;
@@ -48,6 +50,12 @@ void RunControl::publish() {
     }
     for (int i = 0; i < m_.changedCount; ++i) o.memoryWordChanged(m_.changedList[i]);
     m_.clearChangedList();
+    for (uint64_t bits = m_.ramChanged; bits; bits &= bits - 1)
+        o.ramByteChanged(std::countr_zero(bits));
+    m_.ramChanged = 0;
+    for (uint32_t bits = m_.eepromChanged; bits; bits &= bits - 1)
+        o.eepromByteChanged(std::countr_zero(bits));
+    m_.eepromChanged = 0;
 }
 
 StepOutcome RunControl::step() {
@@ -64,9 +72,7 @@ StepOutcome RunControl::step() {
 bool RunControl::handleStepResult(int result) {
     lastStepResult_ = result;
     switch (result) {
-        case kStepInstructionEnd:
-            endOfInstruction(false);
-            return false;
+        case kStepInstructionEnd: endOfInstruction(false); return false;
         case kStepStop:
             // WIF: the end of every instruction ends an animation's tick, not the run.
             if (m_.isWif() && animating) {
@@ -92,8 +98,7 @@ bool RunControl::handleStepResult(int result) {
             m_.latchLamps(kLampGroupsAll);
             publish();
             return true;
-        default:
-            return false;
+        default: return false;
     }
 }
 
@@ -278,8 +283,7 @@ int RunControl::fastLoop(const std::function<void()>& processEvents) {
 
 template <bool kWif>
 RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
-                                                    uint64_t maxInstructions,
-                                                    VirtualClock* clock) {
+                                                    uint64_t maxInstructions, VirtualClock* clock) {
     Machine& m = m_;
     HeadlessResult res;
     int64_t now = clock ? clock->nowMicros() : 0;

@@ -19,8 +19,10 @@ public:
     void allMemoryChanged() override { ++allMemory; }
     void selectSourceLine(int pc) override { selected.push_back(pc); }
     void runStopped() override { ++stops; }
+    void ramByteChanged(int index) override { ram.push_back(index); }
+    void eepromByteChanged(int index) override { eeprom.push_back(index); }
     std::vector<uint32_t> lampCalls, itemCalls;
-    std::vector<int> words, selected;
+    std::vector<int> words, selected, ram, eeprom;
     int allMemory = 0, stops = 0;
 };
 
@@ -317,6 +319,19 @@ TEST(RunControl, LiveDisplayPublishesEveryStep) {
     ASSERT_EQ(obs.words.size(), 1u);
     EXPECT_EQ(obs.words[0], 10);
     EXPECT_EQ(r.m.lamps.ac, r.m.ac) << "lamps follow each half-shifted value";
+}
+
+TEST(RunControl, PublishListsChangedRamAndEepromBytesOnce) {
+    Rig r;
+    RecordingObserver obs;
+    r.m.setObserver(&obs);
+    r.m.ramChanged = (uint64_t{1} << 63) | (uint64_t{1} << 3);
+    r.m.eepromChanged = 1u << 31;
+    r.rc.publish();
+    EXPECT_EQ(obs.ram, (std::vector<int>{3, 63}));
+    EXPECT_EQ(obs.eeprom, std::vector<int>{31});
+    r.rc.publish();
+    EXPECT_EQ(obs.ram.size(), 2u) << "published bytes are cleared";
 }
 
 TEST(RunControl, CodeTraceRecordsExecutedAddresses) {
