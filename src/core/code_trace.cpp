@@ -1,6 +1,14 @@
 #include "code_trace.h"
 
+#include <cstdio>
+
 namespace mira::core {
+
+std::string wifTraceAddress(int32_t address) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(address) & 0xFFFFu);
+    return buf;
+}
 
 void CodeTrace::addLine(std::string text) {
     add(-1);

@@ -10,6 +10,9 @@
 
 namespace mira::core {
 
+// A WIF address as the trace shows it: four hex digits.
+std::string wifTraceAddress(int32_t address);
+
 class CodeTrace {
 public:
     static constexpr int kCapacity = 500;

@@ -26,5 +26,11 @@ TEST(CodeTrace, LinesFormatAddressesAndKeepLoadedText) {
     EXPECT_EQ(trace.lines([](int32_t) { return std::string("x"); }).size(), 1u);
 }
 
+TEST(CodeTrace, WifAddressesAreFourHexDigits) {
+    EXPECT_EQ(wifTraceAddress(0), "0000");
+    EXPECT_EQ(wifTraceAddress(1023), "03FF");
+    EXPECT_EQ(wifTraceAddress(0x2AB), "02AB");
+}
+
 }  // namespace
 }  // namespace mira::core
