@@ -17,7 +17,7 @@ std::string FormatOctal(int64_t value, int width) {
 }
 
 std::string FormatSplitOctal(int64_t value) {
-    return FormatOctal((value >> 6) & 7, 1) + FormatOctal((value >> 3) & 3, 1) +
+    return FormatOctal((value >> 5) & 7, 1) + FormatOctal((value >> 3) & 3, 1) +
            FormatOctal(value & 7, 1);
 }
 
