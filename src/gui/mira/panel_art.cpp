@@ -98,8 +98,13 @@ void drawLitLamp(QPainter& p) {
 void drawSwitch(QPainter& p, int i) {
     const int x0 = kSwitchX0[i];
     const QColor colour = paddleColour(i);
-    // Slot: rows 193..217, symmetric about the pivot.
+    // The deck's shade at the pivot row, flat over the box, so the box does not show when
+    // its rows are exchanged.
     p.setPen(Qt::NoPen);
+    p.fillRect(QRect(x0, core::kSwitchPictureTop, kSwitchWidth + 1,
+                     core::kSwitchPictureBottom - core::kSwitchPictureTop + 1),
+               QColor(0x26, 0x27, 0x2c));
+    // Slot: rows 193..217, symmetric about the pivot.
     p.setBrush(kSlot);
     p.drawRoundedRect(QRectF(x0 + 6, 193, 15, 25), 3, 3);
     // Pivot bushing.
