@@ -60,6 +60,9 @@ AssemblyResult AssemblyRun::run(const std::vector<std::string>& lines) {
 
     // A. Start: the image begins as the current memory so unwritten words keep it.
     work_ = lines;
+    tokens_.clear();
+    tokens_.reserve(work_.size());
+    for (const auto& l : work_) tokens_.push_back(tokenize(l, dialect_));
     a_.dialect_ = dialect_;
     a_.capacity_ = wif ? kWifCapacity : kNormalCapacity;
     a_.image_.fill(0);
@@ -110,7 +113,7 @@ AssemblyResult AssemblyRun::run(const std::vector<std::string>& lines) {
         // Whichever block starts first in the source is read first.
         auto firstMarker = [&](const char* b, const char* e) {
             for (size_t i = 0; i < work_.size(); ++i) {
-                const auto tl = tokenize(work_[i], dialect_);
+                const auto& tl = tokens_[i];
                 if (!tl.empty() && (tl.tokens[0] == b || tl.tokens[0] == e)) return static_cast<int>(i);
             }
             return static_cast<int>(work_.size());
@@ -283,7 +286,7 @@ std::optional<Stop> AssemblyRun::pass1() {
     const bool wif = dialect_ == Dialect::Wif;
     for (size_t i = 0; i < work_.size(); ++i) {
         const int line = static_cast<int>(i);
-        const TokenizedLine tl = tokenize(work_[i], dialect_);
+        const TokenizedLine& tl = tokens_[i];
         if (tl.empty()) continue;
         const auto& t = tl.tokens;
         const std::string& t0 = t[0];

@@ -50,6 +50,11 @@ private:
     InstructionTable emptyTable_;
     const InstructionTable& table_;
     std::vector<std::string> work_;
+    std::vector<TokenizedLine> tokens_;  // work_ tokenized once; blanked with it
+    void blank(size_t line) {
+        work_[line].clear();
+        tokens_[line] = {};
+    }
     detail::NameMap labels_;
     detail::NameMap constantMap_;
     detail::NameMap ramMap_;

@@ -50,25 +50,26 @@ std::optional<Stop> AssemblyRun::processBlock(bool ram) {
     int next = 0;
     for (size_t i = 0; i < work_.size(); ++i) {
         const int line = static_cast<int>(i);
-        const TokenizedLine tl = tokenize(work_[i], dialect_);
+        const TokenizedLine& tl = tokens_[i];
         if (tl.empty()) continue;
-        const std::string& t0 = tl.tokens[0];
+        const std::string t0 = tl.tokens[0];
         if (t0 == kind.begin) {
             if (begin >= 0 || tl.tokens.size() > 1) return stopAt(kind.invalidDirective, line);
             begin = line;
-            work_[i].clear();
+            blank(i);
             continue;
         }
         if (t0 == kind.end) {
             if (begin < 0 || end >= 0 || tl.tokens.size() > 1) return stopAt(kind.invalidDirective, line);
             end = line;
-            work_[i].clear();
+            blank(i);
             continue;
         }
         if (begin < 0 || end >= 0) continue;  // outside the block
         if (t0.find('_') != std::string::npos) return stopAt(kind.invalidDirective, line);
-        work_[i].clear();
-        if (auto stop = defineNames(ram, line, tl, next)) return stop;
+        const TokenizedLine definition = tl;
+        blank(i);
+        if (auto stop = defineNames(ram, line, definition, next)) return stop;
     }
     if (begin >= 0 && end < 0) return stopAt(kind.invalidDirective, begin);
     return std::nullopt;
@@ -118,10 +119,9 @@ std::optional<Stop> AssemblyRun::defineNames(bool ram, int line, const Tokenized
 std::optional<Stop> AssemblyRun::processConstants() {
     std::vector<std::pair<int, TokenizedLine>> lines;
     for (size_t i = 0; i < work_.size(); ++i) {
-        TokenizedLine tl = tokenize(work_[i], dialect_);
-        if (tl.empty() || tl.tokens[0] != "_CONST") continue;
-        work_[i].clear();
-        lines.emplace_back(static_cast<int>(i), std::move(tl));
+        if (tokens_[i].empty() || tokens_[i].tokens[0] != "_CONST") continue;
+        lines.emplace_back(static_cast<int>(i), std::move(tokens_[i]));
+        blank(i);
     }
     for (const auto& [line, tl] : lines) {
         const auto& t = tl.tokens;
