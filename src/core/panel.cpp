@@ -223,7 +223,7 @@ void FrontPanel::slowSelected() {
     if (m_.run) {
         // Whether the fast loop is running or only about to, it goes on slowly instead.
         rc_.request = (rc_.request & ~kRequestRunFast) | kRequestContinueSlow;
-        if (!inFastLoop_) ChgModeTimer->start();
+        if (!rc_.inFastLoop()) ChgModeTimer->start();
         return;
     }
     m_.fastRun = false;
@@ -267,38 +267,13 @@ void FrontPanel::animTimerTimer() {
 
 void FrontPanel::ChgModeTimerTimer() {
     ChgModeTimer->stop();
-    // A request placed while the loop runs is the loop's to return.
-    if (inFastLoop_) return;
-    int req = rc_.request;
-    rc_.request = kRequestNone;
-    if (req == kRequestNone) return;
-    while (!(req & kRequestClose)) {
-        if (!(req & kRequestRunFast)) {
-            if (req & kRequestContinueSlow) {
-                m_.fastRun = false;
-                cycleTimer->start();
-            }
-            return;
-        }
-        if (m_.run) {
-            // A slow run thrown to FAST goes on from the clock state it is in.
-            rc_.closingAllowed = false;
-            m_.latchLamps(kLampGroupsAll);
-            rc_.publish();
-        } else {
-            rc_.beginFastRun();
-        }
-        inFastLoop_ = true;
-        req = rc_.fastLoop([this] { host_->processEvents(); });
-        inFastLoop_ = false;
-        rc_.closingAllowed = true;
-        if (req == kRequestNone) {
-            stopTimers();
-            return;
-        }
+    switch (rc_.serviceRequest([this] { host_->processEvents(); })) {
+        case RequestAction::ContinueSlow: cycleTimer->start(); break;
+        case RequestAction::Close: host_->closeMainWindow(); break;
+        case RequestAction::None:
+            if (!m_.run) stopTimers();
+            break;
     }
-    rc_.closingAllowed = true;
-    host_->closeMainWindow();
 }
 
 bool FrontPanel::closeAttempt() {

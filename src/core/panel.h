@@ -115,7 +115,7 @@ public:
     // A close attempt on the main window: false when a fast run must yield first (request
     // 1 is then placed and the loop closes the window).
     bool closeAttempt();
-    bool inFastLoop() const { return inFastLoop_; }
+    bool inFastLoop() const { return rc_.inFastLoop(); }
 
     std::unique_ptr<Timer> cycleTimer;
     std::unique_ptr<Timer> animTimer;
@@ -136,7 +136,6 @@ private:
     PanelHost nullHost_;
     PanelHost* host_ = &nullHost_;
     int pressed_ = -1;
-    bool inFastLoop_ = false;
     int slowPosition_ = kSlowSBPosition;
     int animPosition_ = kAnimSBPosition;
 };

@@ -204,19 +204,25 @@ bool RunControl::animationTick() {
 
 void RunControl::beginFastRun() {
     closingAllowed = false;
-    enterRunningCycle();
+    // A slow run thrown to FAST goes on from the clock state it is in; restarting the cycle
+    // there would run the rest of an instruction as a fetch.
+    if (!m_.run) enterRunningCycle();
     m_.latchLamps(kLampGroupsAll);
     publish();
 }
 
 RequestAction RunControl::serviceRequest(const std::function<void()>& processEvents) {
+    // Called again from inside the loop's own yield: the request is the loop's to return.
+    if (inFastLoop_) return RequestAction::None;
     int req = request;
     request = kRequestNone;
     if (req == kRequestNone) return RequestAction::None;
     while (!(req & kRequestClose)) {
         if (req & kRequestRunFast) {
             beginFastRun();
+            inFastLoop_ = true;
             req = fastLoop(processEvents);
+            inFastLoop_ = false;
             closingAllowed = true;
             if (req == kRequestNone) return RequestAction::None;
         } else {

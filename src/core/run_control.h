@@ -51,8 +51,10 @@ public:
     // The fast loop: yields every fast-run-speed clock states; returns the pending request
     // found at a yield, or 0 when the run stopped.
     int fastLoop(const std::function<void()>& processEvents);
-    // Request 2's set-up before the fast loop: RUN on, closing refused, first cycle.
+    // Request 2's set-up before the fast loop: RUN on, closing refused, and a new run's
+    // first cycle (a run already going keeps its cycle and clock state).
     void beginFastRun();
+    bool inFastLoop() const { return inFastLoop_; }
     void placeRequest(int bits) { request |= bits; }
 
     // Headless running for the CLI and benchmarks: from the current state until the run
@@ -98,6 +100,7 @@ private:
 
     Machine& m_;
     int lastStepResult_ = 0;
+    bool inFastLoop_ = false;
 };
 
 }  // namespace mira::core

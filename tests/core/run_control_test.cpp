@@ -210,6 +210,37 @@ TEST(RunControl, ServiceRequestContinuesSlowOrCloses) {
     EXPECT_TRUE(c.rc.closingAllowed);
 }
 
+TEST(RunControl, SlowRunThrownToFastKeepsItsClockState) {
+    Rig r;
+    r.m.switches[kSwitchSlowFast] = 0;
+    r.load({TAD(10), HLT});
+    r.m.memory[10] = 5;
+    r.rc.startRun();
+    r.stepTo(kCycleExecute, 5);  // half way through TAD's shifts
+    r.m.switches[kSwitchSlowFast] = 1;
+    r.rc.placeRequest(kRequestRunFast);
+    EXPECT_EQ(r.rc.serviceRequest({}), RequestAction::None);
+    EXPECT_EQ(r.m.ac, 5) << "the same TAD finished, not a fetch at T5";
+    EXPECT_EQ(r.m.pc, 2);
+    EXPECT_EQ(r.m.instructionCount, 2);
+}
+
+TEST(RunControl, ServiceRequestInsideTheLoopLeavesRequestToTheLoop) {
+    Rig r;
+    r.load({JMP(0)});
+    r.rc.startRun();
+    int yields = 0;
+    RequestAction nested = RequestAction::Close;
+    const auto action = r.rc.serviceRequest([&] {
+        if (++yields == 2) {
+            r.rc.placeRequest(kRequestContinueSlow);
+            nested = r.rc.serviceRequest({});
+        }
+    });
+    EXPECT_EQ(nested, RequestAction::None);
+    EXPECT_EQ(action, RequestAction::ContinueSlow);
+}
+
 TEST(RunControl, HaltDuringFastLoopStopsAtInstructionEnd) {
     Rig r;
     r.load({IAC, JMP(0)});
