@@ -12,7 +12,8 @@ void printUsage(std::ostream& out) {
 
   run [options] FILE        run a program until it halts and print the final state
       FILE is a word file: whitespace-separated words (decimal, 0x hex, 0o octal),
-      '#' comments, '@N' sets the address of the next word.
+      '#' comments, '@N' sets the address of the next word. A FILE ending in .asm is
+      assembled and transferred to memory first, and runs from address 0.
       --mode normal|wif     operating mode (default normal)
       --zero-page           zero page mode on
       --reset-t1            output reset pulse at T1/T2 (default T13/T14)
@@ -27,6 +28,8 @@ void printUsage(std::ostream& out) {
       --trace               one line per instruction on stderr: address word ac c
                             (WIF addresses as 4 hex digits)
       --json                print the final state as one JSON object
+      --answer yes|no|cancel   answer to the assembler's questions (default no)
+      --compiler-data FILE  instruction tables to assemble with (default: cmplr.dat)
       Core timers run on a virtual clock that advances 1 microsecond per clock state.
       Exit status: 0 halted, 3 breakpoint/limit/clock states, 1 bad input, 2 bad usage.
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "asm_commands.h"
 #include "cli_devices.h"
 #include "commands.h"
 #include "core/machine.h"
@@ -34,6 +35,9 @@ struct RunOptions {
     std::optional<std::vector<int>> serialIn;
     bool trace = false;
     bool json = false;
+    bool pcGiven = false;
+    core::Answer answer = core::Answer::No;
+    std::string compilerData;
     std::string file;
 };
 
@@ -84,6 +88,7 @@ std::string parseRunOptions(const Args& args, RunOptions& o) {
         } else if (a == "--pc") {
             if (!number(0, 1023, n)) return "--pc needs an address 0..1023";
             o.pc = static_cast<int>(n);
+            o.pcGiven = true;
         } else if (a == "--sr") {
             if (!number(0, 255, n)) return "--sr needs a value 0..255";
             o.sr = static_cast<int>(n);
@@ -111,6 +116,19 @@ std::string parseRunOptions(const Args& args, RunOptions& o) {
             std::vector<int> bytes;
             if (!parseByteList(s, bytes)) return "--serial-in bytes must be 0..255";
             o.serialIn = std::move(bytes);
+        } else if (a == "--answer") {
+            if (!next(s)) return "--answer needs yes, no or cancel";
+            if (s == "yes")
+                o.answer = core::Answer::Yes;
+            else if (s == "no")
+                o.answer = core::Answer::No;
+            else if (s == "cancel")
+                o.answer = core::Answer::Cancel;
+            else
+                return "--answer must be yes, no or cancel";
+        } else if (a == "--compiler-data") {
+            if (!next(s)) return "--compiler-data needs a file";
+            o.compilerData = s;
         } else if (a == "--trace") {
             o.trace = true;
         } else if (a == "--json") {
@@ -220,20 +238,28 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
     m.options.zeroPageMode = o.zeroPage;
     m.options.outputResetMode = o.resetT1 ? 0 : 1;
 
-    std::ifstream in(o.file, std::ios::binary);
-    if (!in) {
-        err << o.file << ": cannot open the file\n";
-        return kExitBadInput;
+    const bool isSource = o.file.size() > 4 && o.file.compare(o.file.size() - 4, 4, ".asm") == 0;
+    if (isSource) {
+        // Assembled and transferred as the editor's Transfer To Memory does; runs from 0.
+        const int status = assembleAndTransfer(m, o.file, o.compilerData, o.answer, err);
+        if (status != kExitOk) return status;
+        if (!o.pcGiven) o.pc = 0;
+    } else {
+        std::ifstream in(o.file, std::ios::binary);
+        if (!in) {
+            err << o.file << ": cannot open the file\n";
+            return kExitBadInput;
+        }
+        std::stringstream text;
+        text << in.rdbuf();
+        const WordFileResult words =
+            parseWordFile(text.str(), m.memorySize, m.isWif() ? 65535 : 255);
+        if (!words.ok) {
+            err << o.file << ":" << words.errorLine << ": " << words.error << "\n";
+            return kExitBadInput;
+        }
+        for (const auto& w : words.words) m.memory[w.address] = w.word;
     }
-    std::stringstream text;
-    text << in.rdbuf();
-    const WordFileResult words =
-        parseWordFile(text.str(), m.memorySize, m.isWif() ? 65535 : 255);
-    if (!words.ok) {
-        err << o.file << ":" << words.errorLine << ": " << words.error << "\n";
-        return kExitBadInput;
-    }
-    for (const auto& w : words.words) m.memory[w.address] = w.word;
     if (o.pc >= m.memorySize) {
         err << "mira8-cli run: --pc " << o.pc << " is past the memory\n";
         return kExitUsage;

@@ -155,6 +155,21 @@ TEST_F(CliTest, ContainerEncodeDecode) {
     EXPECT_EQ(containerCommand({"decode"}, out, err), kExitUsage);
 }
 
+TEST_F(CliTest, AssemblySourceIsAssembledTransferredAndRun) {
+    const std::string example = std::string(MIRA8_SOURCE_DIR) + "/examples/print-line.asm";
+    EXPECT_EQ(run({"--json", "--out", "0", example}), kExitOk) << err_.str();
+    EXPECT_EQ(jsonRaw("stop"), "\"halt\"");
+    EXPECT_EQ(jsonRaw("0"), "[8,5,12,12,15,32,13,9,18,1,45,56]") << "HELLO MIRA-8 in printer codes";
+}
+
+TEST_F(CliTest, AssemblyErrorsNameFileAndLine) {
+    const auto f = write("bad.asm", "        CLA\n        NOSUCHOP 3\n");
+    EXPECT_EQ(run({f}), kExitBadInput);
+    EXPECT_EQ(err_.str().rfind(f + ":2: ", 0), 0u) << err_.str();
+    EXPECT_EQ(run({"--answer", "maybe", f}), kExitUsage);
+    EXPECT_EQ(run({"--compiler-data", (dir_ / "none.dat").string(), f}), kExitBadInput);
+}
+
 TEST(CliBinary, BenchPrintsParsableRates) {
     const std::string cmd = std::string(MIRA8_CLI_PATH) + " bench --seconds 0.2";
     FILE* p = popen(cmd.c_str(), "r");
