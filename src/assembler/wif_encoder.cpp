@@ -151,47 +151,47 @@ int registerOperand(Operands& ops, Side side) {
 
 // Forms 16-30: source, target, and for the forms that choose a destination S or T.
 int registerPair(Operands& ops, bool choosesDestination) {
-    enum class Spec { A, R, I, P, Ram };
-    struct Side_ {
-        Spec spec = Spec::R;
+    enum class Operand { A, R, I, P, Ram };
+    struct Pick {
+        Operand kind = Operand::R;
         int address = 0;
     };
     auto read = [&](const char* wrong) {
-        Side_ s;
+        Pick s;
         const std::string* tok = ops.next();
         if (!tok || *tok == "R") return s;  // an absent operand counts as R
-        if (*tok == "A") s.spec = Spec::A;
-        else if (*tok == "I") s.spec = Spec::I;
-        else if (*tok == "P") s.spec = Spec::P;
+        if (*tok == "A") s.kind = Operand::A;
+        else if (*tok == "I") s.kind = Operand::I;
+        else if (*tok == "P") s.kind = Operand::P;
         else if (auto ram = ops.ramAddress(*tok)) {
-            s.spec = Spec::Ram;
+            s.kind = Operand::Ram;
             s.address = *ram;
         } else {
             throw Failure{wrong};
         }
         return s;
     };
-    const Side_ src = read("Expecting RAM address or source specifier");
-    const Side_ dst = read("Expecting RAM address or target specifier");
+    const Pick src = read("Expecting RAM address or source specifier");
+    const Pick dst = read("Expecting RAM address or target specifier");
 
     // R names "the RAM address given on the other side": only the target may use it.
-    if (src.spec == Spec::R) throw Failure{"A RAM address is required"};
-    if (dst.spec == Spec::R && src.spec != Spec::Ram) throw Failure{"A RAM address is required"};
-    if (src.spec == Spec::Ram && dst.spec == Spec::Ram && src.address != dst.address)
+    if (src.kind == Operand::R) throw Failure{"A RAM address is required"};
+    if (dst.kind == Operand::R && src.kind != Operand::Ram) throw Failure{"A RAM address is required"};
+    if (src.kind == Operand::Ram && dst.kind == Operand::Ram && src.address != dst.address)
         throw Failure{"Explicit source and target RAM address cannot be different"};
 
     int bits = 0;
-    switch (src.spec) {
-        case Spec::Ram: bits |= kSourceRam | src.address; break;
-        case Spec::I: bits |= kSourceIndirect; break;
-        case Spec::P: bits |= kSourcePc; break;
+    switch (src.kind) {
+        case Operand::Ram: bits |= kSourceRam | src.address; break;
+        case Operand::I: bits |= kSourceIndirect; break;
+        case Operand::P: bits |= kSourcePc; break;
         default: break;
     }
-    switch (dst.spec) {
-        case Spec::Ram: bits |= kTargetRam | dst.address; break;
-        case Spec::R: bits |= kTargetRam; break;
-        case Spec::I: bits |= kTargetIndirect; break;
-        case Spec::P: bits |= kTargetPc; break;
+    switch (dst.kind) {
+        case Operand::Ram: bits |= kTargetRam | dst.address; break;
+        case Operand::R: bits |= kTargetRam; break;
+        case Operand::I: bits |= kTargetIndirect; break;
+        case Operand::P: bits |= kTargetPc; break;
         default: break;
     }
     if (choosesDestination) {
