@@ -21,15 +21,18 @@ inline constexpr int kTargetRam = 64, kTargetIndirect = 128, kTargetPc = 192;
 inline constexpr int kToTarget = 32;  // "T": the result goes through the target selector
 inline constexpr int kDevice1 = 32;
 
-struct Failure {
-    const char* message;
-};
-
-// Reads the operands of one statement in order; every read either yields or fails.
+// Reads the operands of one statement in order. The first failure is kept; reads after
+// it yield 0 and change nothing, so the encoders can return early or carry on.
 class Operands {
 public:
     Operands(const std::vector<std::string>& t, size_t first, int address, const EncodeContext& ctx)
         : t_(t), i_(first), address_(address), ctx_(ctx) {}
+
+    int fail(const char* message) {
+        if (error_.empty()) error_ = message;
+        return 0;
+    }
+    const std::string& error() const { return error_; }
 
     const std::string* peek() const { return i_ < t_.size() ? &t_[i_] : nullptr; }
     const std::string* next() { return i_ < t_.size() ? &t_[i_++] : nullptr; }
@@ -52,19 +55,19 @@ public:
     // value: [HIGH|LOW] number-or-name, ending up 0..255.
     int value(const char* missing = "Expecting a value", const char* wrong = "Invalid value") {
         const std::string* tok = next();
-        if (!tok) throw Failure{missing};
+        if (!tok) return fail(missing);
         int part = 0;  // 0 whole, 1 high byte, 2 low byte
         if (*tok == "HIGH" || *tok == "LOW") {
             part = *tok == "HIGH" ? 1 : 2;
             tok = next();
-            if (!tok) throw Failure{missing};
+            if (!tok) return fail(missing);
         }
         bool bad = false;
         auto v = plainValue(*tok, bad);
-        if (!v) throw Failure{wrong};
+        if (!v) return fail(wrong);
         if (part == 1) v = (*v >> 8) & 255;
         if (part == 2) v = *v & 255;
-        if (*v < 0 || *v > 255) throw Failure{wrong};
+        if (*v < 0 || *v > 255) return fail(wrong);
         return *v;
     }
 
@@ -82,28 +85,28 @@ public:
     // A memory address (0..1023 or a label); `relative` also takes ".n".
     int memoryAddress(bool relative) {
         const std::string* tok = next();
-        if (!tok) throw Failure{"Expecting a memory address"};
+        if (!tok) return fail("Expecting a memory address");
         if (isNumberToken(*tok)) {
             const auto v = parseNumber(*tok);
-            if (!v || *v > kHighestAddress) throw Failure{"Invalid value"};
+            if (!v || *v > kHighestAddress) return fail("Invalid value");
             return *v;
         }
         if (relative && (*tok)[0] == '.') {
             const std::string n = tok->substr(1);
-            if (n.size() < 2) throw Failure{"Invalid value"};
+            if (n.size() < 2) return fail("Invalid value");
             size_t k = n[0] == '+' ? 1 : 0;
-            if (k >= n.size()) throw Failure{"Invalid value"};
+            if (k >= n.size()) return fail("Invalid value");
             long offset = 0;
             for (; k < n.size(); ++k) {
-                if (n[k] < '0' || n[k] > '9') throw Failure{"Invalid value"};
+                if (n[k] < '0' || n[k] > '9') return fail("Invalid value");
                 if (offset <= kHighestAddress) offset = offset * 10 + (n[k] - '0');
             }
             // The jump goes to the address the offset names, counted from here.
-            if (address_ + offset > kHighestAddress) throw Failure{"Invalid value"};
+            if (address_ + offset > kHighestAddress) return fail("Invalid value");
             return static_cast<int>(address_ + offset);
         }
         if (int v = lookup(ctx_.labels, *tok); v >= 0) return v;
-        throw Failure{"Missing memory target address"};
+        return fail("Missing memory target address");
     }
 
     // A number token equal to one of the allowed small values.
@@ -114,7 +117,7 @@ public:
 
     int device() {
         const auto v = smallNumber(next());
-        if (!v || (*v != 0 && *v != 1)) throw Failure{"Expecting IO device 0 or 1"};
+        if (!v || (*v != 0 && *v != 1)) return fail("Expecting IO device 0 or 1");
         return *v == 1 ? kDevice1 : 0;
     }
 
@@ -132,6 +135,7 @@ private:
     size_t i_;
     int address_;
     const EncodeContext& ctx_;
+    std::string error_;
 };
 
 enum class Side { Source, Target };
@@ -146,7 +150,7 @@ int registerOperand(Operands& ops, Side side) {
         if (auto ram = ops.ramAddress(*tok))
             return (side == Side::Source ? kSourceRam : kTargetRam) | *ram;
     }
-    throw Failure{"Expecting register target qualifier"};
+    return ops.fail("Expecting register target qualifier");
 }
 
 // Forms 16-30: source, target, and for the forms that choose a destination S or T.
@@ -167,7 +171,7 @@ int registerPair(Operands& ops, bool choosesDestination) {
             s.kind = Operand::Ram;
             s.address = *ram;
         } else {
-            throw Failure{wrong};
+            ops.fail(wrong);
         }
         return s;
     };
@@ -175,10 +179,10 @@ int registerPair(Operands& ops, bool choosesDestination) {
     const Pick dst = read("Expecting RAM address or target specifier");
 
     // R names "the RAM address given on the other side": only the target may use it.
-    if (src.kind == Operand::R) throw Failure{"A RAM address is required"};
-    if (dst.kind == Operand::R && src.kind != Operand::Ram) throw Failure{"A RAM address is required"};
+    if (src.kind == Operand::R) return ops.fail("A RAM address is required");
+    if (dst.kind == Operand::R && src.kind != Operand::Ram) return ops.fail("A RAM address is required");
     if (src.kind == Operand::Ram && dst.kind == Operand::Ram && src.address != dst.address)
-        throw Failure{"Explicit source and target RAM address cannot be different"};
+        return ops.fail("Explicit source and target RAM address cannot be different");
 
     int bits = 0;
     switch (src.kind) {
@@ -196,7 +200,7 @@ int registerPair(Operands& ops, bool choosesDestination) {
     }
     if (choosesDestination) {
         const std::string* st = ops.next();
-        if (!st || (*st != "S" && *st != "T")) throw Failure{"Expecting S or T"};
+        if (!st || (*st != "S" && *st != "T")) return ops.fail("Expecting S or T");
         if (*st == "T") bits |= kToTarget;
     }
     return bits;
@@ -204,15 +208,15 @@ int registerPair(Operands& ops, bool choosesDestination) {
 
 int flagChoice(Operands& ops) {
     const std::string* setClr = ops.next();
-    if (!setClr || (*setClr != "SET" && *setClr != "CLR")) throw Failure{"Invalid STATUS information"};
+    if (!setClr || (*setClr != "SET" && *setClr != "CLR")) return ops.fail("Invalid STATUS information");
     const std::string* f = ops.next();
     int bits = *setClr == "SET" ? 1 : 0;
-    if (!f) throw Failure{"Invalid STATUS information"};
+    if (!f) return ops.fail("Invalid STATUS information");
     if (*f == "C") bits |= 2;
     else if (*f == "DC") bits |= 4;
     else if (*f == "Z") bits |= 8;
     else if (*f == "RP") bits |= 16;
-    else throw Failure{"Invalid STATUS information"};
+    else return ops.fail("Invalid STATUS information");
     return bits;
 }
 
@@ -229,7 +233,7 @@ int formOperands(int form, Operands& ops) {
             if (tok && *tok == ">=") return 256 | ops.value();
             if (tok && *tok == "<") return 512 | ops.value();
             if (tok && *tok == "=") return 768 | ops.value();
-            throw Failure{"Invalid test value"};
+            return ops.fail("Invalid test value");
         }
         case 10: {
             const std::string* tok = ops.peek();
@@ -250,12 +254,12 @@ int formOperands(int form, Operands& ops) {
         case 39: case 40: case 41: case 42: case 43: {
             const int reg = registerOperand(ops, Side::Source);
             const auto bit = ops.smallNumber(ops.next());
-            if (!bit || *bit < 0 || *bit > 7) throw Failure{"Expecting 0 - 7"};
+            if (!bit || *bit < 0 || *bit > 7) return ops.fail("Expecting 0 - 7");
             return reg | (*bit << 5);
         }
         case 44: {
             const std::string* hl = ops.next();
-            if (!hl || (*hl != "H" && *hl != "L")) throw Failure{"Expecting H or L"};
+            if (!hl || (*hl != "H" && *hl != "L")) return ops.fail("Expecting H or L");
             const int v = ops.value("Expecting address 0 - 255", "Expecting address 0 - 255");
             return (*hl == "H" ? 256 : 0) | v;
         }
@@ -273,35 +277,35 @@ int formOperands(int form, Operands& ops) {
             const std::string* tok = ops.next();
             if (tok && *tok == "ON") return 1;
             if (tok && *tok == "OFF") return 0;
-            throw Failure{"Expecting serial access type"};
+            return ops.fail("Expecting serial access type");
         }
         case 59: {
             const std::string* rw = ops.next();
-            if (!rw || (*rw != "R" && *rw != "W")) throw Failure{"Expecting R or W"};
+            if (!rw || (*rw != "R" && *rw != "W")) return ops.fail("Expecting R or W");
             const std::string* hl = ops.next();
-            if (!hl || (*hl != "H" && *hl != "L")) throw Failure{"Expecting H or L"};
+            if (!hl || (*hl != "H" && *hl != "L")) return ops.fail("Expecting H or L");
             int bits = (*rw == "R" ? 2 : 0) | (*hl == "H" ? 1 : 0);
             if (const std::string* step = ops.next()) {
                 if (*step == "+I") bits |= 4;
                 else if (*step == "I+") bits |= 8;
                 else if (*step == "-I") bits |= 16;
                 else if (*step == "I-") bits |= 32;
-                else throw Failure{"Expecting +I, I+, -I, I-"};
+                else return ops.fail("Expecting +I, I+, -I, I-");
             }
             return bits;
         }
         case 60: {
             const auto line = ops.smallNumber(ops.next());
-            if (!line || (*line != 1 && *line != 2)) throw Failure{"Expecting 1 or 2"};
+            if (!line || (*line != 1 && *line != 2)) return ops.fail("Expecting 1 or 2");
             const std::string* hl = ops.next();
-            if (!hl || (*hl != "H" && *hl != "L")) throw Failure{"Expecting H or L"};
+            if (!hl || (*hl != "H" && *hl != "L")) return ops.fail("Expecting H or L");
             return (*line == 1 ? 1 : 0) | (*hl == "H" ? 2 : 0);
         }
         case 61: {
             const std::string* tok = ops.next();
             if (tok && *tok == "SKIPOF") return 256;
             const auto v = ops.smallNumber(tok);
-            if (!v || *v < 1 || *v > 255) throw Failure{"Expecting TIMER value - [SKIPOF] [1-255]"};
+            if (!v || *v < 1 || *v > 255) return ops.fail("Expecting TIMER value - [SKIPOF] [1-255]");
             return *v;
         }
         case 62: {
@@ -312,11 +316,11 @@ int formOperands(int form, Operands& ops) {
                 if (*tok == "SKIPWC") return 256;
                 if (const int a = ops.eepromAddress(*tok); a >= 0) return 128 | a;
             }
-            throw Failure{"Expecting EEPROM [Address] [R] [W] [SKIPWC]"};
+            return ops.fail("Expecting EEPROM [Address] [R] [W] [SKIPWC]");
         }
         default:
             // 12-15, 31, 45-47, 63: no instruction has these forms.
-            throw Failure{"Invalid code"};
+            return ops.fail("Invalid code");
     }
 }
 
@@ -343,13 +347,10 @@ Encoded encodeWif(const std::vector<std::string>& fields, int address, const Enc
     const int code = ctx.table.records[static_cast<size_t>(index)].code;
     const int form = 16 * ((code >> 10) & 3) + ((code >> 12) & 15);
     Operands ops(t, first + 1, address, ctx);
-    try {
-        const int bits = formOperands(form, ops);
-        if (!ops.atEnd()) return Encoded{0, "Extra data on line"};
-        return Encoded{(code | bits) & 0xFFFF, {}};
-    } catch (const Failure& f) {
-        return Encoded{0, f.message};
-    }
+    const int bits = formOperands(form, ops);
+    if (!ops.error().empty()) return Encoded{0, ops.error()};
+    if (!ops.atEnd()) return Encoded{0, "Extra data on line"};
+    return Encoded{(code | bits) & 0xFFFF, {}};
 }
 
 }  // namespace mira::assembler::detail
