@@ -1,5 +1,6 @@
 #include "mira/mira.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -16,6 +17,7 @@
 
 #include "assembler/instruction_table.h"
 #include "core/data_dir.h"
+#include "modules/module_windows.h"
 #include "qt_prompter.h"
 
 namespace mira::gui {
@@ -81,6 +83,12 @@ TmiraFM::TmiraFM(core::Prompter* prompter, core::SoundPlayer* sound, QWidget* pa
     connect(&frameTimer_, &QTimer::timeout, this, [this] { miraImage->update(); });
     sinceRepaint_.start();
     sinceEvents_.start();
+
+    modules_ = std::make_unique<ModuleWindows>(this, m_, timers_, *prompter_);
+    connect(findChild<QAction*>(QStringLiteral("OctalLED1")), &QAction::triggered, this,
+            [this] { modules_->OctalLEDClick(); });
+    connect(findChild<QAction*>(QStringLiteral("DecimalLED1")), &QAction::triggered, this,
+            [this] { modules_->DecimalLEDClick(); });
 
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(esc, &QShortcut::activated, this, &QWidget::close);
@@ -189,6 +197,7 @@ void TmiraFM::FormActivate() {
     if (activated_) return;
     activated_ = true;
     m_.reset();
+    modules_->buildTubeStrip();
     LoadSettings();
     const auto compiler = assembler::LoadCompilerData(assembler::findCompilerData(), m_);
     if (compiler.state == 0) {
@@ -217,6 +226,7 @@ void TmiraFM::closeEvent(QCloseEvent* e) {
         return;
     }
     if (activated_) SaveSettings();
+    modules_->hideAll();
     e->accept();
 }
 
@@ -285,9 +295,11 @@ void TmiraFM::LoadSettings() {
                         screen.height()))
         return;
     applyMainSettings();
+    modules_->PutScreenData(settings_);
     // Switches and windows come back last, whatever order the lines had.
     panel_.restoreSwitches(settings_.switchesToRestore(main_));
     for (const core::ReopenStep& step : core::reopenPlan(settings_.openWindows)) {
+        if (modules_->reopen(step)) continue;
         // The views and modules reopen here once they exist; their fields of line 020 and
         // their own lines are kept meanwhile and written back unchanged.
         (void)step;
@@ -296,6 +308,7 @@ void TmiraFM::LoadSettings() {
 
 void TmiraFM::SaveSettings() {
     collectMainSettings();
+    modules_->GetScreenData(settings_);
     settings_.save(core::dataFile(core::kSettingsFileName), main_);
 }
 

@@ -27,6 +27,7 @@ class QScrollBar;
 namespace mira::gui {
 
 class TmiraFM;
+class ModuleWindows;
 
 // The panel picture `miraImage`: draws the panel, lit lamps and overlays from the window's
 // latched state and hands mouse events to the window in panel coordinates.
@@ -67,6 +68,7 @@ public:
     core::Machine& machine() { return m_; }
     core::RunControl& runControl() { return rc_; }
     core::FrontPanel& panel() { return panel_; }
+    ModuleWindows& modules() { return *modules_; }
     const PanelArt& art() const { return *art_; }
     const StateLamps& stateLamps() const { return stateLamps_; }
     const AuxLamps& auxLamps() const { return aux_; }
@@ -170,6 +172,9 @@ private:
     QElapsedTimer sinceRepaint_;
     // The fast loop's yield lets Qt look at its queue only every so often.
     QElapsedTimer sinceEvents_;
+
+    // The module windows; after the machine, so they go first.
+    std::unique_ptr<ModuleWindows> modules_;
 };
 
 }  // namespace mira::gui

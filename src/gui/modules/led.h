@@ -1,0 +1,107 @@
+// The octal and decimal LED display windows: frameless, dragged by their picture, drawn
+// from the display logic they own, with a popup menu and the options dialog.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <memory>
+
+#include "core/machine.h"
+#include "devices/led_display.h"
+
+class QLabel;
+class QMenu;
+
+namespace mira::gui {
+
+class LedWindow;
+
+// The picture `displayImage`: housing, digit window and digits.
+class LedImage final : public QWidget {
+public:
+    explicit LedImage(LedWindow& owner);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+
+private:
+    LedWindow& owner_;
+};
+
+class LedWindow : public QWidget, public devices::LedDisplayHost {
+public:
+    LedWindow(devices::LedKind kind, core::Machine& machine, core::TimerFactory& timers,
+              core::Prompter& prompter, QWidget* parent);
+    ~LedWindow() override;
+
+    devices::LedDisplay& display() { return display_; }
+    const devices::LedDisplay& display() const { return display_; }
+    // The main window's shared strip of four empty tubes; null when Nixies are unavailable.
+    void setTubeStrip(const QImage* strip);
+
+    void PutDevice(int slot) { display_.PutDevice(slot); }
+    int GetDevice() const { return display_.GetDevice(); }
+    void doInit(bool enable) { display_.doInit(enable); }
+    void doReset() { display_.doReset(); }
+    std::string GetScreenData() const;
+    void PutScreenData(const std::string& text);
+
+    // Popup menu commands.
+    void Options1Click();
+    QMenu* popupMenu() const { return PopupMenu1; }
+    QLabel* label() const { return devLabel; }
+    QWidget* image() const;
+
+    // LedDisplayHost
+    bool loadGlyphs(bool led) override;
+    void drawBackground() override;
+    void drawDigits() override;
+    void closeWindow() override { close(); }
+    bool windowVisible() const override { return isVisible(); }
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    friend class LedImage;
+    void paintDisplay(QPainter& p);
+    void displayImageMouseDown(QMouseEvent* e);
+    void displayImageMouseMove(QMouseEvent* e);
+    void refreshLabel();
+    void ensureArt(qreal dpr);
+    QSize screenSize() const;
+
+    const devices::LedKind kind_;
+    devices::LedDisplay display_;
+    const QImage* tubeStrip_ = nullptr;
+    QImage glyphs_;
+    bool glyphsLed_ = true;
+    QImage housing_;
+    qreal artDpr_ = 0;
+
+    LedImage* displayImage = nullptr;
+    QLabel* devLabel = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+
+    bool dragging_ = false;
+    QPoint dragOrigin_;
+    QPoint windowOrigin_;
+};
+
+class TledFM final : public LedWindow {
+public:
+    TledFM(core::Machine& machine, core::TimerFactory& timers, core::Prompter& prompter,
+           QWidget* parent);
+};
+
+class TdecledFM final : public LedWindow {
+public:
+    TdecledFM(core::Machine& machine, core::TimerFactory& timers, core::Prompter& prompter,
+              QWidget* parent);
+};
+
+}  // namespace mira::gui
