@@ -443,7 +443,9 @@ template <class Cycle, int... T>
 inline int runStates(Machine& m, int& states, std::integer_sequence<int, T...>) {
     int r = kStepContinue;
     states = 0;
-    ((++states, (r = Cycle::template at<T>(m)) == kStepContinue || T == kLastClockState) && ...);
+    static_cast<void>(
+        ((++states, (r = Cycle::template at<T>(m)) == kStepContinue || T == kLastClockState) &&
+         ...));
     return r;
 }
 
