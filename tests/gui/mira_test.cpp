@@ -276,7 +276,8 @@ private Q_SLOTS:
     }
 
     void missingSwitchLineGivesSrZeroContinuousFast() {
-        writeSettings({"00650", "0040", "014editor~line~"});
+        // Line 013 belongs to a window this program does not build yet: kept as read.
+        writeSettings({"00650", "0040", "013melody~line~"});
         auto w = open();
         const core::Machine& m = w->machine();
         QCOMPARE(m.sr, 0);
@@ -288,7 +289,7 @@ private Q_SLOTS:
             core::readContainerFile(core::dataFile(core::kSettingsFileName));
         QVERIFY(back.ok);
         QCOMPARE(back.lines.size(), size_t(46));
-        QCOMPARE(QString::fromStdString(back.lines[13]), QStringLiteral("014editor~line~"));
+        QCOMPARE(QString::fromStdString(back.lines[12]), QStringLiteral("013melody~line~"));
     }
 
     void speedPanelFollowsItsMenuItem() {

@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 
+#include "assembler/edit.h"
 #include "assembler/instruction_table.h"
 #include "core/data_dir.h"
 #include "modules/module_windows.h"
@@ -90,11 +91,14 @@ TmiraFM::TmiraFM(core::Prompter* prompter, core::SoundPlayer* sound, QWidget* pa
     connect(findChild<QAction*>(QStringLiteral("DecimalLED1")), &QAction::triggered, this,
             [this] { modules_->DecimalLEDClick(); });
 
+    editFM_ = std::make_unique<TeditFM>(*this);
+
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(esc, &QShortcut::activated, this, &QWidget::close);
 }
 
 TmiraFM::~TmiraFM() {
+    editFM_.reset();
     // The machine outlives this body; nothing may call back into a half-destroyed window.
     m_.setObserver(nullptr);
     panel_.setHost(nullptr);
@@ -199,10 +203,9 @@ void TmiraFM::FormActivate() {
     m_.reset();
     modules_->buildTubeStrip();
     LoadSettings();
-    const auto compiler = assembler::LoadCompilerData(assembler::findCompilerData(), m_);
-    if (compiler.state == 0) {
+    if (LoadCompilerData() == 0) {
         // Without instruction tables nothing works; the window closes through the run loop.
-        prompter_->error(compiler.message);
+        prompter_->error(assembler::kCompilerDataFailed);
         rc_.placeRequest(core::kRequestClose);
         panel_.ChgModeTimer->start();
     }
@@ -216,7 +219,16 @@ void TmiraFM::FormActivate() {
     doLamps(core::kLampGroupsAll);
     SetAuxLamps();
     SetInitCaptions();
+    editFM_->doInit();
     syncSwitchPictures();
+    if (editFM_->isVisible()) editFM_->activateWindow();
+}
+
+int TmiraFM::LoadCompilerData() {
+    auto compiler = assembler::LoadCompilerData(assembler::findCompilerData(), m_);
+    instructionTable_ = std::move(compiler.table);
+    assembler_.setInstructionTable(&instructionTable_);
+    return compiler.state;
 }
 
 void TmiraFM::closeEvent(QCloseEvent* e) {
@@ -225,10 +237,29 @@ void TmiraFM::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    // Unsaved source: the editor asks and may keep the emulator open.
+    if (!editFM_->SaveQuery()) {
+        e->ignore();
+        return;
+    }
     if (activated_) SaveSettings();
+    if (editFM_->isVisible()) editFM_->GetPutAdmin(false);
+    editFM_->hide();
     modules_->hideAll();
     e->accept();
 }
+
+void TmiraFM::AssemblerClick() {
+    if (editFM_->isVisible()) {
+        editFM_->close();
+        return;
+    }
+    editFM_->show();
+    editFM_->raise();
+    editFM_->activateWindow();
+}
+
+void TmiraFM::selectSourceLine(int /*pc*/) { editFM_->SelectCodeLine(); }
 
 void TmiraFM::closeMainWindow() { close(); }
 
@@ -298,8 +329,10 @@ void TmiraFM::LoadSettings() {
     modules_->PutScreenData(settings_);
     // Switches and windows come back last, whatever order the lines had.
     panel_.restoreSwitches(settings_.switchesToRestore(main_));
+    editFM_->PutScreenData(settings_.windowLine(core::kKeyEditor));
     for (const core::ReopenStep& step : core::reopenPlan(settings_.openWindows)) {
         if (modules_->reopen(step)) continue;
+        if (step.window == core::ReopenStep::Editor) editFM_->show();
         // The views and modules reopen here once they exist; their fields of line 020 and
         // their own lines are kept meanwhile and written back unchanged.
         (void)step;
@@ -309,6 +342,8 @@ void TmiraFM::LoadSettings() {
 void TmiraFM::SaveSettings() {
     collectMainSettings();
     modules_->GetScreenData(settings_);
+    settings_.setWindowLine(core::kKeyEditor, editFM_->GetScreenData());
+    settings_.openWindows.setVisible(core::kOpenEditor, editFM_->isVisible());
     settings_.save(core::dataFile(core::kSettingsFileName), main_);
 }
 

@@ -8,6 +8,8 @@
 #include <array>
 #include <memory>
 
+#include "assembler/assembler.h"
+#include "assembler/instruction_table.h"
 #include "core/machine.h"
 #include "core/observer.h"
 #include "core/panel.h"
@@ -26,6 +28,7 @@ class QScrollBar;
 
 namespace mira::gui {
 
+class TeditFM;
 class TmiraFM;
 class ModuleWindows;
 
@@ -68,6 +71,16 @@ public:
     core::Machine& machine() { return m_; }
     core::RunControl& runControl() { return rc_; }
     core::FrontPanel& panel() { return panel_; }
+    core::Prompter& prompter() { return *prompter_; }
+    // The assembler's last result and the instruction table of the current mode, shared by
+    // the editor, the views and the disassembler.
+    assembler::Assembler& assembler() { return assembler_; }
+    const assembler::InstructionTable& instructionTable() const { return instructionTable_; }
+    // Reads "cmplr.dat" for the current mode; returns the instruction table state (0 failed).
+    int LoadCompilerData();
+    TeditFM* editFM() const { return editFM_.get(); }
+    // "Assembler": show the editor, or close it when visible.
+    void AssemblerClick();
     ModuleWindows& modules() { return *modules_; }
     const PanelArt& art() const { return *art_; }
     const StateLamps& stateLamps() const { return stateLamps_; }
@@ -124,6 +137,7 @@ private:
     // MachineObserver
     void lampsChanged(uint32_t groups) override;
     void itemsChanged(uint32_t items) override;
+    void selectSourceLine(int pc) override;
     // PanelHost
     void processEvents() override;
     void closeMainWindow() override;
@@ -143,6 +157,8 @@ private:
     core::RunControl rc_{m_};
     core::SoundEffects sounds_;
     core::FrontPanel panel_{m_, rc_, timers_, sounds_};
+    assembler::InstructionTable instructionTable_;
+    assembler::Assembler assembler_;
     std::unique_ptr<core::Prompter> ownPrompter_;
     core::Prompter* prompter_;
 
@@ -172,6 +188,9 @@ private:
     QElapsedTimer sinceRepaint_;
     // The fast loop's yield lets Qt look at its queue only every so often.
     QElapsedTimer sinceEvents_;
+
+    // The editor; it goes before the machine it looks at.
+    std::unique_ptr<TeditFM> editFM_;
 
     // The module windows; after the machine, so they go first.
     std::unique_ptr<ModuleWindows> modules_;

@@ -42,7 +42,8 @@ void TmiraFM::buildMenu() {
     item(m, "ViewRAM1", QStringLiteral("View RAM"), QKeySequence(Qt::Key_F11));
     item(m, "ViewEEPROM1", QStringLiteral("View EEPROM"), QKeySequence(Qt::Key_F10));
     item(m, "ViewStack1", QStringLiteral("View Stack"));
-    item(m, "Assembler1", QStringLiteral("Assembler"), QKeySequence(Qt::Key_F4));
+    connect(item(m, "Assembler1", QStringLiteral("Assembler"), QKeySequence(Qt::Key_F4)),
+            &QAction::triggered, this, &TmiraFM::AssemblerClick);
     QMenu* modules = submenu(m, "Modules1", QStringLiteral("Modules"));
     const std::pair<const char*, const char*> moduleItems[] = {
         {"OctalLED1", "OCTAL LED Display"},      {"DecimalLED1", "Decimal LED Display"},
