@@ -294,7 +294,7 @@ RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
     HeadlessResult res;
     int64_t now = clock ? clock->nowMicros() : 0;
     auto finish = [&](HeadlessStop reason) {
-        if (clock && now > clock->nowMicros()) clock->advanceMicros(now - clock->nowMicros());
+        if (clock) clock->advanceTo(now);
         res.reason = reason;
         return res;
     };
@@ -310,9 +310,10 @@ RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
         } else {
             r = cpuStep<kWif>(m);
             ++res.clockStates;
-            // Virtual time: one clock state is 1 µs; timers fire between steps when due.
-            if (clock && clock->anyDueBy(++now)) clock->advanceMicros(now - clock->nowMicros());
+            ++now;
         }
+        // Virtual time: one clock state is 1 µs; timers fire between steps when due.
+        if (clock) clock->advanceTo(now);
         if (r == kStepContinue) continue;
         if (r == kStepInstructionEnd || r == kStepStop) ++res.instructions;
         if (handleStepResult(r))

@@ -66,6 +66,22 @@ TEST(VirtualClock, MicrosecondStepsAndDueCheck) {
     EXPECT_EQ(ticks, 1);
 }
 
+TEST(VirtualClock, AdvanceToKeepsTimeCurrentForTimersStartedLater) {
+    VirtualClock clock;
+    auto t = clock.createTimer(7);
+    int ticks = 0;
+    t->setCallback([&] { ++ticks; });
+    clock.advanceTo(1'000'000);  // nothing due: time still moves
+    EXPECT_EQ(clock.nowMicros(), 1'000'000);
+    t->start();
+    clock.advanceTo(1'006'999);
+    EXPECT_EQ(ticks, 0) << "7 ms from the start, not from time 0";
+    clock.advanceTo(1'007'000);
+    EXPECT_EQ(ticks, 1);
+    clock.advanceTo(5);  // never backwards
+    EXPECT_EQ(clock.nowMicros(), 1'007'000);
+}
+
 TEST(VirtualClock, TimerOutlivingClockIsHarmless) {
     std::unique_ptr<Timer> t;
     {

@@ -989,7 +989,7 @@ TEST_F(WifCpu, EepromWriteAndWaitLoopThroughRunControl) {
 // Timers started in the middle of a long run measure from the time of the start, not from
 // the last time some timer fired. Disabled until the headless run keeps the virtual clock
 // current between timer ticks (today a timer started mid-run counts from the last tick).
-TEST_F(WifCpu, DISABLED_EepromWriteTimeCountsFromTheWriteAfterALongRun) {
+TEST_F(WifCpu, EepromWriteTimeCountsFromTheWriteAfterALongRun) {
     m.eeprom.fill(255);
     int a = 0;
     put(a++, kLitLoad, 50);
