@@ -66,7 +66,8 @@ LedWindow::LedWindow(devices::LedKind kind, core::Machine& machine, core::TimerF
     // Only the housing shows; the corners outside it belong to the desktop.
     QPainterPath outline;
     outline.addRoundedRect(QRectF(1, 1, g.width - 2, g.height - 2), 17, 17);
-    setMask(QRegion(outline.toFillPolygon().toPolygon()));
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        setMask(QRegion(outline.toFillPolygon().toPolygon()));
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
