@@ -18,7 +18,9 @@
 #include "assembler/edit.h"
 #include "assembler/instruction_table.h"
 #include "core/data_dir.h"
+#include "core/eeprom_file.h"
 #include "modules/module_windows.h"
+#include "views/debug_views.h"
 #include "qt_prompter.h"
 
 namespace mira::gui {
@@ -90,6 +92,20 @@ TmiraFM::TmiraFM(core::Prompter* prompter, core::SoundPlayer* sound, QWidget* pa
             [this] { modules_->OctalLEDClick(); });
     connect(findChild<QAction*>(QStringLiteral("DecimalLED1")), &QAction::triggered, this,
             [this] { modules_->DecimalLEDClick(); });
+
+    views_ = std::make_unique<DebugViews>(
+        this, m_, rc_, *prompter_,
+        ViewSources{[this] { return &instructionTable_; }, [this] { return &assembler_; }},
+        core::dataFile(core::kEepromFileName));
+    const std::pair<const char*, void (DebugViews::*)()> viewItems[] = {
+        {"ViewMemory1", &DebugViews::ViewMemoryClick},
+        {"ViewRAM1", &DebugViews::ViewRAMClick},
+        {"ViewEEPROM1", &DebugViews::ViewEEPROMClick},
+        {"ViewStack1", &DebugViews::ViewStackClick},
+    };
+    for (const auto& [name, click] : viewItems)
+        connect(findChild<QAction*>(QString::fromLatin1(name)), &QAction::triggered, this,
+                [this, click = click] { (views_.get()->*click)(); });
 
     editFM_ = std::make_unique<TeditFM>(*this);
 
@@ -219,6 +235,7 @@ void TmiraFM::FormActivate() {
     doLamps(core::kLampGroupsAll);
     SetAuxLamps();
     SetInitCaptions();
+    views_->initialise();
     editFM_->doInit();
     syncSwitchPictures();
     if (editFM_->isVisible()) editFM_->activateWindow();
@@ -327,11 +344,13 @@ void TmiraFM::LoadSettings() {
         return;
     applyMainSettings();
     modules_->PutScreenData(settings_);
+    views_->putScreenData(settings_, screen.width(), screen.height());
     // Switches and windows come back last, whatever order the lines had.
     panel_.restoreSwitches(settings_.switchesToRestore(main_));
     editFM_->PutScreenData(settings_.windowLine(core::kKeyEditor));
     for (const core::ReopenStep& step : core::reopenPlan(settings_.openWindows)) {
         if (modules_->reopen(step)) continue;
+        views_->reopen(step.window);
         if (step.window == core::ReopenStep::Editor) editFM_->show();
         // The views and modules reopen here once they exist; their fields of line 020 and
         // their own lines are kept meanwhile and written back unchanged.
@@ -342,6 +361,7 @@ void TmiraFM::LoadSettings() {
 void TmiraFM::SaveSettings() {
     collectMainSettings();
     modules_->GetScreenData(settings_);
+    views_->getScreenData(settings_);
     settings_.setWindowLine(core::kKeyEditor, editFM_->GetScreenData());
     settings_.openWindows.setVisible(core::kOpenEditor, editFM_->isVisible());
     settings_.save(core::dataFile(core::kSettingsFileName), main_);
@@ -397,6 +417,7 @@ void TmiraFM::lampsChanged(uint32_t groups) {
 }
 
 void TmiraFM::itemsChanged(uint32_t items) {
+    if (views_) views_->itemsChanged(items);
     if (items & core::kChangeSwitches) syncSwitchPictures();
 }
 
@@ -476,6 +497,23 @@ void TmiraFM::paintPanel(QPainter& p) {
         for (int k = 0; k < kOverlayCount; ++k)
             p.drawImage(kOverlayRects[k].topLeft(), art_->overlay(k));
     sinceRepaint_.restart();
+}
+
+// The views take what the run reports and repaint at display rate.
+void TmiraFM::memoryWordChanged(int address) {
+    if (views_) views_->memoryWordChanged(address);
+}
+void TmiraFM::allMemoryChanged() {
+    if (views_) views_->allMemoryChanged();
+}
+void TmiraFM::slotChanged(int slot) {
+    if (views_) views_->slotChanged(slot);
+}
+void TmiraFM::ramByteChanged(int index) {
+    if (views_) views_->ramByteChanged(index);
+}
+void TmiraFM::eepromByteChanged(int index) {
+    if (views_) views_->eepromByteChanged(index);
 }
 
 }  // namespace mira::gui

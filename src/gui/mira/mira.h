@@ -31,6 +31,7 @@ namespace mira::gui {
 class TeditFM;
 class TmiraFM;
 class ModuleWindows;
+class DebugViews;
 
 // The panel picture `miraImage`: draws the panel, lit lamps and overlays from the window's
 // latched state and hands mouse events to the window in panel coordinates.
@@ -82,6 +83,8 @@ public:
     // "Assembler": show the editor, or close it when visible.
     void AssemblerClick();
     ModuleWindows& modules() { return *modules_; }
+    // The memory, RAM, EEPROM and stack views.
+    DebugViews& views() { return *views_; }
     const PanelArt& art() const { return *art_; }
     const StateLamps& stateLamps() const { return stateLamps_; }
     const AuxLamps& auxLamps() const { return aux_; }
@@ -137,6 +140,11 @@ private:
     // MachineObserver
     void lampsChanged(uint32_t groups) override;
     void itemsChanged(uint32_t items) override;
+    void memoryWordChanged(int address) override;
+    void allMemoryChanged() override;
+    void slotChanged(int slot) override;
+    void ramByteChanged(int index) override;
+    void eepromByteChanged(int index) override;
     void selectSourceLine(int pc) override;
     // PanelHost
     void processEvents() override;
@@ -194,6 +202,8 @@ private:
 
     // The module windows; after the machine, so they go first.
     std::unique_ptr<ModuleWindows> modules_;
+    // The debug views; after the machine, so they go first.
+    std::unique_ptr<DebugViews> views_;
 };
 
 }  // namespace mira::gui
