@@ -423,6 +423,39 @@ private Q_SLOTS:
         QCOMPARE(led.pos(), QPoint(160, 170));
     }
 
+    // With MIRA8_SHOT_DIR set, pictures of both displays in both types for a look.
+    void screenshots() {
+        const QString dir = qEnvironmentVariable("MIRA8_SHOT_DIR");
+        if (dir.isEmpty()) QSKIP("MIRA8_SHOT_DIR not set");
+        auto w = open();
+        struct Shot {
+            bool octal;
+            int slot, value, format;
+            bool led;
+            const char* name;
+        };
+        const Shot shots[] = {
+            {true, 2, 0xA5, 0, true, "octal_led"},       {true, 2, 0xA5, 1, false, "octal_nixie"},
+            {false, 3, 200, 2, true, "decimal_led"},     {false, 3, 0x3C, 3, false, "decimal_nixie"},
+        };
+        for (const Shot& s : shots) {
+            LedWindow& led = s.octal ? octal(*w) : decimal(*w);
+            led.PutScreenData("0~0~" + std::to_string(s.format) + "~2000~" +
+                              (s.led ? "-1" : "0") + "~");
+            led.PutDevice(s.slot);
+            led.doInit(true);
+            led.show();
+            w->machine().bus.slots[s.slot].output = s.value;
+            w->machine().bus.notifyOutput(s.slot);
+            QVERIFY(led.grab().save(dir + QLatin1Char('/') + QLatin1String(s.name) +
+                                    QStringLiteral(".png")));
+        }
+        TFuncSelFM dlg;
+        dlg.SetMode(QStringLiteral("OCTAL LED Display IO Select~Output Device 0~Output Device 1~"),
+                    -1);
+        QVERIFY(dlg.grab().save(dir + QStringLiteral("/selection.png")));
+    }
+
     // --- the selection dialog ---
 
     void selectionDialogParsesChoicesAndGaps() {

@@ -78,7 +78,7 @@ void drawLedGlyph(QPainter& p, int glyph) {
     for (int s = 0; s < 7; ++s) {
         const QPolygonF poly = segment(s);
         if (!(bits & (1 << s))) {
-            p.setBrush(QColor(0x2a, 0x08, 0x06));
+            p.setBrush(QColor(0x22, 0x07, 0x05));
             p.drawPolygon(poly);
             continue;
         }
