@@ -1,0 +1,195 @@
+// The whole road a student takes on the first day: type a program in the editor, assemble
+// and transfer it, plug an LED display into output device 0, load the address from the
+// switches, run at FAST, watch the display count and the memory view follow, then HALT.
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "assembler/edit.h"
+#include "assembler/my_memo.h"
+#include "core/panel.h"
+#include "core/sound.h"
+#include "mira/mira.h"
+#include "modules/funcselect.h"
+#include "modules/led.h"
+#include "modules/module_windows.h"
+#include "views/debug_views.h"
+#include "views/memory.h"
+
+using namespace mira;
+using gui::TmiraFM;
+
+namespace {
+
+class ScriptedPrompter : public core::Prompter {
+public:
+    void info(const std::string& text) override { messages.push_back(text); }
+    void error(const std::string& text) override { messages.push_back(text); }
+    bool askYesNo(const std::string& text) override {
+        messages.push_back(text);
+        return true;
+    }
+    core::Answer askYesNoCancel(const std::string& text) override {
+        messages.push_back(text);
+        return core::Answer::No;
+    }
+    std::vector<std::string> messages;
+};
+
+class SilentPlayer : public core::SoundPlayer {
+public:
+    void play(core::SoundId) override {}
+};
+
+constexpr int kUpper = 197;
+int centreX(int i) { return core::kSwitchX0[i] + core::kSwitchWidth / 2; }
+
+// Counts on output device 0, waiting for the display to be ready before each byte.
+const char* const kProgram =
+    "/ count on the LED display\n"
+    "START,  CLA\n"
+    "LOOP,   TAD COUNT\n"
+    "        PUT 0\n"
+    "WAIT,   SKO 0\n"
+    "        JMP WAIT\n"
+    "        ISZ COUNT\n"
+    "        NOP\n"
+    "        JMP LOOP\n"
+    "COUNT,  #D0\n";
+constexpr int kCountAddress = 8;
+
+void typeText(QWidget* w, const QString& text) {
+    for (QChar ch : text) {
+        if (ch == QLatin1Char('\n'))
+            QTest::keyClick(w, Qt::Key_Return);
+        else
+            QTest::keyClicks(w, QString(ch));
+    }
+}
+
+// Picks the first entry of the next selection dialog.
+void chooseFirstSlot() {
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [poll] {
+        if (auto* dlg = dynamic_cast<gui::TFuncSelFM*>(QApplication::activeModalWidget())) {
+            dlg->choice(0)->click();
+            dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
+            return;
+        }
+        QTimer::singleShot(10, *poll);
+    };
+    QTimer::singleShot(10, *poll);
+}
+
+}  // namespace
+
+class RoadTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    ScriptedPrompter prompter_;
+    SilentPlayer player_;
+
+    static void click(TmiraFM& w, int i) {
+        QTest::mouseClick(w.image(), Qt::LeftButton, Qt::NoModifier, QPoint(centreX(i), kUpper));
+    }
+    static void setSwitch(TmiraFM& w, int i, bool thrown) {
+        if ((w.machine().switches[i] != 0) != thrown)
+            QTest::mouseClick(w.image(), Qt::LeftButton, Qt::NoModifier,
+                              QPoint(centreX(i), thrown ? kUpper : 212));
+        QCOMPARE(w.machine().switches[i] != 0, thrown);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        qputenv("MIRA8_DATA_DIR", dir_->path().toLocal8Bit());
+    }
+
+    void typeAssembleTransferPlugInRunAndHalt() {
+        TmiraFM w(&prompter_, &player_);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        core::Machine& m = w.machine();
+
+        // The editor: type, F9, F10.
+        w.AssemblerClick();
+        gui::TeditFM& e = *w.editFM();
+        QVERIFY(e.isVisible());
+        e.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&e));
+        QTRY_VERIFY(!e.ignoringChanges());
+        typeText(e.memo(), QString::fromLatin1(kProgram));
+        QTest::keyClick(e.memo(), Qt::Key_F9);
+        QTest::keyClick(e.memo(), Qt::Key_F10);
+        QCOMPARE(prompter_.messages, std::vector<std::string>{});
+        QCOMPARE(m.memory[1], 0x28);  // TAD COUNT
+        QCOMPARE(m.memory[kCountAddress], 0);
+
+        // The display on output device 0, through the selection dialog.
+        chooseFirstSlot();
+        w.findChild<QAction*>(QStringLiteral("OctalLED1"))->trigger();
+        gui::LedWindow& led = w.modules().ledFM();
+        QVERIFY(led.isVisible());
+        QCOMPARE(m.bus.slots[2].type, int(core::kModuleOctalLed));
+
+        // The memory view, to watch the count change.
+        w.findChild<QAction*>(QStringLiteral("ViewMemory1"))->trigger();
+        gui::TmemFM& mem = *w.views().memFM;
+        QVERIFY(mem.isVisible());
+
+        // PC from the switches (SR = 0), continuous, fast, RUN.
+        for (int i = 0; i < 8; ++i) setSwitch(w, i, true);
+        QCOMPARE(m.sr, 0);
+        m.pc = 5;
+        click(w, core::kSwitchLoadAddress);
+        QCOMPARE(m.pc, 0);
+        setSwitch(w, core::kSwitchSingleCont, true);
+        setSwitch(w, core::kSwitchSlowFast, true);
+
+        // The display needs 2 s per byte; after 5 s it has shown 0, 1 and 2. The look and the
+        // HALT happen from inside the running loop's yields, as a user's click would.
+        int ledValue = -1, countWord = -1;
+        QString memoryText;
+        bool wasRunning = false;
+        QTimer::singleShot(5000, &w, [&] {
+            wasRunning = m.run;
+            ledValue = led.display().value();
+            countWord = m.memory[kCountAddress];
+            memoryText = mem.memoryModel().text(kCountAddress, gui::MemoryModel::kDec);
+            QTest::mousePress(w.image(), Qt::LeftButton, Qt::NoModifier,
+                              QPoint(centreX(core::kSwitchHalt), kUpper));
+        });
+        click(w, core::kSwitchRun);
+        QTRY_VERIFY_WITH_TIMEOUT(wasRunning && !m.run, 15000);
+        QTest::mouseRelease(w.image(), Qt::LeftButton, Qt::NoModifier,
+                            QPoint(centreX(core::kSwitchHalt), kUpper));
+
+        QCOMPARE(ledValue, 2);
+        QCOMPARE(countWord, 2);  // moves on to 3 once the display is ready again
+        QCOMPARE(memoryText, QString::number(countWord));  // the view caught up at a flush
+        QTRY_COMPARE(mem.memoryModel().text(kCountAddress, gui::MemoryModel::kDec),
+                     QString::number(m.memory[kCountAddress]));
+
+        // The editor shows the line of the instruction the run stopped before.
+        const int line = w.assembler().lineMap()[m.pc];
+        QVERIFY(line >= 0);
+        QTRY_COMPARE(e.memo()->textCursor().blockNumber(), line);
+        QCOMPARE(m.cycleState, int(core::kCycleIdle));
+    }
+};
+
+QTEST_MAIN(RoadTest)
+#include "road_test.moc"
