@@ -188,6 +188,13 @@ private Q_SLOTS:
         QVERIFY(line >= 0);
         QTRY_COMPARE(e.memo()->textCursor().blockNumber(), line);
         QCOMPARE(m.cycleState, int(core::kCycleIdle));
+
+        // With MIRA8_SHOT_DIR set, the memory view as the road leaves it, for the manual.
+        const QString shots = qEnvironmentVariable("MIRA8_SHOT_DIR");
+        if (!shots.isEmpty()) {
+            mem.resize(mem.size().expandedTo(QSize(760, 520)));
+            QVERIFY(mem.grab().save(shots + QStringLiteral("/memory-view.png")));
+        }
     }
 };
 
