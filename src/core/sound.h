@@ -11,6 +11,11 @@ public:
     virtual ~SoundPlayer() = default;
     // Starts the sound and returns at once.
     virtual void play(SoundId id) = 0;
+    // Starts the sound over and over until stop() (the tape reader's feed); a player that
+    // cannot loop plays it once.
+    virtual void playLooping(SoundId id) { play(id); }
+    // Stops the sound wherever it is; nothing when it is not playing.
+    virtual void stop(SoundId /*id*/) {}
 };
 
 // The "Sound Effects" option in front of the player: nothing plays while it is off.
@@ -21,6 +26,13 @@ public:
     void setPlayer(SoundPlayer* player) { player_ = player; }
     void play(SoundId id) {
         if (enabled && player_) player_->play(id);
+    }
+    void playLooping(SoundId id) {
+        if (enabled && player_) player_->playLooping(id);
+    }
+    // A loop started before the option went off still stops.
+    void stop(SoundId id) {
+        if (player_) player_->stop(id);
     }
 
 private:

@@ -2,12 +2,15 @@
 #include <QApplication>
 
 #include "mira/mira.h"
+#include "qt_sound_player.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("mira8"));
     QApplication::setApplicationDisplayName(QStringLiteral("MIRA-8 Microcomputer"));
-    mira::gui::TmiraFM miraFM;
+    // The sound effects play when the machine has an audio output, silently not otherwise.
+    mira::gui::QtSoundPlayer sound;
+    mira::gui::TmiraFM miraFM(nullptr, &sound);
     miraFM.show();
     return QApplication::exec();
 }

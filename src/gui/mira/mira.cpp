@@ -31,6 +31,9 @@ constexpr int kFrameMs = 16;
 // The fast loop yields every fast-run-speed clock states; Qt's queue is looked at when at
 // least this long has passed since the last look, so a yield costs a clock read.
 constexpr qint64 kEventPollNs = 1'000'000;
+// ... and the clock itself is read only every so many yields (a few microseconds of fast
+// running at the default speed), which keeps a yield to a counter and a compare.
+constexpr int kYieldsPerClockRead = 8;
 }  // namespace
 
 // --- MiraImage ---
@@ -236,6 +239,7 @@ void TmiraFM::FormActivate() {
     SetAuxLamps();
     SetInitCaptions();
     views_->initialise();
+    if (rc_.traceOn) LoadTraceFile();
     editFM_->doInit();
     syncSwitchPictures();
     if (editFM_->isVisible()) editFM_->activateWindow();
@@ -260,6 +264,7 @@ void TmiraFM::closeEvent(QCloseEvent* e) {
         return;
     }
     if (activated_) SaveSettings();
+    if (activated_ && rc_.traceOn) SaveTraceFile();
     if (editFM_->isVisible()) editFM_->GetPutAdmin(false);
     editFM_->hide();
     modules_->hideAll();
@@ -281,6 +286,8 @@ void TmiraFM::selectSourceLine(int /*pc*/) { editFM_->SelectCodeLine(); }
 void TmiraFM::closeMainWindow() { close(); }
 
 void TmiraFM::processEvents() {
+    if (++yieldsSinceClockRead_ < kYieldsPerClockRead) return;
+    yieldsSinceClockRead_ = 0;
     if (sinceEvents_.nsecsElapsed() < kEventPollNs) return;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     sinceEvents_.restart();
@@ -422,7 +429,9 @@ void TmiraFM::itemsChanged(uint32_t items) {
 }
 
 void TmiraFM::scheduleRepaint() {
-    if (frameTimer_.isActive()) return;
+    // One repaint at a time: a fast run reports lamps at every yield.
+    if (repaintPending_) return;
+    repaintPending_ = true;
     const qint64 since = sinceRepaint_.elapsed();
     if (since >= kFrameMs)
         miraImage->update();
@@ -497,6 +506,7 @@ void TmiraFM::paintPanel(QPainter& p) {
         for (int k = 0; k < kOverlayCount; ++k)
             p.drawImage(kOverlayRects[k].topLeft(), art_->overlay(k));
     sinceRepaint_.restart();
+    repaintPending_ = false;
 }
 
 // The views take what the run reports and repaint at display rate.

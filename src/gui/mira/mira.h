@@ -3,10 +3,14 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QString>
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "assembler/assembler.h"
 #include "assembler/instruction_table.h"
@@ -31,6 +35,7 @@ namespace mira::gui {
 class TeditFM;
 class TmiraFM;
 class ModuleWindows;
+struct OptionValues;
 class DebugViews;
 
 // The panel picture `miraImage`: draws the panel, lit lamps and overlays from the window's
@@ -119,6 +124,31 @@ public:
     void USBClick();
     void CodeTraceOnClick();
     void CodeTraceClearClick();
+    void CodeTraceViewClick();
+
+    // Options (Part 1.8): the values the dialog edits, read from and written back to the
+    // machine and the settings; ApplyMode is step 4, after every confirmed dialog.
+    OptionValues currentOptions() const;
+    void applyOptions(const OptionValues& v);
+    void ApplyMode();
+    // Windows built elsewhere take part in ApplyMode through these hooks, run where the
+    // views take over the new options (their doInit; in Normal mode the RAM, EEPROM and
+    // stack views close).
+    void addOptionsAppliedHook(std::function<void()> hook);
+
+    // Code trace: a line as shown and saved (address, tab, source line), all of them, and
+    // the trace file kept between runs while tracing is on.
+    static constexpr const char* kTraceFileName = "dftrfl.dat";
+    std::string traceLine(int32_t address) const;
+    std::vector<std::string> traceLines() const;
+    void LoadTraceFile();
+    void SaveTraceFile();
+
+    // Help opens the document with this: the desktop's viewer unless a test replaces it.
+    static bool openWithDesktop(const QString& path);
+    std::function<bool(const QString& path)> openDocument = openWithDesktop;
+    // The sound effects behind the "Sound Effects" option, for every window that plays.
+    core::SoundEffects& sounds() { return sounds_; }
 
     // Panel mouse handling in picture coordinates (miraImageMouseDown etc.).
     void miraImageMouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos);
@@ -159,6 +189,7 @@ private:
     void applyMainSettings();
     void collectMainSettings();
     void ensureArt();
+    std::string traceSource(int32_t address) const;
 
     QtTimerFactory timers_;
     core::Machine m_;
@@ -196,6 +227,10 @@ private:
     QElapsedTimer sinceRepaint_;
     // The fast loop's yield lets Qt look at its queue only every so often.
     QElapsedTimer sinceEvents_;
+    int yieldsSinceClockRead_ = 0;
+    bool repaintPending_ = false;
+
+    std::vector<std::function<void()>> optionsAppliedHooks_;
 
     // The editor; it goes before the machine it looks at.
     std::unique_ptr<TeditFM> editFM_;

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QUrl>
+#include <cstdlib>
+#include <filesystem>
 
 #include "assembler/formatters.h"
 #include "core/data_dir.h"
@@ -29,6 +31,22 @@ QMenu* submenu(QMenu* menu, const char* name, const QString& caption) {
 }
 
 constexpr const char* kHelpFile = "mira8help.pdf";
+
+// The help document: beside the executable as specified, else in the data directory, else
+// in an installed tree's share/mira8 (where the build installs it). MIRA8_DATA_DIR, when
+// set, is the only place looked at, as for every data file.
+std::filesystem::path helpDocumentPath() {
+    if (const char* dir = std::getenv("MIRA8_DATA_DIR"); dir && *dir)
+        return core::dataFile(kHelpFile);
+    const std::filesystem::path exe = core::executableDirectory();
+    const std::filesystem::path candidates[] = {
+        exe / kHelpFile, core::dataFile(kHelpFile), exe / ".." / "share" / "mira8" / kHelpFile};
+    for (const auto& p : candidates) {
+        std::error_code ec;
+        if (std::filesystem::exists(p, ec)) return p.lexically_normal();
+    }
+    return candidates[0];
+}
 
 }  // namespace
 
@@ -68,7 +86,8 @@ void TmiraFM::buildMenu() {
     QAction* traceOn = item(trace, "TraceOn1", QStringLiteral("On"));
     traceOn->setCheckable(true);
     connect(traceOn, &QAction::triggered, this, &TmiraFM::CodeTraceOnClick);
-    item(trace, "TraceView1", QStringLiteral("View"));
+    connect(item(trace, "TraceView1", QStringLiteral("View")), &QAction::triggered, this,
+            &TmiraFM::CodeTraceViewClick);
     connect(item(trace, "TraceClear1", QStringLiteral("Clear")), &QAction::triggered, this,
             &TmiraFM::CodeTraceClearClick);
     m->addSeparator();
@@ -153,14 +172,6 @@ void TmiraFM::InitEeprom() {
     rc_.publish();
 }
 
-void TmiraFM::OptionsClick() {
-    if (m_.run) {
-        prompter_->info("Cannot access options while code is running");
-        return;
-    }
-    // The options dialog comes with the views; until then there is nothing to change.
-}
-
 void TmiraFM::USBClick() {
     if (m_.run) {
         prompter_->info("Cannot open USB interface while the emulator is running");
@@ -183,13 +194,17 @@ void TmiraFM::CodeTraceClearClick() {
     m_.observer().traceChanged();
 }
 
+bool TmiraFM::openWithDesktop(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 void TmiraFM::HelpClick() {
-    const QString path = QString::fromStdString(core::dataFile(kHelpFile).string());
+    const QString path = QString::fromStdString(helpDocumentPath().string());
     if (!QFileInfo::exists(path)) {
         prompter_->error("ERROR: File not found");
         return;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+    if (!openDocument || !openDocument(path))
         prompter_->error("ERROR: Failed to load file " + path.toStdString());
 }
 
