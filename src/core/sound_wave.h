@@ -17,7 +17,7 @@ inline constexpr int kSoundCount = 12;
 inline constexpr int kSoundSampleRate = 22050;
 inline constexpr int kSoundBitsPerSample = 16;
 
-// The sound's resource name as the specification writes it ("SWC", "BELL", …).
+// The sound's resource name ("SWC", "BELL", …).
 const char* soundName(SoundId id);
 SoundId soundAt(int index);  // 0..kSoundCount − 1, in SoundId order
 

@@ -512,9 +512,9 @@ private Q_SLOTS:
 
     void longSelectionKeepsButtonsClear() {
         TFuncSelFM dlg;
-        QString spec = QStringLiteral("Many~");
-        for (int i = 0; i < 24; ++i) spec += QStringLiteral("Choice %1~").arg(i);
-        dlg.SetMode(spec, 0);
+        QString text = QStringLiteral("Many~");
+        for (int i = 0; i < 24; ++i) text += QStringLiteral("Choice %1~").arg(i);
+        dlg.SetMode(text, 0);
         const auto* ok = dlg.findChild<QPushButton*>(QStringLiteral("okSB"));
         QVERIFY(dlg.choice(23)->geometry().bottom() < ok->y());
     }

@@ -189,6 +189,18 @@ private Q_SLOTS:
         QTRY_COMPARE(e.memo()->textCursor().blockNumber(), line);
         QCOMPARE(m.cycleState, int(core::kCycleIdle));
 
+        // Set memory at cursor brings the caret line's word to the top of the memory view.
+        QTextCursor at(e.memo()->document()->findBlockByNumber(6));  // "ISZ COUNT", word 5
+        e.memo()->setTextCursor(at);
+        e.SetMemory1Click();
+        QCOMPARE(mem.topRow(), 5);
+
+        // Initialising memory drops the assembly: memory no longer holds what it listed.
+        QVERIFY(w.assembler().assembled());
+        w.findChild<QAction*>(QStringLiteral("MemZero1"))->trigger();
+        QVERIFY(!w.assembler().assembled());
+        QCOMPARE(m.memory[1], 0);
+
         // With MIRA8_SHOT_DIR set, the memory view as the road leaves it, for the manual.
         const QString shots = qEnvironmentVariable("MIRA8_SHOT_DIR");
         if (!shots.isEmpty()) {

@@ -20,6 +20,7 @@
 #include "core/data_dir.h"
 #include "core/eeprom_file.h"
 #include "modules/module_windows.h"
+#include "views/memory.h"
 #include "views/debug_views.h"
 #include "qt_prompter.h"
 
@@ -111,6 +112,13 @@ TmiraFM::TmiraFM(core::Prompter* prompter, core::SoundPlayer* sound, QWidget* pa
                 [this, click = click] { (views_.get()->*click)(); });
 
     editFM_ = std::make_unique<TeditFM>(*this);
+    // The editor's address margin and the memory view mark the same breakpoints: a toggle
+    // in either redraws the other.
+    TmemFM* mem = views_->memFM;
+    mem->onBreakpointsChanged = [this] { editFM_->DisplayROMaddresses(); };
+    mem->editorFileName = [this] { return editFM_->fileName(); };
+    connect(editFM_.get(), &TeditFM::breakpointsChanged, mem, &TmemFM::RedrawBreaks);
+    connect(editFM_.get(), &TeditFM::memoryTopRequested, mem, &TmemFM::doSetTopRow);
 
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(esc, &QShortcut::activated, this, &QWidget::close);

@@ -126,7 +126,7 @@ public:
     void CodeTraceClearClick();
     void CodeTraceViewClick();
 
-    // Options (Part 1.8): the values the dialog edits, read from and written back to the
+    // Options: the values the dialog edits, read from and written back to the
     // machine and the settings; ApplyMode is step 4, after every confirmed dialog.
     OptionValues currentOptions() const;
     void applyOptions(const OptionValues& v);

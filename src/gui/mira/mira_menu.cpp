@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "assembler/edit.h"
 #include "assembler/formatters.h"
 #include "core/data_dir.h"
 #include "mira/mira.h"
@@ -155,8 +156,9 @@ void TmiraFM::InitMemory(int kind) {
     if (!prompter_->askYesNo("Set all program memory to " + caption.toStdString())) return;
     m_.initMemory(kind);
     doLamps(core::kLampGroupsAll);
-    // The assembler's last result no longer describes memory; the editor drops it when it
-    // exists.
+    // The assembler's last result no longer describes memory.
+    assembler_.discard();
+    if (editFM_) editFM_->DisplayROMaddresses();
 }
 
 void TmiraFM::InitRam(int kind) {

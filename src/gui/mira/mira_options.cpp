@@ -1,5 +1,5 @@
-// "Options": the options dialog and the change of operating mode that may follow it
-// (Part 1.8), and the hooks through which the views take part.
+// "Options": the options dialog, the change of operating mode that may follow it, and
+// the hooks through which the views take part.
 #include "assembler/edit.h"
 #include "assembler/instruction_table.h"
 #include "mira/mira.h"

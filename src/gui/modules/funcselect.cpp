@@ -40,9 +40,9 @@ TFuncSelFM::TFuncSelFM(QWidget* parent) : QDialog(parent) {
     layoutControls();
 }
 
-void TFuncSelFM::SetMode(const QString& spec, int initial) {
+void TFuncSelFM::SetMode(const QString& text, int initial) {
     FreeRadioButtons();
-    const QStringList fields = spec.split(QLatin1Char('~'));
+    const QStringList fields = text.split(QLatin1Char('~'));
     titleLabel->setText(fields.value(0));
     int gaps = 0;
     for (qsizetype i = 1; i < fields.size(); ++i) {

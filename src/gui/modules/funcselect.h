@@ -21,7 +21,7 @@ public:
 
     // "title~choice~choice~…"; "cmdBlank" leaves half a line of space; the list ends at the
     // first empty field. `initial` selects that choice (−1 none).
-    void SetMode(const QString& spec, int initial);
+    void SetMode(const QString& text, int initial);
     // The selected choice, −1 when none or when the dialog was not closed with OK.
     int GetSelected() const;
     void doDeselect(int n);

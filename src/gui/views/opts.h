@@ -1,7 +1,7 @@
-// The options dialog `ToptsFM` ("MIRA-8 Options", Part 3.4): operating mode, display
+// The options dialog `ToptsFM` ("MIRA-8 Options"): operating mode, display
 // radix per mode, fast run speed and its saved default, output reset cycle, sound, what is
 // cleared before assembling, page zero mode, slow examine/deposit, upload and breakpoint
-// options. It edits a copy of the values; the main window applies them (Part 1.8).
+// options. It edits a copy of the values; the main window applies them.
 #pragma once
 
 #include <QDialog>

@@ -1,4 +1,4 @@
-// The code trace window `TtraceFM` ("Code Trace", Part 3.3): the lines of the trace
+// The code trace window `TtraceFM` ("Code Trace"): the lines of the trace
 // buffer in a memo, saved to a text file or cleared from its File menu.
 #pragma once
 
