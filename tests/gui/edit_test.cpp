@@ -25,6 +25,7 @@
 #include "core/field_list.h"
 #include "core/scrambled_file.h"
 #include "core/settings_file.h"
+#include "gui_test_support.h"
 #include "mira/mira.h"
 
 using namespace mira;
@@ -33,24 +34,9 @@ using mira::gui::TmiraFM;
 
 namespace {
 
-class ScriptedPrompter : public core::Prompter {
-public:
-    void info(const std::string& text) override { messages.push_back(text); }
-    void error(const std::string& text) override { messages.push_back(text); }
-    bool askYesNo(const std::string& text) override {
-        messages.push_back(text);
-        return true;
-    }
-    core::Answer askYesNoCancel(const std::string& text) override {
-        messages.push_back(text);
-        if (answers.empty()) return core::Answer::Cancel;
-        const core::Answer a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    std::vector<std::string> messages;
-    std::deque<core::Answer> answers;
-};
+using gui_test::RecordingPlayer;
+using gui_test::ScriptedPrompter;
+using gui_test::whenModal;
 
 const char* const kSaveQuery = "Assembler file has changed\r\rSave changes?";
 
@@ -113,10 +99,7 @@ private:
         f.write(content);
         return path;
     }
-    bool saw(const std::string& text) const {
-        return std::find(prompter_.messages.begin(), prompter_.messages.end(), text) !=
-               prompter_.messages.end();
-    }
+    bool saw(const std::string& text) const { return prompter_.asked(text); }
     static QString row(TeditFM& e, int line) {
         QString text;
         QColor colour;
@@ -144,6 +127,7 @@ private Q_SLOTS:
         QVERIFY(dir_->isValid());
         qputenv("MIRA8_DATA_DIR", dir_->path().toLocal8Bit());
         prompter_ = ScriptedPrompter{};
+        prompter_.threeWay = core::Answer::Cancel;
     }
 
     void assemblerMenuItemShowsAndClosesTheEditor() {

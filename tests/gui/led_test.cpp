@@ -21,6 +21,7 @@
 #include "core/field_list.h"
 #include "core/scrambled_file.h"
 #include "core/settings_file.h"
+#include "gui_test_support.h"
 #include "mira/mira.h"
 #include "modules/funcselect.h"
 #include "modules/led.h"
@@ -35,36 +36,12 @@ using gui::TmiraFM;
 
 namespace {
 
-class ScriptedPrompter : public core::Prompter {
-public:
-    void info(const std::string& text) override { messages.push_back(text); }
-    void error(const std::string& text) override { messages.push_back(text); }
-    bool askYesNo(const std::string& text) override {
-        messages.push_back(text);
-        return true;
-    }
-    core::Answer askYesNoCancel(const std::string& text) override {
-        messages.push_back(text);
-        return core::Answer::No;
-    }
-    std::vector<std::string> messages;
-};
+using gui_test::RecordingPlayer;
+using gui_test::ScriptedPrompter;
+using gui_test::whenModal;
 
 constexpr int kOut0Transfer = 0xD0 | 2;
 constexpr int kHlt = 0xF1;
-
-// Runs `act` on the next modal dialog once it is up.
-void whenModal(std::function<void(QWidget*)> act) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, poll] {
-        if (QWidget* w = QApplication::activeModalWidget()) {
-            act(w);
-            return;
-        }
-        QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(10, *poll);
-}
 
 // Answers the selection dialog with choice `n` (−1: Cancel), recording what it offered.
 struct DialogSeen {
@@ -125,6 +102,7 @@ private Q_SLOTS:
         QVERIFY(dir_->isValid());
         qputenv("MIRA8_DATA_DIR", dir_->path().toLocal8Bit());
         prompter_ = ScriptedPrompter{};
+        prompter_.threeWay = core::Answer::No;
         gui::ledart::faults() = {};
     }
 

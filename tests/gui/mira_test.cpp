@@ -13,6 +13,7 @@
 #include "core/panel.h"
 #include "core/scrambled_file.h"
 #include "core/settings_file.h"
+#include "gui_test_support.h"
 #include "mira/mira.h"
 
 using namespace mira;
@@ -20,27 +21,9 @@ using mira::gui::TmiraFM;
 
 namespace {
 
-class ScriptedPrompter : public core::Prompter {
-public:
-    void info(const std::string& text) override { messages.push_back(text); }
-    void error(const std::string& text) override { messages.push_back(text); }
-    bool askYesNo(const std::string& text) override {
-        messages.push_back(text);
-        return answer;
-    }
-    core::Answer askYesNoCancel(const std::string& text) override {
-        messages.push_back(text);
-        return answer ? core::Answer::Yes : core::Answer::No;
-    }
-    std::vector<std::string> messages;
-    bool answer = true;
-};
-
-class RecordingPlayer : public core::SoundPlayer {
-public:
-    void play(core::SoundId id) override { played.push_back(id); }
-    std::vector<core::SoundId> played;
-};
+using gui_test::RecordingPlayer;
+using gui_test::ScriptedPrompter;
+using gui_test::whenModal;
 
 constexpr int kUpper = 197;
 constexpr int kLower = 212;

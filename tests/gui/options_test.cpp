@@ -24,6 +24,7 @@
 #include "core/panel.h"
 #include "core/scrambled_file.h"
 #include "core/settings_file.h"
+#include "gui_test_support.h"
 #include "mira/mira.h"
 #include "modules/led.h"
 #include "modules/module_windows.h"
@@ -40,32 +41,11 @@ using mira::gui::TtraceFM;
 
 namespace {
 
+using gui_test::RecordingPlayer;
+using gui_test::ScriptedPrompter;
+using gui_test::whenModal;
+
 constexpr const char* kModeQuestion = "Changing the operational mode will clear memory\r\rContinue?";
-
-class ScriptedPrompter : public core::Prompter {
-public:
-    void info(const std::string& text) override { messages.push_back(text); }
-    void error(const std::string& text) override { messages.push_back(text); }
-    bool askYesNo(const std::string& text) override {
-        messages.push_back(text);
-        return answer;
-    }
-    core::Answer askYesNoCancel(const std::string& text) override {
-        messages.push_back(text);
-        return answer ? core::Answer::Yes : core::Answer::No;
-    }
-    bool asked(const std::string& text) const {
-        return std::find(messages.begin(), messages.end(), text) != messages.end();
-    }
-    std::vector<std::string> messages;
-    bool answer = true;
-};
-
-class RecordingPlayer : public core::SoundPlayer {
-public:
-    void play(core::SoundId id) override { played.push_back(id); }
-    std::vector<core::SoundId> played;
-};
 
 // Runs `work` on the first visible top-level window of type T once a modal exec() shows it.
 template <class T>

@@ -18,6 +18,7 @@
 #include "assembler/my_memo.h"
 #include "core/panel.h"
 #include "core/sound.h"
+#include "gui_test_support.h"
 #include "mira/mira.h"
 #include "modules/funcselect.h"
 #include "modules/led.h"
@@ -30,25 +31,9 @@ using gui::TmiraFM;
 
 namespace {
 
-class ScriptedPrompter : public core::Prompter {
-public:
-    void info(const std::string& text) override { messages.push_back(text); }
-    void error(const std::string& text) override { messages.push_back(text); }
-    bool askYesNo(const std::string& text) override {
-        messages.push_back(text);
-        return true;
-    }
-    core::Answer askYesNoCancel(const std::string& text) override {
-        messages.push_back(text);
-        return core::Answer::No;
-    }
-    std::vector<std::string> messages;
-};
-
-class SilentPlayer : public core::SoundPlayer {
-public:
-    void play(core::SoundId) override {}
-};
+using gui_test::RecordingPlayer;
+using gui_test::ScriptedPrompter;
+using gui_test::whenModal;
 
 constexpr int kUpper = 197;
 int centreX(int i) { return core::kSwitchX0[i] + core::kSwitchWidth / 2; }
@@ -78,16 +63,12 @@ void typeText(QWidget* w, const QString& text) {
 
 // Picks the first entry of the next selection dialog.
 void chooseFirstSlot() {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [poll] {
-        if (auto* dlg = dynamic_cast<gui::TFuncSelFM*>(QApplication::activeModalWidget())) {
-            dlg->choice(0)->click();
-            dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
-            return;
-        }
-        QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(10, *poll);
+    whenModal([](QWidget* w) {
+        auto* dlg = dynamic_cast<gui::TFuncSelFM*>(w);
+        QVERIFY(dlg);
+        dlg->choice(0)->click();
+        dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
+    });
 }
 
 }  // namespace
@@ -97,7 +78,7 @@ class RoadTest : public QObject {
 
     std::unique_ptr<QTemporaryDir> dir_;
     ScriptedPrompter prompter_;
-    SilentPlayer player_;
+    RecordingPlayer player_;
 
     static void click(TmiraFM& w, int i) {
         QTest::mouseClick(w.image(), Qt::LeftButton, Qt::NoModifier, QPoint(centreX(i), kUpper));

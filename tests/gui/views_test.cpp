@@ -20,6 +20,7 @@
 #include "core/scrambled_file.h"
 #include "core/settings_file.h"
 #include "core/tape_file.h"
+#include "gui_test_support.h"
 #include "mira/mira.h"
 #include "views/addr.h"
 #include "views/debug_views.h"
@@ -34,20 +35,9 @@ using namespace mira::gui;
 
 namespace {
 
-class ScriptedPrompter : public core::Prompter {
-public:
-    void info(const std::string& text) override { messages.push_back(text); }
-    void error(const std::string& text) override { messages.push_back(text); }
-    bool askYesNo(const std::string& text) override {
-        messages.push_back(text);
-        return true;
-    }
-    core::Answer askYesNoCancel(const std::string& text) override {
-        messages.push_back(text);
-        return core::Answer::Yes;
-    }
-    std::vector<std::string> messages;
-};
+using gui_test::RecordingPlayer;
+using gui_test::ScriptedPrompter;
+using gui_test::whenModal;
 
 QColor foreground(const QVariant& v) { return qvariant_cast<QBrush>(v).color(); }
 

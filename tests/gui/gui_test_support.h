@@ -1,0 +1,69 @@
+// What the window tests share: a prompter that records every text and answers as scripted,
+// a sound player that records, and a way to act on the next modal dialog.
+#pragma once
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/prompter.h"
+#include "core/sound.h"
+
+namespace mira::gui_test {
+
+class ScriptedPrompter : public core::Prompter {
+public:
+    void info(const std::string& text) override { messages.push_back(text); }
+    void error(const std::string& text) override { messages.push_back(text); }
+    bool askYesNo(const std::string& text) override {
+        messages.push_back(text);
+        return answer;
+    }
+    // Queued answers first; then `threeWay` when set, else Yes/No as `answer` says.
+    core::Answer askYesNoCancel(const std::string& text) override {
+        messages.push_back(text);
+        if (!answers.empty()) {
+            const core::Answer a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        if (threeWay) return *threeWay;
+        return answer ? core::Answer::Yes : core::Answer::No;
+    }
+    bool asked(const std::string& text) const {
+        return std::find(messages.begin(), messages.end(), text) != messages.end();
+    }
+
+    std::vector<std::string> messages;
+    bool answer = true;
+    std::optional<core::Answer> threeWay;
+    std::deque<core::Answer> answers;
+};
+
+class RecordingPlayer : public core::SoundPlayer {
+public:
+    void play(core::SoundId id) override { played.push_back(id); }
+    std::vector<core::SoundId> played;
+};
+
+// Runs `act` on the next modal dialog once it is up (a modal exec() blocks the test).
+inline void whenModal(std::function<void(QWidget*)> act) {
+    auto* poll = new QTimer(qApp);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w) return;
+        poll->stop();
+        poll->deleteLater();
+        act(w);
+    });
+    poll->start();
+}
+
+}  // namespace mira::gui_test
