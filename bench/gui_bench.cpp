@@ -3,6 +3,8 @@
 //
 //   build/dev/bin/mira8-bench-gui [--seconds S] [--repeat N]
 //
+// A third figure runs the GUI again with the memory view open.
+//
 // The program is a fixed number of nested ISZ loops ending in a halt, so both runs execute
 // exactly the same clock states; the headless figure is RunControl::runHeadless, the GUI
 // figure the main window's own fast run (RUN released at FAST, the run-loop request
@@ -21,6 +23,8 @@
 #include "core/panel.h"
 #include "core/run_control.h"
 #include "mira/mira.h"
+#include "views/debug_views.h"
+#include "views/memory.h"
 
 namespace {
 
@@ -115,10 +119,15 @@ void prepareWindow(gui::TmiraFM& w) {
 
 // RUN released at FAST places request 2 and starts ChgModeTimer; its tick is taken here at
 // once, so the clock starts with the fast loop and stops when it returns.
-Run runGui(int outer, const Run& headless) {
+Run runGui(int outer, const Run& headless, bool memoryView = false) {
     SilentPrompter prompter;
     gui::TmiraFM w(&prompter);
     prepareWindow(w);
+    // The memory view open beside the panel: its rows follow the run at each flush.
+    if (memoryView) {
+        w.views().ViewMemoryClick();
+        (void)QTest::qWaitForWindowExposed(w.views().memFM);
+    }
     core::Machine& m = w.machine();
     loadProgram(m, outer);
     clickSwitch(w, core::kSwitchRun);
@@ -218,24 +227,28 @@ int main(int argc, char** argv) {
                 outer, static_cast<unsigned long long>(probe.states * outer),
                 static_cast<unsigned long long>(probe.instructions * outer));
     std::printf("fast run speed %d (clock states between yields)\n\n", core::Machine().fastRunSpeed);
-    std::printf("%-6s %18s %18s %8s %18s\n", "run", "headless states/s", "GUI states/s", "ratio",
-                "bare loop states/s");
-    std::vector<double> headlessRates, guiRates, ratios, bareRates;
+    std::printf("%-6s %18s %18s %8s %18s %18s %8s\n", "run", "headless states/s",
+                "GUI states/s", "ratio", "bare loop states/s", "GUI+memory view", "ratio");
+    std::vector<double> headlessRates, guiRates, ratios, bareRates, viewRates, viewRatios;
     for (int r = 1; r <= repeat; ++r) {
         // Interleaved, so that all see the same load on a shared machine.
         const Run h = runHeadless(outer);
         const Run g = runGui(outer, h);
         const Run b = runFastLoopBare(outer, h);
+        const Run v = runGui(outer, h, true);
         headlessRates.push_back(h.rate());
         guiRates.push_back(g.rate());
         bareRates.push_back(b.rate());
         ratios.push_back(g.rate() / h.rate());
-        std::printf("%-6d %18.4g %18.4g %7.1f%% %18.4g\n", r, h.rate(), g.rate(),
-                    100 * ratios.back(), b.rate());
+        viewRates.push_back(v.rate());
+        viewRatios.push_back(v.rate() / h.rate());
+        std::printf("%-6d %18.4g %18.4g %7.1f%% %18.4g %18.4g %7.1f%%\n", r, h.rate(), g.rate(),
+                    100 * ratios.back(), b.rate(), v.rate(), 100 * viewRatios.back());
         std::fflush(stdout);
     }
-    std::printf("%-6s %18.4g %18.4g %7.1f%% %18.4g\n", "median", median(headlessRates),
-                median(guiRates), 100 * median(ratios), median(bareRates));
+    std::printf("%-6s %18.4g %18.4g %7.1f%% %18.4g %18.4g %7.1f%%\n", "median",
+                median(headlessRates), median(guiRates), 100 * median(ratios), median(bareRates),
+                median(viewRates), 100 * median(viewRatios));
 
     const HaltCheck halt = checkHalt();
     if (halt.instructionsAfterClick < 0) {
