@@ -362,6 +362,14 @@ private Q_SLOTS:
         QCOMPARE(img.size() / img.devicePixelRatio(), QSize(735, 259));
         const QString out = qEnvironmentVariable("MIRA8_PANEL_PNG");
         if (!out.isEmpty()) QVERIFY(img.save(out));
+        // The WIF lettering, for a look beside the Normal one.
+        w->machine().options.mode = core::OperatingMode::Wif;
+        w->machine().instructionTableState = 2;  // the WIF table is loaded
+        w->SetAuxLamps();
+        w->update();
+        const QImage wif = w->grab().toImage();
+        QVERIFY(wif != img);
+        if (!out.isEmpty()) QVERIFY(wif.save(QString(out).replace(QStringLiteral(".png"), QStringLiteral("-wif.png"))));
     }
 };
 

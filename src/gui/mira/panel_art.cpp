@@ -220,7 +220,8 @@ void drawLampWindow(QPainter& p, bool wif) {
              kLettering, Qt::AlignLeft | Qt::AlignVCenter);
         text(p, QRectF(572, y, 48, 16), QString::fromLatin1(wif ? wifState[r] : state[r]), 10,
              kLettering, Qt::AlignRight | Qt::AlignVCenter);
-        text(p, QRectF(680, y, 52, 16), QString::fromLatin1(wif ? wifAux[r] : aux[r]), 9,
+        // Inside wi4Img's rectangle, so the WIF names cover the Normal ones whole.
+        text(p, QRectF(689, y, 45, 16), QString::fromLatin1(wif ? wifAux[r] : aux[r]), 9,
              kLettering, Qt::AlignLeft | Qt::AlignVCenter);
     }
 }
