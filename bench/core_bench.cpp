@@ -13,12 +13,7 @@ void prepareLoop(Machine& m, RunControl& rc) {
     m.memory[0] = 0x4A;  // ISZ 10
     m.memory[1] = 0xA0;  // JMP 0
     m.memory[2] = 0xA0;  // JMP 0
-    m.switches[kSwitchSingleCont] = 1;
-    m.switches[kSwitchSlowFast] = 1;
-    m.liveDisplay = false;
-    rc.startRun();
-    rc.request = kRequestNone;
-    rc.beginFastRun();
+    rc.startContinuousFastRun();
 }
 
 // The run loop as the CLI uses it: step, stop handling, instruction-end bookkeeping.

@@ -66,12 +66,7 @@ Run runHeadless(int outer) {
     core::RunControl rc(m);
     loadProgram(m, outer);
     m.pc = 0;
-    m.switches[core::kSwitchSingleCont] = 1;
-    m.switches[core::kSwitchSlowFast] = 1;
-    m.liveDisplay = false;
-    rc.startRun();
-    rc.request = core::kRequestNone;
-    rc.beginFastRun();
+    rc.startContinuousFastRun();
     const auto t0 = Clock::now();
     const auto r = rc.runHeadless(UINT64_MAX, UINT64_MAX);
     Run run;

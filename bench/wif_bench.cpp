@@ -38,12 +38,7 @@ void prepareLoop(Machine& m, RunControl& rc) {
     a = 100;
     put(kRotateLeft, reg1ToReg1);
     put(kReturn, 0);
-    m.switches[kSwitchSingleCont] = 1;
-    m.switches[kSwitchSlowFast] = 1;
-    m.liveDisplay = false;
-    rc.startRun();
-    rc.request = kRequestNone;
-    rc.beginFastRun();
+    rc.startContinuousFastRun();
 }
 
 // The run loop as the CLI uses it, with the virtual clock the CLI drives (1 µs per state).

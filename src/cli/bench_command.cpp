@@ -72,13 +72,8 @@ int benchCommand(const Args& args, std::ostream& out, std::ostream& err) {
         loadWifLoop(m);
     else
         loadNormalLoop(m);
-    m.switches[core::kSwitchSingleCont] = 1;
-    m.switches[core::kSwitchSlowFast] = 1;
-    m.liveDisplay = false;
     core::RunControl rc(m);
-    rc.startRun();
-    rc.request = core::kRequestNone;
-    rc.beginFastRun();
+    rc.startContinuousFastRun();
 
     using Clock = std::chrono::steady_clock;
     constexpr uint64_t kChunk = 20'000'000;

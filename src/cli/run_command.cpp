@@ -309,12 +309,7 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
         };
     }
     // A run starts as a release of RUN does with the clock at FAST, continuous.
-    m.switches[core::kSwitchSingleCont] = 1;
-    m.switches[core::kSwitchSlowFast] = 1;
-    m.liveDisplay = false;
-    rc.startRun();
-    rc.request = core::kRequestNone;
-    rc.beginFastRun();
+    rc.startContinuousFastRun();
     const auto res = rc.runHeadless(o.clockStates.value_or(UINT64_MAX), o.maxInstructions, &clock);
 
     const char* stop = stopName(res.reason);

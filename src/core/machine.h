@@ -216,6 +216,27 @@ public:
     void incrementInstructionCount() {
         instructionCount = (instructionCount + 1) & kInstructionCountMask;
     }
+    // Counts an instruction as it starts; the count display is redrawn at once while the
+    // display is live, otherwise every 898 instructions.
+    void countInstruction() {
+        incrementInstructionCount();
+        if (liveDisplay) {
+            changed |= kChangeCount;
+        } else if (++countRefreshCounter > kCountRefreshLimit) {
+            countRefreshCounter = 0;
+            changed |= kChangeCount;
+        }
+    }
+    // The breakpoint test before a fetch (WIF: before an instruction): a marked PC stops a
+    // continuous run once; with that stop pending the next start passes it. True to stop.
+    bool breakpointStop() {
+        if (breakpoints[pc] && !options.ignoreBreakpoints && continuous() && lastBreakStop < 0) {
+            lastBreakStop = pc;
+            return true;
+        }
+        lastBreakStop = -1;
+        return false;
+    }
 
     // A program (or the panel) wrote memory: keep the view's list of changed words.
     void markMemoryChanged(int address) {

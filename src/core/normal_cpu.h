@@ -85,23 +85,12 @@ struct FetchCycle {
     template <int T>
     static int at(Machine& m) {
         if constexpr (T == 0) {
-            if (m.breakpoints[m.pc] && !m.options.ignoreBreakpoints && m.continuous() &&
-                m.lastBreakStop < 0) {
-                m.lastBreakStop = m.pc;
-                return kStepBreakpoint;
-            }
-            m.lastBreakStop = -1;
+            if (m.breakpointStop()) return kStepBreakpoint;
             m.ma = 0;
             m.ir = 0;
             m.c = 0;
             m.fetchLamp = true;
-            m.incrementInstructionCount();
-            if (m.liveDisplay) {
-                m.changed |= kChangeCount;
-            } else if (++m.countRefreshCounter > kCountRefreshLimit) {
-                m.countRefreshCounter = 0;
-                m.changed |= kChangeCount;
-            }
+            m.countInstruction();
         } else if constexpr (T == 1) {
             m.c = 1;
             m.instructionAddress = m.pc;

@@ -223,6 +223,16 @@ bool RunControl::animationTick() {
     return true;
 }
 
+void RunControl::startContinuousFastRun() {
+    m_.switches[kSwitchSingleCont] = 1;
+    m_.switches[kSwitchSlowFast] = 1;
+    m_.liveDisplay = false;
+    m_.changed |= kChangeSwitches;
+    startRun();
+    request &= ~kRequestRunFast;
+    beginFastRun();
+}
+
 void RunControl::beginFastRun() {
     closingAllowed = false;
     // A slow run thrown to FAST goes on from the clock state it is in; restarting the cycle

@@ -51,6 +51,9 @@ public:
     // The fast loop: yields every fast-run-speed clock states; returns the pending request
     // found at a yield, or 0 when the run stopped.
     int fastLoop(const std::function<void()>& processEvents);
+    // A headless start as a release of RUN with FAST and SINGLE/CONT at continuous does,
+    // its run-fast request carried out at once (the CLI, benchmarks, tests).
+    void startContinuousFastRun();
     // Request 2's set-up before the fast loop: RUN on, closing refused, and a new run's
     // first cycle (a run already going keeps its cycle and clock state).
     void beginFastRun();

@@ -238,23 +238,12 @@ inline void setInstructionLamps(Machine& m, int32_t word, int k) {
 
 // Before step 0: the breakpoint test, then the word is latched and counted.
 inline int startInstruction(Machine& m) {
-    if (m.breakpoints[m.pc] && !m.options.ignoreBreakpoints && m.continuous() &&
-        m.lastBreakStop < 0) {
-        m.lastBreakStop = m.pc;
-        return kStepBreakpoint;
-    }
-    m.lastBreakStop = -1;
+    if (m.breakpointStop()) return kStepBreakpoint;
     m.instructionAddress = m.pc;
     m.wifWord = m.memory[m.pc] & kWordMask;
     m.wifOpcode = opcodeOf(m.wifWord);
     m.wifPcWritten = false;
-    m.incrementInstructionCount();
-    if (m.liveDisplay) {
-        m.changed |= kChangeCount;
-    } else if (++m.countRefreshCounter > kCountRefreshLimit) {
-        m.countRefreshCounter = 0;
-        m.changed |= kChangeCount;
-    }
+    m.countInstruction();
     if (isValidOpcode(m.wifOpcode)) {
         m.skip = false;
         m.fetchLamp = true;
