@@ -123,9 +123,8 @@ private Q_SLOTS:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
     void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        qputenv("MIRA8_DATA_DIR", dir_->path().toLocal8Bit());
+        dir_ = gui_test::freshDataDir();
+        QVERIFY(dir_);
         prompter_ = ScriptedPrompter{};
         prompter_.threeWay = core::Answer::Cancel;
     }

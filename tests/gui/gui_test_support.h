@@ -3,15 +3,18 @@
 #pragma once
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/panel.h"
 #include "core/prompter.h"
 #include "core/sound.h"
 
@@ -51,6 +54,21 @@ public:
     void play(core::SoundId id) override { played.push_back(id); }
     std::vector<core::SoundId> played;
 };
+
+// A fresh data directory for one test: settings and data files never pass between tests.
+// Empty when no directory could be made.
+inline std::unique_ptr<QTemporaryDir> freshDataDir() {
+    auto dir = std::make_unique<QTemporaryDir>();
+    if (!dir->isValid()) return nullptr;
+    qputenv("MIRA8_DATA_DIR", dir->path().toLocal8Bit());
+    return dir;
+}
+
+// Where a click reaches a switch's paddle on the panel: its column's centre, in the upper
+// or the lower band.
+inline constexpr int kUpper = 197;
+inline constexpr int kLower = 212;
+inline int centreX(int i) { return core::kSwitchX0[i] + core::kSwitchWidth / 2; }
 
 // Runs `act` on the next modal dialog once it is up (a modal exec() blocks the test).
 inline void whenModal(std::function<void(QWidget*)> act) {

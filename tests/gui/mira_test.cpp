@@ -24,10 +24,10 @@ namespace {
 using gui_test::RecordingPlayer;
 using gui_test::ScriptedPrompter;
 using gui_test::whenModal;
+using gui_test::centreX;
+using gui_test::kUpper;
+using gui_test::kLower;
 
-constexpr int kUpper = 197;
-constexpr int kLower = 212;
-int centreX(int i) { return core::kSwitchX0[i] + core::kSwitchWidth / 2; }
 
 // Opcodes.
 constexpr int TAD(int a) { return 0x20 | a; }
@@ -75,9 +75,8 @@ private Q_SLOTS:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
     void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        qputenv("MIRA8_DATA_DIR", dir_->path().toLocal8Bit());
+        dir_ = gui_test::freshDataDir();
+        QVERIFY(dir_);
         prompter_ = ScriptedPrompter{};
         player_.played.clear();
     }

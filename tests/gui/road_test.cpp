@@ -34,9 +34,10 @@ namespace {
 using gui_test::RecordingPlayer;
 using gui_test::ScriptedPrompter;
 using gui_test::whenModal;
+using gui_test::centreX;
+using gui_test::kUpper;
+using gui_test::kLower;
 
-constexpr int kUpper = 197;
-int centreX(int i) { return core::kSwitchX0[i] + core::kSwitchWidth / 2; }
 
 // Counts on output device 0, waiting for the display to be ready before each byte.
 const char* const kProgram =
@@ -86,7 +87,7 @@ class RoadTest : public QObject {
     static void setSwitch(TmiraFM& w, int i, bool thrown) {
         if ((w.machine().switches[i] != 0) != thrown)
             QTest::mouseClick(w.image(), Qt::LeftButton, Qt::NoModifier,
-                              QPoint(centreX(i), thrown ? kUpper : 212));
+                              QPoint(centreX(i), thrown ? kUpper : kLower));
         QCOMPARE(w.machine().switches[i] != 0, thrown);
     }
 
@@ -94,9 +95,8 @@ private Q_SLOTS:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
     void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        qputenv("MIRA8_DATA_DIR", dir_->path().toLocal8Bit());
+        dir_ = gui_test::freshDataDir();
+        QVERIFY(dir_);
     }
 
     void typeAssembleTransferPlugInRunAndHalt() {
