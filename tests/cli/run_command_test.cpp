@@ -170,6 +170,28 @@ TEST_F(CliTest, CrOnlyLineEndsSeparateLinesInSourcesAndWordFiles) {
     EXPECT_EQ(jsonInt("ac"), 1);
 }
 
+TEST(CliBench, OptionsRefuseJunkAndMissingValues) {
+    std::ostringstream out, err;
+    EXPECT_EQ(benchCommand({"--seconds", "1abc"}, out, err), kExitUsage);
+    EXPECT_NE(err.str().find("--seconds needs a duration above 0 and up to 3600"), std::string::npos);
+    err.str("");
+    EXPECT_EQ(benchCommand({"--seconds"}, out, err), kExitUsage);
+    EXPECT_NE(err.str().find("--seconds needs a value"), std::string::npos) << err.str();
+    err.str("");
+    EXPECT_EQ(benchCommand({"--mode"}, out, err), kExitUsage);
+    EXPECT_NE(err.str().find("--mode needs"), std::string::npos) << err.str();
+    EXPECT_EQ(out.str(), "") << "nothing ran";
+}
+
+TEST_F(CliTest, LongOutputKeepsTheLastBytesAndCountsAll) {
+    // Output device 0 is always ready (no reset pulse): 70 000 bytes in a tight loop.
+    const auto f = write("spin.words", "0xD2 0xA0  # output AC to device 0, no pulse; JMP 0\n");
+    EXPECT_EQ(run({"--out", "0", "--json", "--max-instructions", "140000", f}), kExitNotHalted);
+    EXPECT_EQ(intValue(rawValue(jsonRaw("outputs_total"), "0")), 70000);
+    const std::string kept = rawValue(jsonRaw("outputs"), "0");
+    EXPECT_EQ(std::count(kept.begin(), kept.end(), ','), 65535) << "65 536 bytes kept";
+}
+
 TEST(CliBinary, BenchPrintsParsableRates) {
     const std::string cmd = std::string(MIRA8_CLI_PATH) + " bench --seconds 0.2";
     FILE* p = popen(cmd.c_str(), "r");
