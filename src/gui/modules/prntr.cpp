@@ -59,17 +59,16 @@ void PrinterPicture::paintEvent(QPaintEvent*) {
 }
 
 void PrinterPicture::mousePressEvent(QMouseEvent* e) { owner_.pictureMouseDown(this, e); }
-void PrinterPicture::mouseMoveEvent(QMouseEvent* e) { owner_.pictureMouseMove(e); }
+void PrinterPicture::mouseMoveEvent(QMouseEvent* e) { owner_.dragMove(e); }
 void PrinterPicture::mouseReleaseEvent(QMouseEvent* e) { owner_.pictureMouseUp(e); }
 void PrinterPicture::contextMenuEvent(QContextMenuEvent* e) { owner_.PopupMenu1->popup(e->globalPos()); }
 
 // --- TprnFM ---
 
-TprnFM::TprnFM(core::Machine& machine, core::TimerFactory& timers, core::Prompter& prompter,
-               core::SoundEffects& sounds, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      printer_(machine.bus, timers, prompter, sounds, this),
-      prompter_(prompter) {
+TprnFM::TprnFM(const ModuleEnv& env)
+    : ModuleWindow(*devices::moduleKindOfType(core::kModulePrinter), env),
+      printer_(env.machine.bus, env.timers, env.prompter, env.sounds, this),
+      prompter_(env.prompter) {
     using namespace prntrart;
     setObjectName(QStringLiteral("prnFM"));
     setWindowTitle(QStringLiteral("Printer"));
@@ -125,18 +124,13 @@ TprnFM::TprnFM(core::Machine& machine, core::TimerFactory& timers, core::Prompte
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     QMenu* rollMenu = PopupMenu1->addMenu(QStringLiteral("Printer Roll"));
     rollMenu->setObjectName(QStringLiteral("PrinterRoll1"));
-    auto add = [this](QMenu* menu, const char* name, const char* caption, auto handler) {
-        QAction* a = menu->addAction(QString::fromLatin1(caption));
-        a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, handler);
-        return a;
-    };
-    add(rollMenu, "LoadRoll1", "Load", &TprnFM::LoadRoll1Click);
-    Save1 = add(rollMenu, "Save1", "Save", &TprnFM::Save1Click);
-    Print1 = add(rollMenu, "Print1", "Print", &TprnFM::Print1Click);
-    DiscardUsedRoll1 = add(rollMenu, "DiscardUsedRoll1", "Discard", &TprnFM::DiscardUsedRoll1Click);
-    add(PopupMenu1, "Reset1", "Reset", &TprnFM::doReset);
-    add(PopupMenu1, "Close1", "Disconnect", &TprnFM::Close1Click);
+    addMenuItem(rollMenu, "LoadRoll1", QStringLiteral("Load"), [this] { LoadRoll1Click(); });
+    Save1 = addMenuItem(rollMenu, "Save1", QStringLiteral("Save"), [this] { Save1Click(); });
+    Print1 = addMenuItem(rollMenu, "Print1", QStringLiteral("Print"), [this] { Print1Click(); });
+    DiscardUsedRoll1 = addMenuItem(rollMenu, "DiscardUsedRoll1", QStringLiteral("Discard"),
+                                   [this] { DiscardUsedRoll1Click(); });
+    addMenuItem(PopupMenu1, "Reset1", QStringLiteral("Reset"), [this] { doReset(); });
+    addMenuItem(PopupMenu1, "Close1", QStringLiteral("Disconnect"), [this] { Close1Click(); });
     // An empty roll has nothing to print.
     connect(rollMenu, &QMenu::aboutToShow, this, [this] { Print1->setEnabled(!printer_.roll().empty()); });
 
@@ -252,18 +246,17 @@ void TprnFM::Close1Click() {
     if (printer_.disconnect()) close();
 }
 
+void TprnFM::bindSlot(int slot) {
+    PutDevice(slot);
+    drawLabels();
+}
+
 void TprnFM::closeEvent(QCloseEvent* e) {
-    dragging_ = false;
     if (feedHeld_) printer_.releaseFeed();
     feedHeld_ = false;
     printer_.close();
     drawLabels();
     e->accept();
-}
-
-QSize TprnFM::screenSize() const {
-    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    return s ? s->geometry().size() : QSize(1024, 768);
 }
 
 void TprnFM::pictureMouseDown(QWidget* from, QMouseEvent* e) {
@@ -275,22 +268,12 @@ void TprnFM::pictureMouseDown(QWidget* from, QMouseEvent* e) {
             return;
         }
     }
-    dragging_ = true;
-    dragOrigin_ = e->globalPosition().toPoint();
-    windowOrigin_ = pos();
-}
-
-void TprnFM::pictureMouseMove(QMouseEvent* e) {
-    if (!dragging_) return;
-    const QSize screen = screenSize();
-    const QPoint to = windowOrigin_ + (e->globalPosition().toPoint() - dragOrigin_);
-    move(std::clamp(to.x(), 0, std::max(0, screen.width() - width())),
-         std::clamp(to.y(), 0, std::max(0, screen.height() - height())));
+    dragPress(e);
 }
 
 void TprnFM::pictureMouseUp(QMouseEvent* e) {
+    dragRelease(e);
     if (e->button() != Qt::LeftButton) return;
-    dragging_ = false;
     if (feedHeld_) {
         feedHeld_ = false;
         printer_.releaseFeed();
@@ -300,9 +283,7 @@ void TprnFM::pictureMouseUp(QMouseEvent* e) {
 std::string TprnFM::GetScreenData() const { return printer_.stateString(x(), y()); }
 
 void TprnFM::PutScreenData(const std::string& text) {
-    const QSize screen = screenSize();
-    const core::WindowPosition at = core::windowPositionFromState(text, screen.width(), screen.height());
-    move(at.left, at.top);
+    restorePosition(text);
     printer_.applyState(text);
 }
 

@@ -9,11 +9,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "core/machine.h"
-#include "core/prompter.h"
-#include "core/sound.h"
-#include "core/timer.h"
 #include "devices/printer.h"
+#include "modules/module_window.h"
 
 class QLabel;
 class QMenu;
@@ -41,10 +38,9 @@ private:
     TprnFM& owner_;
 };
 
-class TprnFM final : public QWidget, public devices::PrinterHost {
+class TprnFM final : public ModuleWindow, public devices::PrinterHost {
 public:
-    TprnFM(core::Machine& machine, core::TimerFactory& timers, core::Prompter& prompter,
-           core::SoundEffects& sounds, QWidget* parent);
+    explicit TprnFM(const ModuleEnv& env);
     ~TprnFM() override;
 
     devices::Printer& printer() { return printer_; }
@@ -54,10 +50,15 @@ public:
     int GetDevice() const { return printer_.GetDevice(); }
     void doInit();
     void doReset() { printer_.doReset(); }
-    std::string GetScreenData() const;
-    void PutScreenData(const std::string& text);
-    // Before the settings are written: offer to save a changed roll.
-    void askBeforeSettings() { printer_.askSaveBeforeSettings(); }
+
+    // ModuleWindow
+    std::string GetScreenData() const override;
+    void PutScreenData(const std::string& text) override;
+    void bindSlot(int slot) override;
+    int boundSlot() const override { return GetDevice(); }
+    void initFromMenu() override { doInit(); }
+    // Offers to save a changed roll.
+    void beforeSettingsSave() override { printer_.askSaveBeforeSettings(); }
 
     // Popup menu commands.
     void LoadRoll1Click() { printer_.loadRoll(); }
@@ -92,11 +93,9 @@ protected:
 private:
     friend class PrinterPicture;
     void pictureMouseDown(QWidget* from, QMouseEvent* e);
-    void pictureMouseMove(QMouseEvent* e);
     void pictureMouseUp(QMouseEvent* e);
     void ensureArt(qreal dpr);
     const QImage& linePicture(const std::string& line, qreal dpr);
-    QSize screenSize() const;
 
     devices::Printer printer_;
     core::Prompter& prompter_;
@@ -120,10 +119,7 @@ private:
     std::unordered_map<std::string, QImage> lineCache_;
     qreal cacheDpr_ = 0;
 
-    bool dragging_ = false;
     bool feedHeld_ = false;
-    QPoint dragOrigin_;
-    QPoint windowOrigin_;
 };
 
 }  // namespace mira::gui
