@@ -74,22 +74,22 @@ TprnFM::TprnFM(const ModuleEnv& env)
     setWindowTitle(QStringLiteral("Printer"));
     setFixedSize(kWindowWidth, kWindowHeight);
 
-    // Back to front: body, paper, platen, cover, pressed key, labels.
+    // Back to front: body, paper roll, the paper coming off it, cover, pressed key, labels.
     prnImage = new PrinterPicture(*this, this, "prnImage", true);
     prnImage->setGeometry(0, 0, kWindowWidth, kWindowHeight);
     prnImage->paint = [this](QPainter& p) {
         ensureArt(prnImage->devicePixelRatioF());
         p.drawImage(QPoint(0, 0), body_);
     };
-    paperImage = new PrinterPicture(*this, this, "paperImage", false);
-    paperImage->setGeometry(kPaperRect);
-    paperImage->paint = [this](QPainter& p) { paintPaper(p); };
     rollImage = new PrinterPicture(*this, this, "rollImage", false);
     rollImage->setGeometry(kRollRect);
     rollImage->paint = [this](QPainter& p) {
         ensureArt(rollImage->devicePixelRatioF());
         p.drawImage(QPoint(0, 0), roll_);
     };
+    paperImage = new PrinterPicture(*this, this, "paperImage", false);
+    paperImage->setGeometry(kPaperRect);
+    paperImage->paint = [this](QPainter& p) { paintPaper(p); };
     coverPanel = new QWidget(this);
     coverPanel->setObjectName(QStringLiteral("coverPanel"));
     coverPanel->setGeometry(kCoverRect);

@@ -99,10 +99,10 @@ QImage makeBody(qreal dpr) {
     // Left-hand side: vents and the name plate.
     p.setPen(QPen(QColor(0x8f, 0x8a, 0x7c), 1.4, Qt::SolidLine, Qt::RoundCap));
     for (int i = 0; i < 6; ++i) p.drawLine(QPointF(70, 134 + i * 9), QPointF(94, 134 + i * 9));
-    f.setPixelSize(9);
+    f.setPixelSize(8);
     p.setFont(f);
     p.setPen(QColor(0x5a, 0x56, 0x4c));
-    p.drawText(QRectF(62, 192, 40, 22), Qt::AlignCenter, QStringLiteral("MIRA-8\nPRINTER"));
+    p.drawText(QRectF(63, 192, 38, 22), Qt::AlignCenter, QStringLiteral("MIRA-8\nPRINTER"));
     return img;
 }
 
@@ -111,19 +111,25 @@ QImage makeRoll(qreal dpr) {
     if (img.isNull()) return img;
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    // The platen: a black rubber cylinder with its light catching the top.
-    QLinearGradient g(0, 0, 0, kRollRect.height());
-    g.setColorAt(0, QColor(0x55, 0x58, 0x5c));
-    g.setColorAt(0.3, QColor(0x9a, 0x9d, 0xa1));
-    g.setColorAt(0.55, QColor(0x30, 0x32, 0x35));
-    g.setColorAt(1, QColor(0x14, 0x15, 0x16));
-    p.setPen(Qt::NoPen);
+    // The paper supply roll lying across the top of the printer; the paper runs off it
+    // towards the viewer, so only its ends show beside the sheet.
+    const qreal w = kRollRect.width(), h = kRollRect.height();
+    QLinearGradient g(0, 0, 0, h);
+    g.setColorAt(0, QColor(0xd6, 0xd4, 0xcc));
+    g.setColorAt(0.35, QColor(0xfb, 0xfa, 0xf4));
+    g.setColorAt(1, QColor(0x9c, 0x99, 0x8e));
+    p.setPen(QPen(QColor(0x7c, 0x79, 0x70), 0.8));
     p.setBrush(g);
-    p.drawRoundedRect(QRectF(0, 0, kRollRect.width(), kRollRect.height()), 6, 6);
-    // Knobs at both ends.
-    p.setBrush(QColor(0x2a, 0x2b, 0x2d));
-    p.drawRoundedRect(QRectF(0, 1, 8, kRollRect.height() - 2), 3, 3);
-    p.drawRoundedRect(QRectF(kRollRect.width() - 8, 1, 8, kRollRect.height() - 2), 3, 3);
+    p.drawRoundedRect(QRectF(6, 0.5, w - 12, h - 1), 5, 5);
+    // The spindle's caps at both ends.
+    QLinearGradient cap(0, 0, 0, h);
+    cap.setColorAt(0, QColor(0x5a, 0x5d, 0x62));
+    cap.setColorAt(0.4, QColor(0x8c, 0x90, 0x96));
+    cap.setColorAt(1, QColor(0x22, 0x23, 0x25));
+    p.setPen(Qt::NoPen);
+    p.setBrush(cap);
+    p.drawRoundedRect(QRectF(0, 2, 9, h - 4), 3, 3);
+    p.drawRoundedRect(QRectF(w - 9, 2, 9, h - 4), 3, 3);
     return img;
 }
 
