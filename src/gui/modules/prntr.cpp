@@ -180,7 +180,7 @@ void TprnFM::doInit() {
 }
 
 const QImage& TprnFM::linePicture(const std::string& line, qreal dpr) {
-    if (!qFuzzyCompare(cacheDpr_, dpr) || lineCache_.size() >= kLineCacheLimit) {
+    if (!qFuzzyCompare(cacheDpr_, dpr)) {
         lineCache_.clear();
         cacheDpr_ = dpr;
     }
@@ -201,6 +201,16 @@ void TprnFM::paintPaper(QPainter& p) {
     p.fillRect(QRect(0, 0, devices::Printer::kPaperWidth, devices::Printer::kPaperHeight), Qt::white);
     const devices::PaperLayout layout = printer_.paperLayout();
     const auto& roll = printer_.roll();
+    // A full cache keeps only what is on the paper now, so printing on does not shrink
+    // the visible lines again.
+    if (lineCache_.size() >= kLineCacheLimit) {
+        std::unordered_map<std::string, QImage> keep;
+        for (const auto& line : layout.lines) {
+            auto it = lineCache_.find(roll[size_t(line.rollIndex)]);
+            if (it != lineCache_.end()) keep.insert(*it);
+        }
+        lineCache_.swap(keep);
+    }
     for (const auto& line : layout.lines)
         p.drawImage(QPoint(devices::Printer::kPaperLineX, line.y), linePicture(roll[size_t(line.rollIndex)], dpr));
 }
