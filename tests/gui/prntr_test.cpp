@@ -177,6 +177,30 @@ private Q_SLOTS:
         QCOMPARE(darkest(paper, QRect(40, 40, 110, 9)), 255);
     }
 
+    void printLineExampleRunsInTheGui() {
+        auto w = open();
+        TprnFM& p = openPrinter(*w);
+        core::Machine& m = w->machine();
+        std::vector<std::string> src;
+        QFile f(QStringLiteral(MIRA8_SOURCE_DIR "/examples/print-line.asm"));
+        QVERIFY(f.open(QIODevice::ReadOnly | QIODevice::Text));
+        for (const QByteArray& l : f.readAll().split('\n')) src.push_back(l.toStdString());
+        const auto r = w->assembler().Assemble(src, m, prompter_);
+        QVERIFY2(r.ok, r.message.c_str());
+        // The transfer resets the modules: the printer stays ready.
+        QVERIFY(w->assembler().TransferToMemory(m, prompter_, &w->runControl().trace));
+        QCOMPARE(m.bus.slots[2].flag, uint8_t(0));
+        m.pc = 0;
+        setSwitch(*w, core::kSwitchSingleCont, true);
+        setSwitch(*w, core::kSwitchSlowFast, true);
+        QTest::mouseClick(w->image(), Qt::LeftButton, Qt::NoModifier, QPoint(centreX(core::kSwitchRun), kUpper));
+        // The run starts at the panel timer's next tick and halts once the line is printed.
+        QTRY_VERIFY_WITH_TIMEOUT(m.instructionCount > 0 && !m.run, 5000);
+        QCOMPARE(p.printer().roll().size(), size_t(1));
+        QCOMPARE(devices::rollLineText(p.printer().roll()[0]), std::string("HELLO MIRA-8        "));
+        QCOMPARE(p.printer().state(), int(devices::Printer::Idle));
+    }
+
     void feedButtonFeedsWhileHeld() {
         auto w = open();
         TprnFM& p = openPrinter(*w);
