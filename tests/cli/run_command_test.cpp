@@ -118,7 +118,8 @@ TEST_F(CliTest, AssemblySourceIsAssembledTransferredAndRun) {
     const std::string example = std::string(MIRA8_SOURCE_DIR) + "/examples/print-line.asm";
     EXPECT_EQ(run({"--json", "--out", "0", example}), kExitOk) << err_.str();
     EXPECT_EQ(jsonRaw("stop"), "\"halt\"");
-    EXPECT_EQ(jsonRaw("0"), "[8,5,12,12,15,32,13,9,18,1,45,56]") << "HELLO MIRA-8 in printer codes";
+    EXPECT_EQ(jsonRaw("0"), "[8,5,12,12,15,32,13,9,18,1,45,56,160]")
+        << "HELLO MIRA-8 in printer codes, then spaces to the end of the line";
 }
 
 TEST_F(CliTest, AssemblyErrorsNameFileAndLine) {
