@@ -8,9 +8,12 @@ namespace mira::cli {
 namespace {
 
 // One row per kind that runs headless; the catalogue says which slots it takes.
-constexpr std::array<HeadlessModuleKind, 2> kHeadlessKinds{{
+constexpr std::array<HeadlessModuleKind, 5> kHeadlessKinds{{
     {"led", 0, 0, makeLedModule},
     {"decled", 0, 0, makeLedModule},
+    {"tendigit", 0, 0, makeTenDigitModule},
+    {"alpha", 0, 0, makeAlphaModule},
+    {"switches", 1, 1, makeSwitchesModule},
 }};
 
 const HeadlessModuleKind* headlessKind(std::string_view kind) {

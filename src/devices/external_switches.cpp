@@ -2,9 +2,9 @@
 
 namespace mira::devices {
 
-ExternalSwitches::ExternalSwitches(core::Machine& machine, core::FrontPanel& panel,
-                                   core::RunControl& run, core::SoundEffects& sounds)
-    : m_(machine), panel_(panel), rc_(run), sounds_(sounds) {}
+ExternalSwitches::ExternalSwitches(core::Machine& machine, core::SoundEffects& sounds,
+                                   core::FrontPanel* panel, core::RunControl* run)
+    : m_(machine), sounds_(sounds), panel_(panel), rc_(run) {}
 
 int ExternalSwitches::columnAt(int x) {
     auto inside = [x](int x0) { return x > x0 && x < x0 + kExtSwitchWidth; };
@@ -18,7 +18,7 @@ int ExternalSwitches::columnAt(int x) {
 void ExternalSwitches::changed(uint32_t items) {
     m_.changed |= items;
     if (host_) host_->redrawLevers();
-    rc_.publish();
+    if (rc_) rc_->publish();
 }
 
 void ExternalSwitches::setMask(int mask) {
@@ -72,10 +72,7 @@ ExternalSwitches::Press ExternalSwitches::mouseDown(int x, int y) {
         sounds_.play(core::SoundId::Swc);
         press.control = true;
         // In WIF mode the deposit does nothing: the program reads the TRIG1 level.
-        if (col == 8)
-            panel_.doLoadAddrDOWN();
-        else
-            panel_.StartDeposit();
+        if (panel_) col == 8 ? panel_->doLoadAddrDOWN() : panel_->StartDeposit();
     }
     return press;
 }
@@ -85,11 +82,11 @@ void ExternalSwitches::mouseUp() {
     if (depositPressed()) {
         m_.externalControl |= kExtDepositLine;
         changed(core::kChangeExtControl);
-        panel_.doDepositUP();
+        if (panel_) panel_->doDepositUP();
     } else if (loadAddressPressed()) {
         m_.externalControl |= kExtLoadAddressLine;
         changed(core::kChangeExtControl);
-        panel_.doLoadAddrUP();
+        if (panel_) panel_->doLoadAddrUP();
     }
 }
 

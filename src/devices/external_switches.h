@@ -40,8 +40,9 @@ public:
 
 class ExternalSwitches {
 public:
-    ExternalSwitches(core::Machine& machine, core::FrontPanel& panel, core::RunControl& run,
-                     core::SoundEffects& sounds);
+    // Without a panel (a headless run) the control switches only move their lines.
+    ExternalSwitches(core::Machine& machine, core::SoundEffects& sounds,
+                     core::FrontPanel* panel = nullptr, core::RunControl* run = nullptr);
     ExternalSwitches(const ExternalSwitches&) = delete;
     ExternalSwitches& operator=(const ExternalSwitches&) = delete;
 
@@ -82,9 +83,9 @@ private:
     void changed(uint32_t items);
 
     core::Machine& m_;
-    core::FrontPanel& panel_;
-    core::RunControl& rc_;
     core::SoundEffects& sounds_;
+    core::FrontPanel* panel_;
+    core::RunControl* rc_;
     ExternalSwitchesHost* host_ = nullptr;
     int type_ = 0;
 };

@@ -39,7 +39,7 @@ struct SwitchRig {
     core::SoundEffects sounds;
     core::FrontPanel panel{rig.m, rig.rc, clock, sounds};
     CountingHost host;
-    ExternalSwitches sw{rig.m, panel, rig.rc, sounds};
+    ExternalSwitches sw{rig.m, sounds, &panel, &rig.rc};
 
     SwitchRig() {
         sounds.setPlayer(&player);
