@@ -1,6 +1,9 @@
 #include "modules/display_art.h"
 
 #include <QFont>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainterPath>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QRadialGradient>
@@ -163,6 +166,22 @@ void paintAlphaDots(QPainter& p, const devices::AlphaDisplay& d) {
                 }
         }
     }
+}
+
+void styleDeviceLabel(QLabel* label) {
+    label->setObjectName(QStringLiteral("devLabel"));
+    label->setStyleSheet(QStringLiteral("color: #a8a8a8; background: transparent;"));
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(12);
+    label->setFont(f);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void roundWindowMask(QWidget* w, double radius) {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(0.5, 0.5, w->width() - 1, w->height() - 1), radius, radius);
+    w->setMask(QRegion(outline.toFillPolygon().toPolygon()));
 }
 
 }  // namespace mira::gui::displayart

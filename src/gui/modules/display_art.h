@@ -6,6 +6,8 @@
 #include <QImage>
 
 class QPainter;
+class QLabel;
+class QWidget;
 
 namespace mira::devices {
 class TenDigitDisplay;
@@ -56,5 +58,11 @@ QImage makeAlphaHousing(qreal dpr);
 // painted, lit or not).
 void paintTenDigitCells(QPainter& p, const devices::TenDigitDisplay& d);
 void paintAlphaDots(QPainter& p, const devices::AlphaDisplay& d);
+
+// The grey binding label of the module windows, transparent to the mouse so that a press
+// on it drags the window like a press on the picture.
+void styleDeviceLabel(QLabel* label);
+// Only the rounded housing shows on a real screen; the corners belong to the desktop.
+void roundWindowMask(QWidget* w, double radius);
 
 }  // namespace mira::gui::displayart
