@@ -8,11 +8,14 @@ namespace mira::cli {
 namespace {
 
 // One row per kind that runs headless; the catalogue says which slots it takes.
-constexpr std::array<HeadlessModuleKind, 3> kHeadlessKinds{{
+constexpr HeadlessModuleKind kHeadlessKinds[] = {
     {"led", 0, 0, makeLedModule},
     {"decled", 0, 0, makeLedModule},
+    {"tendigit", 0, 0, makeTenDigitModule},
+    {"alpha", 0, 0, makeAlphaModule},
+    {"switches", 1, 1, makeSwitchesModule},
     {"printer", 0, 0, makePrinterModule},
-}};
+};
 
 const HeadlessModuleKind* headlessKind(std::string_view kind) {
     for (const HeadlessModuleKind& k : kHeadlessKinds)

@@ -122,5 +122,8 @@ std::string oneLine(const std::string& text);
 // Headless kinds, each defined in its own file.
 ModuleMade makeLedModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makePrinterModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makeTenDigitModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makeAlphaModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makeSwitchesModule(const ModuleRequest& request, ModuleHost& host);
 
 }  // namespace mira::cli

@@ -30,6 +30,13 @@ void printUsage(std::ostream& out) {
       --json                print the final state as one JSON object
       --answer yes|no|cancel   answer to the assembler's questions (default no)
       --compiler-data FILE  instruction tables to assemble with (default: cmplr.dat)
+      --module KIND@DEV[:ARG]  a device module, opened before the run as the Modules
+                            menu opens it (repeatable); --json reports it under "modules":
+                              tendigit@D  ten-digit display on output device D
+                              alpha@D     two-line alpha display on output device D
+                              switches:MASK  external switches with data mask 0..255; when
+                                          --sr is not 255 the switch register question
+                                          is answered by --answer
       Core timers run on a virtual clock that advances 1 microsecond per clock state.
       Exit status: 0 halted, 3 breakpoint/limit/clock states, 1 bad input, 2 bad usage.
 

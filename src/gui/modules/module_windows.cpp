@@ -2,11 +2,14 @@
 
 #include <QWidget>
 
+#include "modules/display57.h"
+#include "modules/display8.h"
 #include "modules/funcselect.h"
 #include "modules/led.h"
 #include "modules/led_art.h"
 #include "modules/module_window.h"
 #include "modules/prntr.h"
+#include "modules/swit.h"
 
 namespace mira::gui {
 
@@ -25,6 +28,9 @@ ModuleWindows::ModuleWindows(QWidget* mainWindow, core::Machine& machine,
     decledFM_ = decled.get();
     add(std::move(decled));
     add(std::make_unique<TprnFM>(env));
+    add(std::make_unique<Tdisp8FM>(env));
+    add(std::make_unique<Tdisp57FM>(env));
+    add(std::make_unique<TswitFM>(env));
 }
 
 // The windows go before the machine their modules are registered with.
