@@ -240,7 +240,7 @@ int disasmCommand(const Args& args, std::ostream& out, std::ostream& err) {
 
 int assembleAndTransfer(core::Machine& m, const std::string& asmFile,
                         const std::string& compilerDataOverride, core::Answer answer,
-                        std::ostream& err) {
+                        std::ostream& err, int* uploadLength) {
     assembler::InstructionTable table;
     if (!loadTable(compilerDataOverride, m.options.mode, table, err)) return kExitBadInput;
     assembler::Assembler as;
@@ -250,6 +250,7 @@ int assembleAndTransfer(core::Machine& m, const std::string& asmFile,
         err << asmFile << ": There is no assembled data to transfer\n";
         return kExitBadInput;
     }
+    if (uploadLength) *uploadLength = as.uploadLength();
     return kExitOk;
 }
 

@@ -39,6 +39,7 @@ PosixSerialPort::~PosixSerialPort() { close(); }
 bool PosixSerialPort::open(const std::string& path, int baud) {
     close();
     lost_ = false;
+    hangup_ = false;
     const speed_t speed = speedFor(baud);
     if (speed == B0) {
         error_ = "Baudrate is not valid";
@@ -110,12 +111,23 @@ std::string PosixSerialPort::readAvailable() {
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
+        // A raw tty with VMIN = VTIME = 0 reads 0 bytes when nothing is there, and also
+        // when the far end has hung up; poll() tells the two apart.
+        if (n == 0 && !hangup_) break;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-        // 0 bytes from a non-blocking tty, or EIO: the other side has hung up.
         lost_ = true;
         break;
     }
     return out;
+}
+
+bool PosixSerialPort::waitReadable(int ms) {
+    if (fd_ < 0 || lost_) return false;
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, ms) <= 0) return false;
+    hangup_ = (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+    // Bytes may still wait behind a hang-up; the read takes them and then notices it.
+    return true;
 }
 
 void PosixSerialPort::setDtr(bool on) {

@@ -22,6 +22,8 @@ public:
     int fd() const { return fd_; }
     // The far end went away (a pseudo-terminal's master closed, a USB board unplugged).
     bool lost() const { return lost_; }
+    // Waits at most `ms` for bytes; true when some are there. Notices a hang-up.
+    bool waitReadable(int ms);
 
     bool isOpen() const override { return fd_ >= 0; }
     void write(const std::string& bytes) override;
@@ -32,6 +34,7 @@ public:
 private:
     int fd_ = -1;
     bool lost_ = false;
+    bool hangup_ = false;
     std::string error_;
 };
 
