@@ -250,7 +250,12 @@ int assembleAndTransfer(core::Machine& m, const std::string& asmFile,
         err << asmFile << ": There is no assembled data to transfer\n";
         return kExitBadInput;
     }
-    if (uploadLength) *uploadLength = as.uploadLength();
+    // What the board link sends with "upload only assembled code": WIF the upload length,
+    // Normal up to the last word written.
+    if (uploadLength)
+        *uploadLength = as.dialect() == assembler::Dialect::Wif
+                            ? as.uploadLength()
+                            : (as.writtenAddresses().empty() ? 0 : as.writtenAddresses().back() + 1);
     return kExitOk;
 }
 

@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 
+#include "link/prog.h"
 #include "assembler/edit.h"
 #include "assembler/instruction_table.h"
 #include "core/data_dir.h"
@@ -261,6 +262,10 @@ int TmiraFM::LoadCompilerData() {
 }
 
 void TmiraFM::closeEvent(QCloseEvent* e) {
+    if (auto* link = TprogFM::current(); link && !link->boardLink().canClose()) {
+        e->ignore();
+        return;
+    }
     // A fast run must reach its next yield first; the loop then closes the window.
     if (!panel_.closeAttempt()) {
         e->ignore();

@@ -78,6 +78,8 @@ public:
     core::RunControl& runControl() { return rc_; }
     core::FrontPanel& panel() { return panel_; }
     core::Prompter& prompter() { return *prompter_; }
+    // The main settings lines, for the windows that keep a line of their own there.
+    core::MainSettings& mainSettings() { return main_; }
     // The assembler's last result and the instruction table of the current mode, shared by
     // the editor, the views and the disassembler.
     assembler::Assembler& assembler() { return assembler_; }

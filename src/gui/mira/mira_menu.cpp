@@ -10,6 +10,7 @@
 #include "assembler/edit.h"
 #include "assembler/formatters.h"
 #include "core/data_dir.h"
+#include "link/prog.h"
 #include "mira/mira.h"
 
 namespace mira::gui {
@@ -179,7 +180,8 @@ void TmiraFM::USBClick() {
         prompter_->info("Cannot open USB interface while the emulator is running");
         return;
     }
-    // The hardware link window comes with the link subsystem.
+    TprogFM progFM(*this);
+    progFM.exec();
 }
 
 void TmiraFM::CodeTraceOnClick() {
