@@ -192,7 +192,7 @@ void TcbSelFM::SetMode(const std::string& text, int preset) {
     clrSB->setGeometry(m + 90, by, 84, 30);
     okSB->setGeometry(width - m - 84 - 90, by, 84, 30);
     canSB->setGeometry(width - m - 84, by, 84, 30);
-    resize(width, by + 30 + 10);
+    resize(width, by + 30 + m);
     setFixedSize(size());
 }
 
