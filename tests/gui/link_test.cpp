@@ -1,6 +1,8 @@
 // The serial component on a pseudo-terminal pair, and the board link window against the
 // stand-in board: directory, program write and options.
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,7 +21,9 @@
 #include "gui_test_support.h"
 #include "link/port_map.h"
 #include "link/prog.h"
+#include "link/serial.h"
 #include "link/serial2.h"
+#include "core/timer.h"
 #include "mira/mira.h"
 
 using namespace mira;
@@ -189,6 +193,54 @@ private Q_SLOTS:
         QCOMPARE(prompter_.messages.size(), size_t{1});
         QCOMPARE(errors, 1);
         qunsetenv(link::kExtraPortsVariable);
+    }
+
+    void basicSerialPortMirrorsAfterItsDelay() {
+        core::VirtualClock clock;
+        gui::TserialFM w(clock);
+        QCOMPARE(w.size(), QSize(266, 225));
+        QCOMPARE(w.serCB->count(), 256);
+        QVERIFY(!w.mirDelCB->isEnabled());
+        w.show();
+        w.mirrorCB->setChecked(true);
+        QVERIFY(w.mirDelCB->isEnabled());
+        w.mirDelCB->setCurrentIndex(2);  // "2"
+        w.SetSerInLabel(65);
+        QCOMPARE(w.serinLabel->text(), QStringLiteral("65"));
+        QCOMPARE(w.serCB->currentIndex(), 65);
+        clock.advance(1500);
+        QVERIFY(!w.serRdyCB->isChecked());
+        w.SetSerInLabel(66);  // restarts the wait
+        clock.advance(1500);
+        QVERIFY(!w.serRdyCB->isChecked());
+        clock.advance(500);
+        QVERIFY(w.serRdyCB->isChecked());
+        QCOMPARE(w.GetSERIN(), 66);
+        QVERIFY(!w.serRdyCB->isChecked());
+        QCOMPARE(w.GetSERIN(), -1);  // read once only
+        // Hidden, nothing is offered even when Ready is checked.
+        w.serRdyCB->setChecked(true);
+        w.hide();
+        QCOMPARE(w.GetSERIN(), -1);
+        w.SetSerialAccess(true);
+        QCOMPARE(w.accessLabel->text(), QStringLiteral("ON"));
+        w.move(30, 40);
+        QCOMPARE(w.GetScreenData(), std::string("30~40~"));
+        w.PutScreenData("5000~7~", 1024, 768);
+        QCOMPARE(w.pos(), QPoint(0, 7));
+    }
+
+    void basicSerialPortIsTheMachinesAndOpensFromTheMenu() {
+        gui::TmiraFM main(&prompter_);
+        main.show();
+        QVERIFY(main.machine().serialPort == main.serialFM());
+        auto* item = main.findChild<QAction*>(QStringLiteral("BasicSerialPort1"));
+        QVERIFY(item);
+        item->setEnabled(true);
+        item->trigger();
+        QVERIFY(main.serialFM()->isVisible());
+        main.serialFM()->canSB->click();
+        QVERIFY(!main.serialFM()->isVisible());
     }
 
     void windowReadsDirectoryWritesAProgramAndOptions() {

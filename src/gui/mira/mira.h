@@ -34,6 +34,7 @@ namespace mira::gui {
 
 class TeditFM;
 class TmiraFM;
+class TserialFM;
 class ModuleWindows;
 struct OptionValues;
 class DebugViews;
@@ -87,6 +88,7 @@ public:
     // Reads "cmplr.dat" for the current mode; returns the instruction table state (0 failed).
     int LoadCompilerData();
     TeditFM* editFM() const { return editFM_.get(); }
+    TserialFM* serialFM() const { return serialFM_.get(); }
     // "Assembler": show the editor, or close it when visible.
     void AssemblerClick();
     ModuleWindows& modules() { return *modules_; }
@@ -241,6 +243,8 @@ private:
     std::unique_ptr<ModuleWindows> modules_;
     // The debug views; after the machine, so they go first.
     std::unique_ptr<DebugViews> views_;
+    // The basic serial port of WIF mode; after the machine, which points at it.
+    std::unique_ptr<TserialFM> serialFM_;
 };
 
 }  // namespace mira::gui
