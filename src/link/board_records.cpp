@@ -109,8 +109,8 @@ NameCheck checkProgramName(const std::string& text) {
     return r;
 }
 
-SelectionSpec parseSelection(const std::string& text) {
-    SelectionSpec spec;
+SelectionList parseSelection(const std::string& text) {
+    SelectionList sel;
     std::vector<std::string> fields;
     std::string f;
     for (char ch : text) {
@@ -122,20 +122,20 @@ SelectionSpec parseSelection(const std::string& text) {
         }
     }
     if (!f.empty()) fields.push_back(f);
-    if (fields.empty()) return spec;
-    spec.title = fields[0];
+    if (fields.empty()) return sel;
+    sel.title = fields[0];
     constexpr size_t kFieldLimit = 20;
     int value = 1;
     for (size_t i = 1; i < fields.size() && i < kFieldLimit; ++i) {
         if (fields[i].empty()) break;
         if (fields[i] == "cmdBlank") {
-            spec.items.push_back({});
+            sel.items.push_back({});
             continue;
         }
-        spec.items.push_back({fields[i], value});
+        sel.items.push_back({fields[i], value});
         value <<= 1;
     }
-    return spec;
+    return sel;
 }
 
 int hardwareOptionsByte(bool normal, bool zeroPage, bool slowExDep, int cycleIndex, bool secondReset,

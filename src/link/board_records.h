@@ -69,11 +69,11 @@ struct SelectionItem {
     std::string caption;  // empty for a gap
     int value = 0;        // 1, 2, 4, ... (0 for a gap)
 };
-struct SelectionSpec {
+struct SelectionList {
     std::string title;
     std::vector<SelectionItem> items;
 };
-SelectionSpec parseSelection(const std::string& text);
+SelectionList parseSelection(const std::string& text);
 
 // The hardware options dialog's byte from its controls.
 int hardwareOptionsByte(bool normal, bool zeroPage, bool slowExDep, int cycleIndex,

@@ -161,8 +161,8 @@ TcbSelFM::TcbSelFM(QWidget* parent) : QDialog(parent) {
 }
 
 void TcbSelFM::SetMode(const std::string& text, int preset) {
-    const auto spec = link::parseSelection(text);
-    titleLabel->setText(QString::fromStdString(spec.title));
+    const auto sel = link::parseSelection(text);
+    titleLabel->setText(QString::fromStdString(sel.title));
     const QFontMetrics fm(font());
     const int m = fm.horizontalAdvance(QStringLiteral("www"));
     const int th = fm.height();
@@ -170,7 +170,7 @@ void TcbSelFM::SetMode(const std::string& text, int preset) {
     int width = fm.horizontalAdvance(titleLabel->text()) + 3 * m;
     const int boxH = th + 6;
     int y = m + th * 3 / 2;
-    for (const auto& item : spec.items) {
+    for (const auto& item : sel.items) {
         if (item.value == 0) {
             y += th / 2;
             continue;
