@@ -309,6 +309,12 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(w.messageLines().contains(QStringLiteral("MIRA-8 connection query... >OK")), 5000);
         QTRY_VERIFY(w.readButt->isEnabled());
         w.readButt->click();
+        // Closing the emulator during a transfer asks first; No keeps it open.
+        prompter_.answer = false;
+        main.close();
+        QVERIFY(prompter_.asked(link::kCommsActiveQuestion));
+        QVERIFY(main.isVisible());
+        prompter_.answer = true;
         QTRY_VERIFY_WITH_TIMEOUT(w.messageLines().contains(QStringLiteral("Communications failed")), 6000);
         QVERIFY(w.messageLines().contains(QStringLiteral("Reading directory... >FAIL")));
         QTRY_VERIFY(w.readButt->isEnabled());
