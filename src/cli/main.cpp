@@ -59,6 +59,12 @@ void printUsage(std::ostream& out) {
   container decode FILE     print the lines of a scrambled data file
   container encode IN OUT   write the text lines of IN as a scrambled data file OUT
 
+  board --port PORT [options] COMMAND [ARGS]
+                            talk to a MIRA-8 board (or mira8-boardsim) over the serial
+                            link: query, directory, read-program, write-program,
+                            read-memory, write-memory, erase-memory, delete, read-options,
+                            write-options, upgrade-driver; see board --help
+
   bench [--mode normal|wif] [--seconds S]
                             run a fixed loop headless for about S seconds (default 2)
 )";
@@ -79,6 +85,7 @@ int main(int argc, char** argv) {
     if (command == "disasm") return disasmCommand(args, std::cout, std::cerr);
     if (command == "container") return containerCommand(args, std::cout, std::cerr);
     if (command == "bench") return benchCommand(args, std::cout, std::cerr);
+    if (command == "board") return boardCommand(args, std::cout, std::cerr);
     if (command == "--help" || command == "-h" || command == "help") {
         printUsage(std::cout);
         return kExitOk;
