@@ -312,7 +312,12 @@ bool MagTape::NewTape() {
 }
 
 bool MagTape::LoadTape(const std::filesystem::path& path) {
-    if (!requireStop() || !SaveModifiedTapeFile()) return false;
+    return prepareLoad() && loadFile(path);
+}
+
+bool MagTape::prepareLoad() { return requireStop() && SaveModifiedTapeFile(); }
+
+bool MagTape::loadFile(const std::filesystem::path& path) {
     const MagTapeRead r = readMagTapeFile(path);
     if (!r.ok) {
         prompter_.error(r.message);

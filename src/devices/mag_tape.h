@@ -122,6 +122,10 @@ public:
     bool SaveModifiedTapeFile();
     bool NewTape();
     bool LoadTape(const std::filesystem::path& path);
+    // Load in two halves, with the open dialog between: the refusals and the question,
+    // then the file (whose failure leaves the tape in as it was).
+    bool prepareLoad();
+    bool loadFile(const std::filesystem::path& path);
     // Save to the file the user chooses (starting at the tape's own name).
     bool SaveTape();
     bool saveTo(const std::filesystem::path& path);
