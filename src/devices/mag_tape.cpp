@@ -409,8 +409,11 @@ std::string MagTape::tapeName() const {
     return std::filesystem::path(fileName_).stem().string();
 }
 
-std::string MagTape::stateString(int left, int top) {
+void MagTape::askSaveBeforeSettings() {
     if (loaded_ && changed_ && prompter_.askYesNo(kMagSaveQuestion)) saveWithDialog();
+}
+
+std::string MagTape::stateString(int left, int top) const {
     core::FieldListBuilder b;
     b.add(left).add(top).add(fileName_).addBool(loaded_);
     return b.str();

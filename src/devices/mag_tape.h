@@ -136,9 +136,12 @@ public:
     // The playlist dialog's OK: refused (false, after the message) when a line holds "~".
     bool setPlaylistLines(const std::vector<std::string>& lines);
 
-    // Window state string: Left, Top, tape file, tape loaded. Building it asks to save a
-    // changed tape first; restoring it puts the tape back in at its position and counter.
-    std::string stateString(int left, int top);
+    // Before the settings are written: a changed tape in the recorder may be saved first
+    // (Yes/No).
+    void askSaveBeforeSettings();
+    // Window state string: Left, Top, tape file, tape loaded. Restoring it puts the tape
+    // back in at its position and counter.
+    std::string stateString(int left, int top) const;
     void applyState(const std::string& state);
 
     bool tapeLoaded() const { return loaded_; }

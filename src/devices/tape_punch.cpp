@@ -75,8 +75,9 @@ void TapePunch::WriteTape() {
     ++dataBytes_;
     draw();
     sounds_.play(core::SoundId::Punch);
-    // The punch is ready when its stroke is over; a stroke nobody hears takes no time.
-    if (sounds_.enabled && host_ && host_->soundAudible()) {
+    // The punch is ready when its stroke's sound is over; a stroke nobody hears (sound
+    // effects off, no audio device) takes no time.
+    if (sounds_.audible()) {
         soundTimer_->stop();
         soundTimer_->start();
     } else {

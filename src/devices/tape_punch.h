@@ -24,9 +24,6 @@ public:
     virtual ~TapePunchHost() = default;
     virtual void drawTape() = 0;
     virtual bool windowVisible() const = 0;
-    // Whether a sound played now is heard (an audio output exists); only then does the
-    // punch wait for its sound before it is ready again.
-    virtual bool soundAudible() const { return false; }
 };
 
 class TapePunch final : public core::Device {

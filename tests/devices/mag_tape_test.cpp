@@ -378,6 +378,7 @@ TEST(MagTape, StateStringPutsTheTapeBackWhereItWas) {
     // Written settings ask first; Yes saves through the dialog.
     r.prompter.answers = {core::Answer::Yes};
     r.host.saveAs = r.dir.file("mine.mtf").string();
+    r.mag.askSaveBeforeSettings();
     const std::string state = r.mag.stateString(4, 5);
     EXPECT_EQ(r.prompter.messages, std::vector<std::string>{kMagSaveQuestion});
     EXPECT_EQ(state, "4~5~" + r.host.saveAs + "~-1~");

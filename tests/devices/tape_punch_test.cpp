@@ -24,9 +24,7 @@ class PunchHost final : public TapePunchHost {
 public:
     void drawTape() override { ++draws; }
     bool windowVisible() const override { return true; }
-    bool soundAudible() const override { return audible; }
     int draws = 0;
-    bool audible = false;
 };
 
 struct PunchRig {
@@ -40,6 +38,7 @@ struct PunchRig {
 
     explicit PunchRig(int slot = 2) {
         sounds.setPlayer(&log);
+        log.heard = false;
         punch.PutDevice(slot);
         punch.doInit();
     }
@@ -84,7 +83,7 @@ TEST(TapePunch, FittedTapeTakesRowsAtThePunchHead) {
 
 TEST(TapePunch, AudibleStrokeHoldsTheFlagForTheSoundOnly) {
     PunchRig r;
-    r.host.audible = true;
+    r.log.heard = true;
     r.punch.fitTape();
     r.punchByte(1);
     const int ms = core::soundDurationMs(core::SoundId::Punch);
@@ -108,7 +107,7 @@ TEST(TapePunch, AudibleStrokeHoldsTheFlagForTheSoundOnly) {
 
 TEST(TapePunch, RunningProgramPunchesEachByteAfterWaitingForTheFlag) {
     PunchRig r;
-    r.host.audible = true;
+    r.log.heard = true;
     r.punch.fitTape();
     r.rig.load({op::TAD(13), op::OUT(0, op::kTransfer | op::kPulse), op::OUT(0, op::kSkip),
                 op::JMP(2), op::TAD(14), op::OUT(0, op::kTransfer | op::kPulse),

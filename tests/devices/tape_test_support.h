@@ -42,6 +42,8 @@ public:
     void play(core::SoundId id) override { events.emplace_back("play", id); }
     void playLooping(core::SoundId id) override { events.emplace_back("loop", id); }
     void stop(core::SoundId id) override { events.emplace_back("stop", id); }
+    bool audible() const override { return heard; }
+    bool heard = true;
     bool has(const char* what, core::SoundId id) const {
         for (const auto& e : events)
             if (e.first == what && e.second == id) return true;

@@ -27,13 +27,10 @@ constexpr int kLabelAway = 300;
 constexpr QSize kTapeLabelSize{144, 16};
 }  // namespace
 
-TmagFM::TmagFM(core::Machine& machine, core::TimerFactory& timers, core::SoundEffects& sounds,
-               core::Prompter& prompter, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      mag_(machine.bus, timers, sounds, prompter, this),
-      prompter_(prompter) {
+TmagFM::TmagFM(const ModuleEnv& env)
+    : ModuleWindow(*devices::moduleKindOfType(core::kModuleMagTape), env),
+      mag_(env.machine.bus, env.timers, env.sounds, env.prompter, this) {
     setObjectName(QStringLiteral("magFM"));
-    setWindowTitle(QStringLiteral("Magnetic Tape Storage"));
     setFixedSize(ta::kMagWidth, ta::kMagHeight);
 
     QFont small(QStringLiteral("DejaVu Sans"));
@@ -65,31 +62,49 @@ TmagFM::TmagFM(core::Machine& machine, core::TimerFactory& timers, core::SoundEf
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     QMenu* tape = PopupMenu1->addMenu(QStringLiteral("Tape"));
     tape->setObjectName(QStringLiteral("Tape1"));
-    auto item = [&](QMenu* menu, const char* name, const char* caption, auto slot) {
-        QAction* a = menu->addAction(QString::fromLatin1(caption));
-        a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    item(tape, "NewTape1", "New", &TmagFM::NewTape1Click);
+    addMenuItem(tape, "NewTape1", QStringLiteral("New"), [this] { NewTape1Click(); });
     tape->addSeparator();
-    item(tape, "LoadTape1", "Load", &TmagFM::LoadTape1Click);
-    item(tape, "SaveTape1", "Save", &TmagFM::SaveTape1Click);
+    addMenuItem(tape, "LoadTape1", QStringLiteral("Load"), [this] { LoadTape1Click(); });
+    addMenuItem(tape, "SaveTape1", QStringLiteral("Save"), [this] { SaveTape1Click(); });
     tape->addSeparator();
-    item(tape, "Erase1", "Erase", &TmagFM::Erase1Click);
-    item(tape, "EjectTape1", "Eject", &TmagFM::EjectTape1Click);
+    addMenuItem(tape, "Erase1", QStringLiteral("Erase"), [this] { Erase1Click(); });
+    addMenuItem(tape, "EjectTape1", QStringLiteral("Eject"), [this] { EjectTape1Click(); });
     tape->addSeparator();
-    item(tape, "Playlist1", "Playlist", &TmagFM::Playlist1Click);
-    item(PopupMenu1, "Reset1", "Reset", [this] { mag_.doReset(); });
-    item(PopupMenu1, "Close1", "Disconnect", &TmagFM::Close1Click);
+    addMenuItem(tape, "Playlist1", QStringLiteral("Playlist"), [this] { Playlist1Click(); });
+    addMenuItem(PopupMenu1, "Reset1", QStringLiteral("Reset"), [this] { mag_.doReset(); });
+    addMenuItem(PopupMenu1, "Close1", QStringLiteral("Disconnect"), [this] { Close1Click(); });
     refreshLabels();
 }
 
 TmagFM::~TmagFM() { mag_.setHost(nullptr); }
 
-QSize TmagFM::screenSize() const {
-    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    return s ? s->geometry().size() : QSize(1024, 768);
+void TmagFM::openFromMenu() {
+    if (isVisible()) {
+        raise();
+        activateWindow();
+        return;
+    }
+    const int in = askForSlot(devices::SlotDirection::Input);
+    if (in < 0) return;
+    const int out = askForSlot(devices::SlotDirection::Output);
+    if (out < 0) return;
+    PutInDevice(in);
+    PutOutDevice(out);
+    doInit();
+    show();
+}
+
+void TmagFM::reopen(const core::ReopenStep& step) {
+    PutInDevice(step.slot);
+    PutOutDevice(step.outputSlot);
+    doInit();
+    show();
+}
+
+void TmagFM::writeOpenState(core::OpenWindows& open) const {
+    open.setVisible(core::kOpenMagTape, isVisible());
+    open.setNumber(core::kOpenMagTapeIn, GetInDevice());
+    open.setNumber(core::kOpenMagTapeOut, GetOutDevice());
 }
 
 void TmagFM::ensureArt(qreal dpr) {
@@ -163,22 +178,13 @@ void TmagFM::mousePressEvent(QMouseEvent* e) {
         mag_.pressKey(key);
         return;
     }
-    if (e->button() != Qt::LeftButton) return;
-    dragging_ = true;
-    dragOrigin_ = e->globalPosition().toPoint();
-    windowOrigin_ = pos();
+    dragPress(e);
 }
 
-void TmagFM::mouseMoveEvent(QMouseEvent* e) {
-    if (!dragging_) return;
-    const QSize s = screenSize();
-    const QPoint to = windowOrigin_ + (e->globalPosition().toPoint() - dragOrigin_);
-    move(std::clamp(to.x(), 0, std::max(0, s.width() - width())),
-         std::clamp(to.y(), 0, std::max(0, s.height() - height())));
-}
+void TmagFM::mouseMoveEvent(QMouseEvent* e) { dragMove(e); }
 
 void TmagFM::mouseReleaseEvent(QMouseEvent* e) {
-    dragging_ = false;
+    dragRelease(e);
     const QPoint at = e->position().toPoint() - ta::kKeyStrip;
     if (devices::magKeyAt(at.x(), at.y()) == devices::kMagStop) mag_.releaseStop();
 }
@@ -220,18 +226,15 @@ void TmagFM::Close1Click() {
 }
 
 void TmagFM::closeEvent(QCloseEvent* e) {
-    dragging_ = false;
     mag_.close();
     refreshLabels();
     e->accept();
 }
 
-std::string TmagFM::GetScreenData() { return mag_.stateString(x(), y()); }
+std::string TmagFM::GetScreenData() const { return mag_.stateString(x(), y()); }
 
 void TmagFM::PutScreenData(const std::string& text) {
-    const QSize s = screenSize();
-    const core::WindowPosition at = core::windowPositionFromState(text, s.width(), s.height());
-    move(at.left, at.top);
+    restorePosition(text);
     mag_.applyState(text);
     refreshLabels();
 }

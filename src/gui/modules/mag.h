@@ -13,6 +13,7 @@
 #include "core/sound.h"
 #include "core/timer.h"
 #include "devices/mag_tape.h"
+#include "modules/module_window.h"
 
 class QLabel;
 class QMenu;
@@ -21,14 +22,13 @@ class QDialog;
 
 namespace mira::gui {
 
-class TmagFM final : public QWidget, public devices::MagTapeHost {
+class TmagFM final : public ModuleWindow, public devices::MagTapeHost {
 public:
     static constexpr const char* kOpenTitle = "Open Magnetic Tape File";
     static constexpr const char* kSaveTitle = "Save Magnetic Tape File";
     static constexpr const char* kFilter = "Magnetic Tape Files (*.mtf);;All Files (*.*)";
 
-    TmagFM(core::Machine& machine, core::TimerFactory& timers, core::SoundEffects& sounds,
-           core::Prompter& prompter, QWidget* parent);
+    explicit TmagFM(const ModuleEnv& env);
     ~TmagFM() override;
 
     devices::MagTape& mag() { return mag_; }
@@ -39,10 +39,15 @@ public:
     int GetOutDevice() const { return mag_.GetOutDevice(); }
     void doInit();
     void doReset() { mag_.doReset(); }
-    // Asks to save a changed tape before the state is written.
-    std::string GetScreenData();
-    void PutScreenData(const std::string& text);
     bool SaveModifiedTapeFile() { return mag_.SaveModifiedTapeFile(); }
+
+    // ModuleWindow: two slots, asked for one after the other.
+    std::string GetScreenData() const override;
+    void PutScreenData(const std::string& text) override;
+    void openFromMenu() override;
+    void reopen(const core::ReopenStep& step) override;
+    void writeOpenState(core::OpenWindows& open) const override;
+    void beforeSettingsSave() override { mag_.askSaveBeforeSettings(); }
 
     // Popup commands.
     void NewTape1Click() { mag_.NewTape(); }
@@ -80,17 +85,12 @@ protected:
 private:
     void ensureArt(qreal dpr);
     void refreshLabels();
-    QSize screenSize() const;
 
     devices::MagTape mag_;
-    core::Prompter& prompter_;
     QMenu* PopupMenu1 = nullptr;
     QLabel* devLabel = nullptr;
     QLabel* tapeLabel = nullptr;
     QToolButton* SpeedButton3 = nullptr;
-    bool dragging_ = false;
-    QPoint dragOrigin_;
-    QPoint windowOrigin_;
     qreal artDpr_ = 0;
     QImage body_, cassette_, keys_, digits_;
     std::array<QImage, 5> pressed_;

@@ -5,7 +5,9 @@
 #include "modules/funcselect.h"
 #include "modules/led.h"
 #include "modules/led_art.h"
+#include "modules/mag.h"
 #include "modules/module_window.h"
+#include "modules/tape.h"
 
 namespace mira::gui {
 
@@ -23,6 +25,9 @@ ModuleWindows::ModuleWindows(QWidget* mainWindow, core::Machine& machine,
     auto decled = std::make_unique<TdecledFM>(env);
     decledFM_ = decled.get();
     add(std::move(decled));
+    add(std::make_unique<TtapeFM>(env));
+    add(std::make_unique<TmagFM>(env));
+    add(std::make_unique<TtapewtFM>(env));
 }
 
 // The windows go before the machine their modules are registered with.

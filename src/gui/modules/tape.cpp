@@ -12,8 +12,13 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "assembler/edit.h"
 #include "core/field_list.h"
+#include "core/run_control.h"
+#include "mira/mira.h"
 #include "modules/tape_art.h"
+#include "views/debug_views.h"
+#include "views/memory.h"
 
 namespace mira::gui {
 
@@ -21,23 +26,11 @@ namespace ta = tapeart;
 
 // --- PaperTapeWindow ---
 
-PaperTapeWindow::PaperTapeWindow(bool punch, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), punch_(punch) {
+PaperTapeWindow::PaperTapeWindow(bool punch, const devices::ModuleKind& kind, const ModuleEnv& env)
+    : ModuleWindow(kind, env), punch_(punch) {
     setFixedSize(ta::kTapeWindowWidth, ta::kTapeWindowHeight);
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-}
-
-QSize PaperTapeWindow::screenSize() const {
-    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    return s ? s->geometry().size() : QSize(1024, 768);
-}
-
-void PaperTapeWindow::restorePosition(const std::string& state) {
-    const QSize s = screenSize();
-    const core::WindowPosition at = core::windowPositionFromState(state, s.width(), s.height());
-    move(at.left, at.top);
 }
 
 void PaperTapeWindow::ensureArt(qreal dpr) {
@@ -81,23 +74,14 @@ void PaperTapeWindow::mousePressEvent(QMouseEvent* e) {
         update();
         return;
     }
-    dragging_ = true;
-    dragOrigin_ = e->globalPosition().toPoint();
-    windowOrigin_ = pos();
+    dragPress(e);
 }
 
-void PaperTapeWindow::mouseMoveEvent(QMouseEvent* e) {
-    if (!dragging_) return;
-    const QSize s = screenSize();
-    const QPoint to = windowOrigin_ + (e->globalPosition().toPoint() - dragOrigin_);
-    move(std::clamp(to.x(), 0, std::max(0, s.width() - width())),
-         std::clamp(to.y(), 0, std::max(0, s.height() - height())));
-}
+void PaperTapeWindow::mouseMoveEvent(QMouseEvent* e) { dragMove(e); }
 
 void PaperTapeWindow::mouseReleaseEvent(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton) return;
-    dragging_ = false;
-    if (!buttonDown_) return;
+    dragRelease(e);
+    if (e->button() != Qt::LeftButton || !buttonDown_) return;
     buttonDown_ = false;
     update();
     buttonAction();
@@ -105,32 +89,74 @@ void PaperTapeWindow::mouseReleaseEvent(QMouseEvent* e) {
 
 void PaperTapeWindow::contextMenuEvent(QContextMenuEvent* e) { PopupMenu1->popup(e->globalPos()); }
 
+// --- the main window's parts the tape windows use ---
+
+namespace {
+
+TmiraFM* mainOf(const ModuleEnv& env) { return dynamic_cast<TmiraFM*>(env.mainWindow); }
+
+QString editorFile(const ModuleEnv& env) {
+    TmiraFM* mira = mainOf(env);
+    return mira && mira->editFM() ? mira->editFM()->fileName() : QString();
+}
+
+}  // namespace
+
 // --- TtapeFM ---
 
-TtapeFM::TtapeFM(core::Machine& machine, core::FrontPanel& panel, core::TimerFactory& timers,
-                 core::SoundEffects& sounds, core::Prompter& prompter, QWidget* parent)
-    : PaperTapeWindow(false, parent),
-      reader_(machine, panel, timers, sounds, prompter, this),
-      prompter_(prompter) {
+core::FrontPanel& TtapeFM::loaderPanel(const ModuleEnv& env) {
+    if (TmiraFM* mira = mainOf(env)) return mira->panel();
+    // Without the main window (a window tested alone) the loader gets a panel of its own.
+    ownRun_ = std::make_unique<core::RunControl>(env.machine);
+    ownPanel_ = std::make_unique<core::FrontPanel>(env.machine, *ownRun_, env.timers, env.sounds);
+    return *ownPanel_;
+}
+
+TtapeFM::TtapeFM(const ModuleEnv& env)
+    : PaperTapeWindow(false, *devices::moduleKindOfType(core::kModuleTapeReader), env),
+      reader_(env.machine, loaderPanel(env), env.timers, env.sounds, env.prompter, this) {
     setObjectName(QStringLiteral("tapeFM"));
-    setWindowTitle(QStringLiteral("Paper Tape Reader"));
-    QAction* load = PopupMenu1->addAction(QStringLiteral("Load Tape"));
-    load->setObjectName(QStringLiteral("LoadTape1"));
-    connect(load, &QAction::triggered, this, &TtapeFM::LoadTape1Click);
-    QAction* reset = PopupMenu1->addAction(QStringLiteral("Reset"));
-    reset->setObjectName(QStringLiteral("Reset1"));
-    connect(reset, &QAction::triggered, this, [this] { reader_.doReset(); });
-    QAction* close = PopupMenu1->addAction(QStringLiteral("Disconnect"));
-    close->setObjectName(QStringLiteral("Close1"));
-    connect(close, &QAction::triggered, this, &QWidget::close);
+    addMenuItem(PopupMenu1, "LoadTape1", QStringLiteral("Load Tape"), [this] { LoadTape1Click(); });
+    addMenuItem(PopupMenu1, "Reset1", QStringLiteral("Reset"), [this] { reader_.doReset(); });
+    addMenuItem(PopupMenu1, "Close1", QStringLiteral("Disconnect"), [this] { close(); });
 }
 
 TtapeFM::~TtapeFM() { reader_.setHost(nullptr); }
 
 QString TtapeFM::suggestedName(const QString& editorFile) { return suggestedTapeName(editorFile); }
 
+void TtapeFM::openFromMenu() {
+    if (isVisible()) {
+        raise();
+        activateWindow();
+        return;
+    }
+    if (!devices::mayOpenTapeReader(env_.machine.bus, env_.machine.switches, env_.prompter))
+        return;
+    PutDevice(core::kModuleTapeReader);
+    doInit();
+    show();
+}
+
+void TtapeFM::reopen(const core::ReopenStep&) {
+    PutDevice(core::kModuleTapeReader);
+    doInit();
+    show();
+}
+
+void TtapeFM::writeOpenState(core::OpenWindows& open) const {
+    open.setVisible(core::kOpenTapeReader, isVisible());
+    open.setNumber(core::kOpenTapeReaderType, GetDevice() == core::kModuleTapeReader
+                                                  ? core::kModuleTapeReader
+                                                  : core::kModuleNone);
+}
+
+void TtapeFM::machineChanged() {
+    if (TmiraFM* mira = mainOf(env_)) mira->runControl().publish();
+}
+
 void TtapeFM::LoadTape1Click() {
-    const QString suggested = suggestedName(editorFileName ? editorFileName() : QString());
+    const QString suggested = suggestedName(editorFile(env_));
     const QString file =
         chooseOpenFile ? chooseOpenFile(suggested)
                        : QFileDialog::getOpenFileName(
@@ -138,7 +164,14 @@ void TtapeFM::LoadTape1Click() {
                              QStringLiteral("Paper Tape Files (*.ptp);;All Files (*.*)"));
     if (file.isEmpty()) return;
     if (!reader_.LoadTape(file.toStdString())) return;
-    if (onTapeLoaded) onTapeLoaded();
+    // Memory is about to be filled from tape: breakpoints and the editor's address table
+    // (with the rest of the last assembly) no longer describe it.
+    if (TmiraFM* mira = mainOf(env_)) {
+        env_.machine.breakpoints.fill(0);
+        mira->assembler().discard();
+        if (mira->editFM()) mira->editFM()->DisplayROMaddresses();
+        if (mira->views().memFM) mira->views().memFM->RedrawBreaks();
+    }
     update();
 }
 
@@ -160,13 +193,10 @@ namespace {
 constexpr QRect kPunchLabel{66, 332, 148, 14};
 }  // namespace
 
-TtapewtFM::TtapewtFM(core::Machine& machine, core::TimerFactory& timers, core::SoundEffects& sounds,
-                     core::Prompter& prompter, QWidget* parent)
-    : PaperTapeWindow(true, parent),
-      punch_(machine.bus, timers, sounds, prompter, this),
-      prompter_(prompter) {
+TtapewtFM::TtapewtFM(const ModuleEnv& env)
+    : PaperTapeWindow(true, *devices::moduleKindOfType(core::kModuleTapePunch), env),
+      punch_(env.machine.bus, env.timers, env.sounds, env.prompter, this) {
     setObjectName(QStringLiteral("tapewtFM"));
-    setWindowTitle(QStringLiteral("Paper Tape Punch"));
     devLabel = new QLabel(this);
     devLabel->setObjectName(QStringLiteral("devLabel"));
     devLabel->setAlignment(Qt::AlignCenter);
@@ -176,15 +206,9 @@ TtapewtFM::TtapewtFM(core::Machine& machine, core::TimerFactory& timers, core::S
     f.setPixelSize(11);
     devLabel->setFont(f);
     devLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
-    QAction* save = PopupMenu1->addAction(QStringLiteral("Save Tape"));
-    save->setObjectName(QStringLiteral("SaveTape1"));
-    connect(save, &QAction::triggered, this, &TtapewtFM::SaveTape1Click);
-    QAction* reset = PopupMenu1->addAction(QStringLiteral("Reset"));
-    reset->setObjectName(QStringLiteral("Reset1"));
-    connect(reset, &QAction::triggered, this, [this] { punch_.doReset(); });
-    QAction* close = PopupMenu1->addAction(QStringLiteral("Disconnect"));
-    close->setObjectName(QStringLiteral("Close1"));
-    connect(close, &QAction::triggered, this, &QWidget::close);
+    addMenuItem(PopupMenu1, "SaveTape1", QStringLiteral("Save Tape"), [this] { SaveTape1Click(); });
+    addMenuItem(PopupMenu1, "Reset1", QStringLiteral("Reset"), [this] { punch_.doReset(); });
+    addMenuItem(PopupMenu1, "Close1", QStringLiteral("Disconnect"), [this] { close(); });
     refreshLabel();
 }
 
@@ -208,10 +232,10 @@ void TtapewtFM::SaveTape1Click() {
         req.words = bytes;
         req.highest = highest;
         req.limit = highest;
-        req.editorFile = editorFileName ? editorFileName() : QString();
+        req.editorFile = editorFile(env_);
         req.chooseRange = chooseRange;
         req.chooseFile = chooseFile;
-        return SaveTapeFile(this, prompter_, req);
+        return SaveTapeFile(this, env_.prompter, req);
     });
 }
 

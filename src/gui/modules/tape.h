@@ -14,23 +14,25 @@
 #include "core/timer.h"
 #include "devices/tape_punch.h"
 #include "devices/tape_reader.h"
+#include "modules/module_window.h"
 #include "views/tape_save.h"
 
 class QMenu;
 class QLabel;
 
+namespace mira::core {
+class RunControl;
+}
+
 namespace mira::gui {
 
 // What both tape windows share: the frame picture, the feed button, dragging.
-class PaperTapeWindow : public QWidget {
+class PaperTapeWindow : public ModuleWindow {
 public:
-    PaperTapeWindow(bool punch, QWidget* parent);
+    PaperTapeWindow(bool punch, const devices::ModuleKind& kind, const ModuleEnv& env);
 
     QMenu* popupMenu() const { return PopupMenu1; }
     bool buttonPressed() const { return buttonDown_; }
-    // The window's state line (Left, Top and the module's own fields).
-    virtual std::string GetScreenData() const = 0;
-    virtual void PutScreenData(const std::string& text) = 0;
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -45,8 +47,6 @@ protected:
     virtual const std::vector<int>& tapeRows() const = 0;
     virtual bool tapeShown() const = 0;
     virtual bool faultShown() const = 0;
-    void restorePosition(const std::string& state);
-    QSize screenSize() const;
 
     QMenu* PopupMenu1 = nullptr;
 
@@ -55,9 +55,6 @@ private:
 
     const bool punch_;
     bool buttonDown_ = false;
-    bool dragging_ = false;
-    QPoint dragOrigin_;
-    QPoint windowOrigin_;
     qreal artDpr_ = 0;
     QImage body_, lead_, cover_, buttonPressed_;
 };
@@ -66,8 +63,7 @@ class TtapeFM final : public PaperTapeWindow, public devices::TapeReaderHost {
 public:
     static constexpr const char* kOpenTitle = "Open Paper Tape File";
 
-    TtapeFM(core::Machine& machine, core::FrontPanel& panel, core::TimerFactory& timers,
-            core::SoundEffects& sounds, core::Prompter& prompter, QWidget* parent);
+    explicit TtapeFM(const ModuleEnv& env);
     ~TtapeFM() override;
 
     devices::TapeReader& reader() { return reader_; }
@@ -77,8 +73,15 @@ public:
     void doInit() { reader_.doInit(); }
     void doReset() { reader_.doReset(); }
     void StopTape() { reader_.StopTape(); }
+    // ModuleWindow: the reader needs input slot 0 and asks about the switch register.
     std::string GetScreenData() const override;
     void PutScreenData(const std::string& text) override;
+    void openFromMenu() override;
+    void reopen(const core::ReopenStep& step) override;
+    void writeOpenState(core::OpenWindows& open) const override;
+    void fastRunStarting() override {
+        if (isVisible()) StopTape();
+    }
 
     // "Load Tape": the open dialog from the editor's file, then the load; a loaded tape
     // tells the main window, which forgets the breakpoints and the address table.
@@ -86,17 +89,12 @@ public:
     // The open dialog's first name: the editor's file with ".ptp", else "*.ptp".
     static QString suggestedName(const QString& editorFile);
 
-    std::function<QString()> editorFileName;
-    std::function<void()> onTapeLoaded;
-    std::function<void()> onMachineChanged;
     // Test seam: replaces the open dialog (empty = Cancel).
     std::function<QString(const QString& suggested)> chooseOpenFile;
 
     // TapeReaderHost
     void drawTape() override { update(); }
-    void machineChanged() override {
-        if (onMachineChanged) onMachineChanged();
-    }
+    void machineChanged() override;
     bool windowVisible() const override { return isVisible(); }
 
 protected:
@@ -108,14 +106,17 @@ protected:
     bool faultShown() const override { return reader_.faultLamp(); }
 
 private:
+    // The front panel whose LOAD ADDRESS and DEPOSIT the loader works: the main window's.
+    core::FrontPanel& loaderPanel(const ModuleEnv& env);
+
+    std::unique_ptr<core::RunControl> ownRun_;
+    std::unique_ptr<core::FrontPanel> ownPanel_;
     devices::TapeReader reader_;
-    core::Prompter& prompter_;
 };
 
 class TtapewtFM final : public PaperTapeWindow, public devices::TapePunchHost {
 public:
-    TtapewtFM(core::Machine& machine, core::TimerFactory& timers, core::SoundEffects& sounds,
-              core::Prompter& prompter, QWidget* parent);
+    explicit TtapewtFM(const ModuleEnv& env);
     ~TtapewtFM() override;
 
     devices::TapePunch& punch() { return punch_; }
@@ -124,16 +125,20 @@ public:
     int GetDevice() const { return punch_.GetDevice(); }
     void doInit();
     void doReset() { punch_.doReset(); }
+    QLabel* label() const { return devLabel; }
+
+    // ModuleWindow
     std::string GetScreenData() const override;
     void PutScreenData(const std::string& text) override;
-    QLabel* label() const { return devLabel; }
+    void bindSlot(int slot) override { PutDevice(slot); }
+    int boundSlot() const override { return GetDevice(); }
+    void initFromMenu() override { doInit(); }
+    // The reopen order does not initialise the punch, but its label and flag need it.
+    void initForReopen(int) override { doInit(); }
 
     // "Save Tape": the punched bytes through SaveTapeFile.
     void SaveTape1Click();
 
-    std::function<QString()> editorFileName;
-    // Whether sounds are heard (an audio output exists).
-    std::function<bool()> audible;
     // Test seams for SaveTapeFile's dialogs.
     std::function<bool(int& from, int& to)> chooseRange;
     std::function<QString(const QString& suggested)> chooseFile;
@@ -141,7 +146,6 @@ public:
     // TapePunchHost
     void drawTape() override { update(); }
     bool windowVisible() const override { return isVisible(); }
-    bool soundAudible() const override { return audible && audible(); }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -155,7 +159,6 @@ private:
     void refreshLabel();
 
     devices::TapePunch punch_;
-    core::Prompter& prompter_;
     QLabel* devLabel = nullptr;
 };
 
