@@ -8,9 +8,12 @@ namespace mira::cli {
 namespace {
 
 // One row per kind that runs headless; the catalogue says which slots it takes.
-constexpr std::array<HeadlessModuleKind, 2> kHeadlessKinds{{
+constexpr std::array<HeadlessModuleKind, 5> kHeadlessKinds{{
     {"led", 0, 0, makeLedModule},
     {"decled", 0, 0, makeLedModule},
+    {"reader", 1, 1, makeReaderModule},
+    {"punch", 0, 0, makePunchModule},
+    {"magtape", 0, 2, makeMagTapeModule},
 }};
 
 const HeadlessModuleKind* headlessKind(std::string_view kind) {

@@ -121,5 +121,8 @@ std::string oneLine(const std::string& text);
 
 // Headless kinds, each defined in its own file.
 ModuleMade makeLedModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makeReaderModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makePunchModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makeMagTapeModule(const ModuleRequest& request, ModuleHost& host);
 
 }  // namespace mira::cli
