@@ -219,6 +219,9 @@ void MagTape::pressKey(int key) {
     // A program that wrote before RECORD was down has been waiting for it: its byte
     // goes onto the tape now.
     if (key == kMagRecord && loaded_ && writeHeld_) writeByte();
+    // The head already stands on a cell: PLAY offers it at once. Otherwise the first cell
+    // of a rewound tape, where a new tape's first byte is recorded, never came back.
+    if (key == kMagPlay && loaded_) readStep();
     draw();
 }
 

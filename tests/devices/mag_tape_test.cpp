@@ -259,6 +259,24 @@ TEST(MagTape, RecordsThreeBytesWithGapsAndPlaysThemBack) {
     EXPECT_EQ(r.inFlag(), 1);
 }
 
+TEST(MagTape, PlayOffersTheCellUnderTheHeadAtOnce) {
+    MagRig r;
+    ASSERT_TRUE(r.mag.NewTape());
+    r.mag.pressKey(kMagRecord);
+    r.rig.m.bus.slots[3].output = 33;
+    r.rig.m.bus.notifyOutput(3);
+    r.mag.ExecResetFlag(0);
+    EXPECT_EQ(r.mag.cells()[0], 33);
+    r.tick(4);
+    r.mag.pressKey(kMagStop);
+    r.mag.pressKey(kMagRewind);
+    r.tick();
+    ASSERT_EQ(r.mag.position(), 0);
+    r.mag.pressKey(kMagPlay);
+    EXPECT_EQ(r.inFlag(), 0);
+    EXPECT_EQ(r.mag.GetData(), 33);
+}
+
 TEST(MagTape, ByteNotTakenInTimeIsPassedOver) {
     MagRig r;
     ASSERT_TRUE(r.mag.LoadTape(r.tapeAt(1, 0)));
