@@ -345,7 +345,7 @@ QImage makeDigitStrip(qreal dpr) {
     QPainter p(&img);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     QFont f(QStringLiteral("DejaVu Sans Mono"));
-    f.setPixelSize(11);
+    f.setPixelSize(10);
     f.setBold(true);
     p.setFont(f);
     p.setPen(QColor(20, 20, 24));
