@@ -375,6 +375,29 @@ TEST(MagTape, CommandsNeedStopAndAskBeforeLosingChanges) {
     EXPECT_FALSE(r.mag.canEditPlaylist());
 }
 
+TEST(MagTape, FailedSaveKeepsTheOldFileAndTheChangedMark) {
+    MagRig r;
+    const auto path = r.tapeAt(7, 70, "old.mtf");
+    ASSERT_TRUE(r.mag.LoadTape(path));
+    ASSERT_TRUE(r.mag.setPlaylistLines({"new"}));
+    // A folder where the file should go cannot be replaced.
+    EXPECT_FALSE(r.mag.saveTo(r.dir.file("")));
+    EXPECT_EQ(r.prompter.messages.back(), kMagSaveFailed);
+    EXPECT_TRUE(r.mag.tapeChanged());
+    EXPECT_EQ(r.mag.fileName(), path.string());
+    // A good save replaces the file whole; the old one read back is the new tape.
+    ASSERT_TRUE(r.mag.saveTo(path));
+    const MagTapeRead back = readMagTapeFile(path);
+    ASSERT_TRUE(back.ok);
+    EXPECT_EQ(back.image.playlist, "new~");
+    EXPECT_EQ(back.image.position, 7);
+    EXPECT_FALSE(r.mag.tapeChanged());
+    int leftovers = 0;
+    for (const auto& e : std::filesystem::directory_iterator(path.parent_path()))
+        leftovers += e.path() != path;
+    EXPECT_EQ(leftovers, 0) << "no temporary file stays behind";
+}
+
 TEST(MagTape, PlaylistRefusesTilde) {
     MagRig r;
     ASSERT_TRUE(r.mag.NewTape());
