@@ -172,6 +172,10 @@ private Q_SLOTS:
         QVERIFY(!reader->isVisible());
         // In WIF mode the tape modules are not offered.
         QVERIFY(action(*w, "PaperTapeReader1")->isEnabled());
+        m.options.mode = core::OperatingMode::Wif;
+        w->SetMenuAvailability();
+        for (const char* name : {"PaperTapeReader1", "PaperTapePunch1", "MagneticTapeStorage1"})
+            QVERIFY(!action(*w, name)->isEnabled());
     }
 
     void fastStartStopsAVisibleReader() {
