@@ -125,5 +125,8 @@ ModuleMade makePrinterModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makeTenDigitModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makeAlphaModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makeSwitchesModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makeReaderModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makePunchModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makeMagTapeModule(const ModuleRequest& request, ModuleHost& host);
 
 }  // namespace mira::cli

@@ -25,6 +25,13 @@ void printUsage(std::ostream& out) {
       --in D=B1,B2,...      scripted input device D (0/1) offering these bytes
       --out D               recording output device D (0/1)
       --serial-in B1,B2,... WIF: the basic serial port offers these bytes
+      --module reader:FILE.ptp   feed a paper tape through the loader before the run
+                            (150 ms of virtual time per row); PC is left after the last
+                            byte unless --pc is given
+      --module punch@D      paper tape punch with a fresh tape on output device D
+      --module magtape@I,O[:FILE.mtf][:record|play]   cassette on input device I and
+                            output device O with FILE (else a new tape) in and the key
+                            down; the tape is not written back to FILE
       --trace               one line per instruction on stderr: address word ac c
                             (WIF addresses as 4 hex digits)
       --json                print the final state as one JSON object
