@@ -8,9 +8,10 @@ namespace mira::cli {
 namespace {
 
 // One row per kind that runs headless; the catalogue says which slots it takes.
-constexpr std::array<HeadlessModuleKind, 2> kHeadlessKinds{{
+constexpr std::array<HeadlessModuleKind, 3> kHeadlessKinds{{
     {"led", 0, 0, makeLedModule},
     {"decled", 0, 0, makeLedModule},
+    {"melody", 0, 0, makeMelodyModule},
 }};
 
 const HeadlessModuleKind* headlessKind(std::string_view kind) {

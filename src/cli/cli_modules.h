@@ -121,5 +121,6 @@ std::string oneLine(const std::string& text);
 
 // Headless kinds, each defined in its own file.
 ModuleMade makeLedModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makeMelodyModule(const ModuleRequest& request, ModuleHost& host);
 
 }  // namespace mira::cli
