@@ -81,6 +81,11 @@ public:
     MelodyPlayer& operator=(const MelodyPlayer&) = delete;
 
     void setHost(MelodyPlayerHost* host) { host_ = host; }
+    // The output the first doInit opens; once opened it stays for the run.
+    void setMidi(MidiOut* midi) {
+        if (!midiOpened_) midi_ = midi;
+    }
+    MidiOut* midi() const { return midi_; }
 
     int noteByte() const { return noteByte_; }
     int soundingNote() const { return soundingNote_; }

@@ -6,6 +6,7 @@
 #include "modules/led.h"
 #include "modules/led_art.h"
 #include "modules/module_window.h"
+#include "modules/play.h"
 
 namespace mira::gui {
 
@@ -23,6 +24,7 @@ ModuleWindows::ModuleWindows(QWidget* mainWindow, core::Machine& machine,
     auto decled = std::make_unique<TdecledFM>(env);
     decledFM_ = decled.get();
     add(std::move(decled));
+    add(std::make_unique<TplayFM>(env));
 }
 
 // The windows go before the machine their modules are registered with.
