@@ -3,10 +3,12 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 
 #include "midi/host_midi_out.h"
 #include "midi/qt_pcm_output.h"
@@ -41,6 +43,9 @@ TplayFM::TplayFM(const ModuleEnv& env)
     setFixedSize(playart::kWidth, playart::kHeight);
     spkrImage = new PlayImage(*this);
     spkrImage->setGeometry(0, 0, playart::kWidth, playart::kHeight);
+    // Only the cabinet shows; its rounded corners belong to the desktop.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        setMask(QRegion(playart::cabinetOutline().toFillPolygon().toPolygon()));
 
     devLabel = new QLabel(this);
     devLabel->setObjectName(QStringLiteral("devLabel"));
@@ -79,7 +84,11 @@ TplayFM::TplayFM(const ModuleEnv& env)
     refreshLabel();
 }
 
-TplayFM::~TplayFM() { player_.setHost(nullptr); }
+TplayFM::~TplayFM() {
+    player_.setHost(nullptr);
+    // A note left on in a host synthesiser would go on sounding after the emulator ends.
+    if (player_.soundingNote() != 0) player_.StopSound();
+}
 
 QWidget* TplayFM::image() const { return spkrImage; }
 

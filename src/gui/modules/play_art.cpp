@@ -12,6 +12,7 @@ namespace mira::gui::playart {
 namespace {
 
 constexpr QPointF kCentre{kCone.x() + kCone.width() / 2.0, kCone.y() + kCone.height() / 2.0};
+constexpr double kCornerR = 14;
 constexpr double kRingR = 62, kSurroundR = 57, kConeR = 50, kCapR = 16;
 
 void circle(QPainter& p, double r, const QBrush& brush, const QPen& pen = Qt::NoPen) {
@@ -21,6 +22,12 @@ void circle(QPainter& p, double r, const QBrush& brush, const QPen& pen = Qt::No
 }
 
 }  // namespace
+
+QPainterPath cabinetOutline() {
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(0, 0, kWidth, kHeight), kCornerR, kCornerR);
+    return outline;
+}
 
 void paintCabinet(QPainter& p) {
     p.save();
@@ -33,7 +40,7 @@ void paintCabinet(QPainter& p) {
     wood.setColorAt(1, QColor(0x40, 0x29, 0x17));
     p.setPen(QPen(QColor(0x22, 0x15, 0x0b), 1));
     p.setBrush(wood);
-    p.drawRoundedRect(body, 14, 14);
+    p.drawRoundedRect(body, kCornerR, kCornerR);
     p.setPen(QPen(QColor(0, 0, 0, 28), 1));
     p.setBrush(Qt::NoBrush);
     for (int i = 0; i < 9; ++i) {

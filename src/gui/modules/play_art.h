@@ -7,6 +7,7 @@
 #include <QRect>
 
 class QPainter;
+class QPainterPath;
 
 namespace mira::gui::playart {
 
@@ -18,6 +19,8 @@ inline constexpr QRect kLamp{178, 11, 16, 16};
 inline constexpr QPoint kLabelAt{44, 198};
 inline constexpr int kLabelWidth = kWidth - 2 * 44;
 
+// The cabinet's rounded outline, the window's shape.
+QPainterPath cabinetOutline();
 void paintCabinet(QPainter& p);
 // The flash drawn over the cone.
 void paintFlash(QPainter& p);
