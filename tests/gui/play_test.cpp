@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -208,6 +209,36 @@ private Q_SLOTS:
         QVERIFY(ev[3].us - ev[0].us < 2000000);
         QCOMPARE(m.bus.slots[2].flag, uint8_t(0));
         QVERIFY(!p.player().delayTimer().isActive());
+        QCOMPARE(prompter_.messages, std::vector<std::string>{});
+    }
+
+    // The example program, assembled and transferred as the editor does, played by a fast run
+    // in the window.
+    void exampleTunePlaysInTheWindow() {
+        auto w = open();
+        devices::RecordingMidiOut* rec = record(*w);
+        openFromMenu(*w, 0);
+        core::Machine& m = w->machine();
+        QFile file(QStringLiteral(MIRA8_SOURCE_DIR "/examples/play-tune.asm"));
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        std::vector<std::string> lines;
+        for (const QString& l : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
+            lines.push_back(l.toStdString());
+        QVERIFY(w->assembler().Assemble(lines, m, prompter_).ok);
+        QVERIFY(w->assembler().TransferToMemory(m, prompter_, nullptr));
+        QCOMPARE(m.melodyNoteDelay, 150);  // _NOTEDELAY
+        m.melodyNoteDelay = 50;            // the same tune, three times as fast, for the test
+        m.pc = 0;
+        setSwitch(*w, core::kSwitchSingleCont, true);
+        setSwitch(*w, core::kSwitchSlowFast, true);
+        rec->clear();
+        QTest::mouseClick(w->image(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(centreX(core::kSwitchRun), kUpper));
+        QTRY_VERIFY_WITH_TIMEOUT(rec->noteEvents().size() == 20 && !m.run, 10000);
+        std::vector<int> on;
+        for (const auto& e : rec->noteEvents())
+            if (e.on) on.push_back(e.note);
+        QCOMPARE(on, (std::vector<int>{48, 50, 52, 53, 55, 57, 59, 60, 55, 60}));
         QCOMPARE(prompter_.messages, std::vector<std::string>{});
     }
 
