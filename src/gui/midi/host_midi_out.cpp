@@ -17,9 +17,12 @@ bool canSound(const std::string& portName) {
     return portName.find("Midi Through") == std::string::npos;
 }
 
-// RtMidi reports warnings through this callback instead of stderr; failures are seen by
-// the caller as exceptions or a port count of 0.
-void ignoreRtMidiMessage(RtMidiError::Type, const std::string&, void*) {}
+// With a callback RtMidi neither prints nor throws: warnings are dropped, anything worse
+// marks the port failed so that the player can give up on it.
+void noteRtMidiError(RtMidiError::Type type, const std::string&, void* failed) {
+    if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING)
+        *static_cast<bool*>(failed) = true;
+}
 
 }  // namespace
 
@@ -50,14 +53,15 @@ bool HostMidiOut::openPort() {
     if (!std::filesystem::exists(kSequencerDevice, ec)) return false;
     try {
         auto out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, "MIRA-8");
-        out->setErrorCallback(&ignoreRtMidiMessage, nullptr);
+        out->setErrorCallback(&noteRtMidiError, &portFailed_);
         const unsigned count = out->getPortCount();
         // Never open a port that is not listed: some back ends crash on it.
         for (unsigned i = 0; i < count; ++i) {
             const std::string name = out->getPortName(i);
             if (name.empty() || !canSound(name)) continue;
+            portFailed_ = false;
             out->openPort(i, "MIRA-8 Melody Player");
-            if (!out->isPortOpen()) return false;
+            if (portFailed_ || !out->isPortOpen()) return false;
             portName_ = name;
             port_ = std::move(out);
             return true;
@@ -81,8 +85,9 @@ bool HostMidiOut::send(uint8_t status, uint8_t data1, uint8_t data2) {
         case Kind::Port:
             try {
                 const unsigned char msg[3] = {status, data1, data2};
+                portFailed_ = false;
                 port_->sendMessage(msg, 3);
-                return true;
+                return !portFailed_;
             } catch (const std::exception&) {
                 return false;
             }

@@ -49,6 +49,7 @@ private:
     GmSynth synth_;
     Kind kind_ = Kind::None;
     bool tried_ = false;
+    bool portFailed_ = false;  // set by RtMidi's error callback
     std::string portName_;
 };
 
