@@ -11,6 +11,7 @@
 #include "cli_devices.h"
 #include "cli_modules.h"
 #include "commands.h"
+#include "core/file_read.h"
 #include "core/machine.h"
 #include "core/run_control.h"
 #include "core/serial_test_port.h"
@@ -210,6 +211,11 @@ void writeJson(std::ostream& out, const core::Machine& m, const char* stop,
         j.key(std::to_string(d)).intArray(outs[d]->recorded());
     }
     j.endObject();
+    // The lists keep the last 65 536 bytes; the totals count them all.
+    j.key("outputs_total").beginObject();
+    for (int d = 0; d < 2; ++d)
+        if (outs[d]) j.key(std::to_string(d)).value(static_cast<int64_t>(outs[d]->recordedTotal()));
+    j.endObject();
     // WIF state; kept in Normal mode too, where it simply stays at its reset values.
     j.key("ram").intArray(m.ram);
     j.key("eeprom").intArray(m.eeprom);
@@ -224,6 +230,7 @@ void writeJson(std::ostream& out, const core::Machine& m, const char* stop,
     j.key("serial_access").value(m.serialAccess);
     j.key("skip").value(m.skip);
     j.key("serial_out").intArray(serial.sent());
+    j.key("serial_out_total").value(static_cast<int64_t>(serial.sentTotal()));
     if (!modules.empty()) modules.writeJson(j);
     j.endObject();
     out << j.str() << '\n';
@@ -253,15 +260,13 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
         if (status != kExitOk) return status;
         if (!o.pcGiven) o.pc = 0;
     } else {
-        std::ifstream in(o.file, std::ios::binary);
-        if (!in) {
-            err << o.file << ": cannot open the file\n";
+        const core::FileRead file = core::readWholeFile(o.file);
+        if (!file.ok) {
+            err << o.file << ": " << core::fileReadErrorText(file.error) << "\n";
             return kExitBadInput;
         }
-        std::stringstream text;
-        text << in.rdbuf();
         const WordFileResult words =
-            parseWordFile(text.str(), m.memorySize, m.isWif() ? 65535 : 255);
+            parseWordFile(file.bytes, m.memorySize, m.isWif() ? 65535 : 255);
         if (!words.ok) {
             err << o.file << ":" << words.errorLine << ": " << words.error << "\n";
             return kExitBadInput;
@@ -343,8 +348,12 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
             << "\n";
         for (int d = 0; d < 2; ++d) {
             if (!outs[d]) continue;
-            out << "output " << d << ":";
-            for (int b : outs[d]->recorded()) out << ' ' << b;
+            const std::vector<int> kept = outs[d]->recorded();
+            out << "output " << d;
+            if (kept.size() < outs[d]->recordedTotal())
+                out << " (last " << kept.size() << " of " << outs[d]->recordedTotal() << ")";
+            out << ":";
+            for (int b : kept) out << ' ' << b;
             out << "\n";
         }
         modules.writeText(out);

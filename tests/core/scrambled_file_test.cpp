@@ -90,6 +90,58 @@ TEST(ScrambledFile, ExtraBytesAfterPayloadAreIgnored) {
 
 TEST(ScrambledFile, LoneLineEndsSplitToo) {
     EXPECT_EQ(splitLines("a\nb\rc\r\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(textLines("#D1\r2\r"), (std::vector<std::string>{"#D1", "2"}));
+    EXPECT_EQ(textLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
+    EXPECT_TRUE(textLines("").empty());
+}
+
+TEST(ScrambledFile, APayloadMayEndWithALineEnd) {
+    // As a text editor saves it: the last line ends too.
+    const auto r = decodeContainer(scramble("7\r12\r\n34\r\n"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.lines, (std::vector<std::string>{"12", "34"}));
+}
+
+TEST(ScrambledFile, EveryLineListRoundTripsExactly) {
+    const std::vector<std::vector<std::string>> lists = {
+        {}, {""}, {"a"}, {"a", ""}, {"", ""}, {"a", "", "b"}, {"x", "", ""}};
+    for (const auto& lines : lists) {
+        const auto r = decodeContainer(encodeContainer(lines));
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.lines, lines) << lines.size() << " lines";
+    }
+}
+
+TEST(AtomicFile, KeepsPermissionsAndWritesThroughALink) {
+    TempDir dir;
+    const auto real = dir.file("epmvl.dat");
+    ASSERT_TRUE(writeContainerFile(real, {"1"}));
+    std::filesystem::permissions(real, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write);
+    ASSERT_TRUE(writeContainerFile(real, {"2"}));
+    EXPECT_EQ(std::filesystem::status(real).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    const auto link = dir.file("link.dat");
+    std::filesystem::create_symlink(real, link);
+    ASSERT_TRUE(writeContainerFile(link, {"3"}));
+    EXPECT_TRUE(std::filesystem::is_symlink(link)) << "the link stays a link";
+    EXPECT_EQ(readContainerFile(real).lines, std::vector<std::string>{"3"});
+    // No temporary file is left beside it.
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(real.parent_path()))
+        ++files;
+    EXPECT_EQ(files, 2);
+}
+
+TEST(ScrambledFile, AFolderIsRefusedNotRead) {
+    TempDir dir;
+    const auto folder = dir.file("cmplr.dat");
+    std::filesystem::create_directories(folder);
+    const auto r = readContainerFile(folder);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, ContainerError::NotAFile);
+    EXPECT_TRUE(r.lines.empty());
 }
 
 TEST(ScrambledFile, FileRoundTripAndMissingFile) {

@@ -23,6 +23,7 @@
 #include "modules/module_windows.h"
 #include "views/memory.h"
 #include "views/debug_views.h"
+#include "views/eeprom.h"
 #include "qt_prompter.h"
 
 namespace mira::gui {
@@ -274,8 +275,13 @@ void TmiraFM::closeEvent(QCloseEvent* e) {
     if (activated_) {
         modules_->beforeSettingsSave();
         SaveSettings();
+        // Unlike the settings, EEPROM contents and the trace are the user's data: a failed
+        // save is said, not lost without a word.
+        if (!views_->eepFM->SaveEEP())
+            prompter_->error(std::string(kEepromSaveError) + core::dataFile(core::kEepromFileName).string());
+        if (rc_.traceOn && !SaveTraceFile())
+            prompter_->error(std::string(kTraceSaveError) + core::dataFile(kTraceFileName).string());
     }
-    if (activated_ && rc_.traceOn) SaveTraceFile();
     if (editFM_->isVisible()) editFM_->GetPutAdmin(false);
     editFM_->hide();
     modules_->hideAll();

@@ -139,10 +139,14 @@ public:
     // Code trace: a line as shown and saved (address, tab, source line), all of them, and
     // the trace file kept between runs while tracing is on.
     static constexpr const char* kTraceFileName = "dftrfl.dat";
+    // Followed by the file's path.
+    static constexpr const char* kEepromSaveError = "ERROR: The EEPROM values could not be saved to ";
+    static constexpr const char* kTraceSaveError = "ERROR: The code trace could not be saved to ";
     std::string traceLine(int32_t address) const;
     std::vector<std::string> traceLines() const;
     void LoadTraceFile();
-    void SaveTraceFile();
+    // False when the file could not be written.
+    bool SaveTraceFile();
 
     // Help opens the document with this: the desktop's viewer unless a test replaces it.
     static bool openWithDesktop(const QString& path);
