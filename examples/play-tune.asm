@@ -1,39 +1,43 @@
-/ play-tune.asm - Normal mode, zero page mode
-/ Plays a short tune on the Melody Player (output device 0). Each note is one #N
-/ literal: octave (0-3), duration (0-3) and the note name (X is a rest).
-/ In zero page mode words 0-7 can be reached from every page, so the variables live
-/ there and the tune can sit anywhere.
+/ play-tune.asm - Normal mode
+/ Plays a C major scale on the Melody Player bound to output device 0.
+/ Open "Melody Player" on output device 0, set PC to 0, RUN.
+/
+/ Each note is one #N literal: the length code (0-3: 1, 2, 4 or 8 note delays), the
+/ octave (0-3) and the note name (X is a rest). Within an octave the names run from C#
+/ up to C, so the scale starts on the C of octave 0 and climbs through octave 1.
+/ The player takes two pulses per note: the first starts the note, the second keeps the
+/ player busy for the note's length. The program waits until it is ready again.
+/ The whole program fits in page 0, so it runs with zero page mode on or off.
 
-        _ISZEROPAGEON           / the code relies on page zero addressing
-        _NOTEDELAY 150          / a little slower than the default 100
-        JMP I GO                / word 0: jump over the variables, through GO
-PTR,    #D0                     / word 1: points at the next note
-COUNT,  #D0                     / word 2: counts up to 0
-LEN,    #D-8                    / word 3: minus the number of notes
-FIRST,  TUNE                    / word 4: where the tune starts
-GO,     START                   / word 5: where the program starts
+        _NOTEDELAY 150          / 150 ms per length unit (the default is 100)
 
-        _SETPC #D16             / the program fills page 1
 START,  CLA
         TAD FIRST
-        DCA PTR                 / PTR = first note
-        TAD LEN
-        DCA COUNT               / COUNT = -8
-NEXT,   TAD I PTR               / AC = the note
-        PUT 0                   / play it
-WAIT,   SKO 0                   / the player is busy while the note sounds
-        JMP WAIT
-        ISZ PTR
-        ISZ COUNT               / skips when all notes are played
-        JMP NEXT
+        DCA PTR                 / PTR = the first note
+NEXT,   TAD I PTR               / AC = the note (AC was 0)
+        SZA                     / the end marker (0) halts
+        JMP PLAY
         HLT
+PLAY,   WRT 0                   / the note byte to output device 0; AC becomes 0
+        STB 0                   / first pulse: the note starts
+        STB 0                   / second pulse: busy for the note's length
+WAIT,   SKO 0                   / note over?
+        JMP WAIT                / no: ask again
+        ISZ PTR                 / the next note
+        JMP NEXT
+PTR,    #D0                     / points at the note being played
+FIRST,  TUNE                    / where the tune starts
 
         _PAGEBREAK
-TUNE,   #N11C                   / C, octave 1
-        #N11D
-        #N11E
-        #N11F
-        #N12G                   / a longer G
-        #N10X                   / a short rest
-        #N12G
-        #N23C                   / high C, longest
+TUNE,   #N00C                   / C, one unit
+        #N01D
+        #N01E
+        #N01F
+        #N01G
+        #N01A
+        #N01B
+        #N21C                   / the C above, four units
+        #N10X                   / a rest of two units
+        #N01G
+        #N31C                   / and a long C to end, eight units
+        #N00X                   / 0: the end of the tune

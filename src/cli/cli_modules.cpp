@@ -15,6 +15,7 @@ constexpr HeadlessModuleKind kHeadlessKinds[] = {
     {"alpha", 0, 0, makeAlphaModule},
     {"switches", 1, 1, makeSwitchesModule},
     {"printer", 0, 0, makePrinterModule},
+    {"melody", 0, 0, makeMelodyModule},
     {"reader", 1, 1, makeReaderModule},
     {"punch", 0, 0, makePunchModule},
     {"magtape", 0, 2, makeMagTapeModule},

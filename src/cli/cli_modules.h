@@ -128,5 +128,6 @@ ModuleMade makeSwitchesModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makeReaderModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makePunchModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makeMagTapeModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makeMelodyModule(const ModuleRequest& request, ModuleHost& host);
 
 }  // namespace mira::cli

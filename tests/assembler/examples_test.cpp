@@ -33,7 +33,7 @@ TEST_P(ExampleListing, MatchesItsGoldenListing) {
 INSTANTIATE_TEST_SUITE_P(
     Programs, ExampleListing,
     ::testing::Values(Example{"count-on-led", {}}, Example{"echo-keypad", {}}, Example{"print-line", {}},
-                      Example{"play-tune", {"--zero-page"}}, Example{"wif-count-led", {"--mode", "wif"}},
+                      Example{"play-tune", {}}, Example{"wif-count-led", {"--mode", "wif"}},
                       Example{"wif-subroutine", {"--mode", "wif"}},
                       Example{"wif-table-lookup", {"--mode", "wif"}},
                       Example{"wif-print-line", {"--mode", "wif"}},

@@ -281,8 +281,8 @@ private Q_SLOTS:
     }
 
     void missingSwitchLineGivesSrZeroContinuousFast() {
-        // Line 013 belongs to a window this program does not build yet: kept as read.
-        writeSettings({"00650", "0040", "013melody~line~"});
+        // Line 013, the melody player's state, comes back as it was read.
+        writeSettings({"00650", "0040", "01312~34~70~"});
         auto w = open();
         const core::Machine& m = w->machine();
         QCOMPARE(m.sr, 0);
@@ -294,7 +294,7 @@ private Q_SLOTS:
             core::readContainerFile(core::dataFile(core::kSettingsFileName));
         QVERIFY(back.ok);
         QCOMPARE(back.lines.size(), size_t(46));
-        QCOMPARE(QString::fromStdString(back.lines[12]), QStringLiteral("013melody~line~"));
+        QCOMPARE(QString::fromStdString(back.lines[12]), QStringLiteral("01312~34~70~"));
     }
 
     void speedPanelFollowsItsMenuItem() {

@@ -12,6 +12,7 @@
 #include "modules/prntr.h"
 #include "modules/swit.h"
 #include "modules/tape.h"
+#include "modules/play.h"
 
 namespace mira::gui {
 
@@ -36,6 +37,7 @@ ModuleWindows::ModuleWindows(QWidget* mainWindow, core::Machine& machine,
     add(std::make_unique<TtapeFM>(env));
     add(std::make_unique<TmagFM>(env));
     add(std::make_unique<TtapewtFM>(env));
+    add(std::make_unique<TplayFM>(env));
 }
 
 // The windows go before the machine their modules are registered with.

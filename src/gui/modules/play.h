@@ -1,0 +1,91 @@
+// The melody player window `TplayFM`: a speaker that flashes as notes start, the MIDI
+// status lamp, the device label, and a popup menu with the voices, the note delay dialog,
+// Reset and Disconnect. The note logic and the MIDI output live in the player it owns.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <memory>
+
+#include "devices/melody_player.h"
+#include "modules/module_window.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+
+namespace mira::gui {
+
+class TplayFM;
+
+// The picture `spkrImage`: cabinet, speaker, the cone flash and the lamp.
+class PlayImage final : public QWidget {
+public:
+    explicit PlayImage(TplayFM& owner);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+
+private:
+    TplayFM& owner_;
+};
+
+class TplayFM final : public ModuleWindow, public devices::MelodyPlayerHost {
+public:
+    explicit TplayFM(const ModuleEnv& env);
+    ~TplayFM() override;
+
+    devices::MelodyPlayer& player() { return player_; }
+    // Replaces the host's MIDI output before the player first opens one (tests record).
+    void setMidiOut(std::unique_ptr<devices::MidiOut> midi);
+
+    // ModuleWindow
+    std::string GetScreenData() const override;
+    void PutScreenData(const std::string& state) override;
+    void bindSlot(int slot) override { player_.PutDevice(slot); }
+    int boundSlot() const override { return player_.GetDevice(); }
+    void initFromMenu() override { doInit(); }
+    // The player is initialised on reopen too: it must open its MIDI output to play.
+    void initForReopen(int) override { doInit(); }
+
+    void doInit();
+    // Popup menu commands.
+    void Speed1Click();
+    QMenu* popupMenu() const { return PopupMenu1; }
+    QAction* voiceItem(int index) const { return voiceItems_[static_cast<size_t>(index)]; }
+    QAction* outputItem() const { return outputItem_; }
+    QLabel* label() const { return devLabel; }
+    QWidget* image() const;
+    // The text of the popup's first line: which output plays the notes.
+    QString outputText() const;
+
+    // MelodyPlayerHost
+    void drawLamp() override;
+    void drawFlash() override;
+    void drawVoice() override;
+    bool windowVisible() const override { return isVisible(); }
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    friend class PlayImage;
+    void paintPicture(QPainter& p);
+    void refreshLabel();
+    void ensureMidiOut();
+
+    std::unique_ptr<devices::MidiOut> midi_;
+    devices::MelodyPlayer player_;
+
+    PlayImage* spkrImage = nullptr;
+    QLabel* devLabel = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* outputItem_ = nullptr;
+    std::array<QAction*, devices::melody::kVoices.size()> voiceItems_{};
+};
+
+}  // namespace mira::gui
