@@ -9,6 +9,7 @@
 
 #include "asm_commands.h"
 #include "cli_devices.h"
+#include "cli_modules.h"
 #include "commands.h"
 #include "core/machine.h"
 #include "core/run_control.h"
@@ -38,6 +39,7 @@ struct RunOptions {
     bool pcGiven = false;
     core::Answer answer = core::Answer::No;
     std::string compilerData;
+    std::vector<ModuleRequest> modules;
     std::string file;
 };
 
@@ -129,6 +131,11 @@ std::string parseRunOptions(const Args& args, RunOptions& o) {
         } else if (a == "--compiler-data") {
             if (!next(s)) return "--compiler-data needs a file";
             o.compilerData = s;
+        } else if (a == "--module") {
+            if (!next(s)) return "--module needs KIND@DEV[:ARG[:ARG]]";
+            ModuleRequest r;
+            if (std::string problem = parseModuleOption(s, r); !problem.empty()) return problem;
+            o.modules.push_back(std::move(r));
         } else if (a == "--trace") {
             o.trace = true;
         } else if (a == "--json") {
@@ -163,7 +170,7 @@ const char* stopName(core::RunControl::HeadlessStop s) {
 
 void writeJson(std::ostream& out, const core::Machine& m, const char* stop,
                const core::RunControl::HeadlessResult& res, const RecordingOutputDevice* outs[2],
-               const core::ScriptedSerialPort& serial) {
+               const core::ScriptedSerialPort& serial, const RunModules& modules) {
     JsonWriter j;
     j.beginObject();
     j.key("mode").value(m.isWif() ? "wif" : "normal");
@@ -217,6 +224,7 @@ void writeJson(std::ostream& out, const core::Machine& m, const char* stop,
     j.key("serial_access").value(m.serialAccess);
     j.key("skip").value(m.skip);
     j.key("serial_out").intArray(serial.sent());
+    if (!modules.empty()) modules.writeJson(j);
     j.endObject();
     out << j.str() << '\n';
 }
@@ -290,6 +298,16 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
         }
     }
 
+    // Modules open in the order given, after the program is in memory (so the transfer's
+    // module reset came before any of them); then a tape is fed and --pc takes over.
+    ModulePrompter modulePrompter(o.answer, err);
+    core::SoundEffects silence;
+    RunModules modules(ModuleHost{m, clock, modulePrompter, silence});
+    for (const ModuleRequest& r : o.modules)
+        if (const int status = modules.open(r, err); status != kExitOk) return status;
+    if (const int status = modules.beforeRun(err); status != kExitOk) return status;
+    if (o.pcGiven) m.pc = o.pc;
+
     // The basic serial port's window counts as open; the program sets its access.
     core::ScriptedSerialPort serial(o.serialIn.value_or(std::vector<int>{}));
     m.serialPort = &serial;
@@ -311,11 +329,12 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
     // A run starts as a release of RUN does with the clock at FAST, continuous.
     rc.startContinuousFastRun();
     const auto res = rc.runHeadless(o.clockStates.value_or(UINT64_MAX), o.maxInstructions, &clock);
+    modules.runEnded();
 
     const char* stop = stopName(res.reason);
     const RecordingOutputDevice* outs[2] = {outputs[0].get(), outputs[1].get()};
     if (o.json) {
-        writeJson(out, m, stop, res, outs, serial);
+        writeJson(out, m, stop, res, outs, serial, modules);
     } else {
         out << "stop: " << stop << "\n"
             << "pc=" << m.pc << " ac=" << m.ac << " mb=" << m.mb << " ma=" << m.ma
@@ -328,6 +347,7 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
             for (int b : outs[d]->recorded()) out << ' ' << b;
             out << "\n";
         }
+        modules.writeText(out);
     }
     return res.reason == core::RunControl::HeadlessStop::Stopped ? kExitOk : kExitNotHalted;
 }

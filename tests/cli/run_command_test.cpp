@@ -9,62 +9,11 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli_test.h"
 #include "core/scrambled_file.h"
 
 namespace mira::cli {
 namespace {
-
-class CliTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("mira8-cli-" + std::string(::testing::UnitTest::GetInstance()
-                                               ->current_test_info()
-                                               ->name()));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::string write(const std::string& name, const std::string& text) {
-        const auto p = dir_ / name;
-        std::ofstream(p) << text;
-        return p.string();
-    }
-
-    int run(Args args) {
-        out_.str("");
-        err_.str("");
-        return runCommand(args, out_, err_);
-    }
-
-    // The text of "key"'s value in the JSON output: a number, a string with its quotes, a
-    // flat array or a word. Empty when the key is missing.
-    std::string jsonRaw(const std::string& key) {
-        const std::string s = out_.str();
-        const std::string tag = "\"" + key + "\":";
-        const size_t at = s.find(tag);
-        if (at == std::string::npos) return "";
-        size_t i = at + tag.size();
-        const size_t start = i;
-        if (i < s.size() && s[i] == '"') {
-            i = s.find('"', i + 1) + 1;
-        } else if (i < s.size() && s[i] == '[') {
-            i = s.find(']', i) + 1;
-        } else {
-            while (i < s.size() && s[i] != ',' && s[i] != '}') ++i;
-        }
-        return s.substr(start, i - start);
-    }
-    long jsonInt(const std::string& key) {
-        const std::string v = jsonRaw(key);
-        if (v.empty() || !(std::isdigit(static_cast<unsigned char>(v[0])) || v[0] == '-'))
-            return -999;
-        return std::stol(v);
-    }
-
-    std::filesystem::path dir_;
-    std::ostringstream out_, err_;
-};
 
 TEST_F(CliTest, HaltingProgramExitsZeroWithJson) {
     const auto f = write("p.words", "0xE1 0xE1 0xF1  # IAC IAC HLT\n");

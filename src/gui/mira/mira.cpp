@@ -19,6 +19,7 @@
 #include "assembler/instruction_table.h"
 #include "core/data_dir.h"
 #include "core/eeprom_file.h"
+#include "devices/module_catalogue.h"
 #include "modules/module_windows.h"
 #include "views/memory.h"
 #include "views/debug_views.h"
@@ -91,11 +92,10 @@ TmiraFM::TmiraFM(core::Prompter* prompter, core::SoundPlayer* sound, QWidget* pa
     sinceRepaint_.start();
     sinceEvents_.start();
 
-    modules_ = std::make_unique<ModuleWindows>(this, m_, timers_, *prompter_);
-    connect(findChild<QAction*>(QStringLiteral("OctalLED1")), &QAction::triggered, this,
-            [this] { modules_->OctalLEDClick(); });
-    connect(findChild<QAction*>(QStringLiteral("DecimalLED1")), &QAction::triggered, this,
-            [this] { modules_->DecimalLEDClick(); });
+    modules_ = std::make_unique<ModuleWindows>(this, m_, timers_, *prompter_, sounds_);
+    for (const devices::ModuleKind& k : devices::moduleKinds())
+        connect(findChild<QAction*>(QString::fromLatin1(k.menuName)), &QAction::triggered, this,
+                [this, &k] { modules_->open(k); });
 
     views_ = std::make_unique<DebugViews>(
         this, m_, rc_, *prompter_,
@@ -271,7 +271,10 @@ void TmiraFM::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
-    if (activated_) SaveSettings();
+    if (activated_) {
+        modules_->beforeSettingsSave();
+        SaveSettings();
+    }
     if (activated_ && rc_.traceOn) SaveTraceFile();
     if (editFM_->isVisible()) editFM_->GetPutAdmin(false);
     editFM_->hide();
@@ -292,6 +295,8 @@ void TmiraFM::AssemblerClick() {
 void TmiraFM::selectSourceLine(int /*pc*/) { editFM_->SelectCodeLine(); }
 
 void TmiraFM::closeMainWindow() { close(); }
+
+void TmiraFM::fastRunStarting() { modules_->fastRunStarting(); }
 
 void TmiraFM::processEvents() {
     if (++yieldsSinceClockRead_ < kYieldsPerClockRead) return;

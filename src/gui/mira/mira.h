@@ -179,6 +179,7 @@ private:
     // PanelHost
     void processEvents() override;
     void closeMainWindow() override;
+    void fastRunStarting() override;
 
     void buildSpeedPanel();
     void buildMenu();

@@ -10,6 +10,7 @@
 #include "assembler/edit.h"
 #include "assembler/formatters.h"
 #include "core/data_dir.h"
+#include "devices/module_catalogue.h"
 #include "mira/mira.h"
 
 namespace mira::gui {
@@ -64,16 +65,8 @@ void TmiraFM::buildMenu() {
     connect(item(m, "Assembler1", QStringLiteral("Assembler"), QKeySequence(Qt::Key_F4)),
             &QAction::triggered, this, &TmiraFM::AssemblerClick);
     QMenu* modules = submenu(m, "Modules1", QStringLiteral("Modules"));
-    const std::pair<const char*, const char*> moduleItems[] = {
-        {"OctalLED1", "OCTAL LED Display"},      {"DecimalLED1", "Decimal LED Display"},
-        {"Display10Digit1", "Display 10 Digit"}, {"Display2LineAlpha1", "Display 2 Line Alpha"},
-        {"Keypad1", "Keypad"},                   {"KeyPad21", "KeyPad 2"},
-        {"ASCIIKeyboard1", "ASCII Keyboard"},    {"Printer1", "Printer"},
-        {"MelodyPlayer1", "Melody Player"},      {"PaperTapeReader1", "Paper Tape Reader"},
-        {"PaperTapePunch1", "Paper Tape Punch"}, {"MagneticTapeStorage1", "Magnetic Tape Storage"},
-        {"BasicSerialPort1", "Basic Serial Port"}, {"ExternalSwitches1", "External Switches"},
-    };
-    for (const auto& [name, caption] : moduleItems) item(modules, name, QString::fromLatin1(caption));
+    for (const devices::ModuleKind& k : devices::moduleKinds())
+        item(modules, k.menuName, QString::fromLatin1(k.caption));
     m->addSeparator();
     connect(item(m, "USB1", QStringLiteral("MIRA-8 via USB"), QKeySequence(Qt::Key_F5)),
             &QAction::triggered, this, &TmiraFM::USBClick);
@@ -128,11 +121,12 @@ void TmiraFM::buildMenu() {
 
 void TmiraFM::SetMenuAvailability() {
     const bool wif = m_.isWif();
-    for (const char* name : {"ViewRAM1", "ViewEEPROM1", "ViewStack1", "BasicSerialPort1"})
+    for (const char* name : {"ViewRAM1", "ViewEEPROM1", "ViewStack1"})
         findChild<QAction*>(QString::fromLatin1(name))->setEnabled(wif);
     findChild<QMenu*>(QStringLiteral("RAM1"))->menuAction()->setEnabled(wif);
-    for (const char* name : {"PaperTapeReader1", "PaperTapePunch1", "MagneticTapeStorage1"})
-        findChild<QAction*>(QString::fromLatin1(name))->setEnabled(!wif);
+    for (const devices::ModuleKind& k : devices::moduleKinds())
+        findChild<QAction*>(QString::fromLatin1(k.menuName))
+            ->setEnabled(k.normalModeOnly ? !wif : k.wifModeOnly ? wif : true);
 }
 
 void TmiraFM::SetInitCaptions() {

@@ -34,20 +34,20 @@ void LedImage::paintEvent(QPaintEvent*) {
     owner_.paintDisplay(p);
 }
 
-void LedImage::mousePressEvent(QMouseEvent* e) { owner_.displayImageMouseDown(e); }
-void LedImage::mouseMoveEvent(QMouseEvent* e) { owner_.displayImageMouseMove(e); }
-void LedImage::mouseReleaseEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton) owner_.dragging_ = false;
-}
+void LedImage::mousePressEvent(QMouseEvent* e) { owner_.dragPress(e); }
+void LedImage::mouseMoveEvent(QMouseEvent* e) { owner_.dragMove(e); }
+void LedImage::mouseReleaseEvent(QMouseEvent* e) { owner_.dragRelease(e); }
 void LedImage::contextMenuEvent(QContextMenuEvent* e) { owner_.PopupMenu1->popup(e->globalPos()); }
 
 // --- LedWindow ---
 
-LedWindow::LedWindow(devices::LedKind kind, core::Machine& machine, core::TimerFactory& timers,
-                     core::Prompter& prompter, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+LedWindow::LedWindow(devices::LedKind kind, const ModuleEnv& env)
+    : ModuleWindow(*devices::moduleKindOfType(kind == devices::LedKind::Octal
+                                                   ? core::kModuleOctalLed
+                                                   : core::kModuleDecimalLed),
+                   env),
       kind_(kind),
-      display_(kind, machine.bus, timers, prompter, this) {
+      display_(kind, env.machine.bus, env.timers, env.prompter, this) {
     const ledart::Geometry& g = ledart::geometryOf(kind);
     setFixedSize(g.width, g.height);
     displayImage = new LedImage(*this);
@@ -158,28 +158,7 @@ void LedWindow::paintDisplay(QPainter& p) {
     }
 }
 
-QSize LedWindow::screenSize() const {
-    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    return s ? s->geometry().size() : QSize(1024, 768);
-}
-
-void LedWindow::displayImageMouseDown(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton) return;
-    dragging_ = true;
-    dragOrigin_ = e->globalPosition().toPoint();
-    windowOrigin_ = pos();
-}
-
-void LedWindow::displayImageMouseMove(QMouseEvent* e) {
-    if (!dragging_) return;
-    const QSize screen = screenSize();
-    const QPoint to = windowOrigin_ + (e->globalPosition().toPoint() - dragOrigin_);
-    move(std::clamp(to.x(), 0, std::max(0, screen.width() - width())),
-         std::clamp(to.y(), 0, std::max(0, screen.height() - height())));
-}
-
 void LedWindow::closeEvent(QCloseEvent* e) {
-    dragging_ = false;
     display_.close();
     refreshLabel();
     e->accept();
@@ -188,11 +167,27 @@ void LedWindow::closeEvent(QCloseEvent* e) {
 std::string LedWindow::GetScreenData() const { return display_.stateString(x(), y()); }
 
 void LedWindow::PutScreenData(const std::string& text) {
-    const QSize screen = screenSize();
-    const core::WindowPosition at =
-        core::windowPositionFromState(text, screen.width(), screen.height());
-    move(at.left, at.top);
+    restorePosition(text);
     display_.applyState(text);
+}
+
+void LedWindow::openFromMenu() {
+    if (isVisible()) {
+        raise();
+        activateWindow();
+        return;
+    }
+    const int slot = askForSlot(devices::SlotDirection::Output);
+    if (slot < 0) return;
+    PutDevice(slot);
+    doInit(true);
+    if (!display_.closePending()) show();
+}
+
+void LedWindow::reopen(const core::ReopenStep& step) {
+    PutDevice(step.slot);
+    doInit(true);
+    if (!display_.closePending()) show();
 }
 
 void LedWindow::Options1Click() {
@@ -206,16 +201,12 @@ void LedWindow::Options1Click() {
     display_.endOptions();
 }
 
-TledFM::TledFM(core::Machine& machine, core::TimerFactory& timers, core::Prompter& prompter,
-               QWidget* parent)
-    : LedWindow(devices::LedKind::Octal, machine, timers, prompter, parent) {
+TledFM::TledFM(const ModuleEnv& env) : LedWindow(devices::LedKind::Octal, env) {
     setObjectName(QStringLiteral("ledFM"));
     setWindowTitle(QStringLiteral("OCTAL LED Display"));
 }
 
-TdecledFM::TdecledFM(core::Machine& machine, core::TimerFactory& timers,
-                     core::Prompter& prompter, QWidget* parent)
-    : LedWindow(devices::LedKind::Decimal, machine, timers, prompter, parent) {
+TdecledFM::TdecledFM(const ModuleEnv& env) : LedWindow(devices::LedKind::Decimal, env) {
     setObjectName(QStringLiteral("decledFM"));
     setWindowTitle(QStringLiteral("Decimal LED Display"));
 }

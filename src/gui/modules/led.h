@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <memory>
 
-#include "core/machine.h"
 #include "devices/led_display.h"
+#include "modules/module_window.h"
 
 class QLabel;
 class QMenu;
@@ -32,10 +32,9 @@ private:
     LedWindow& owner_;
 };
 
-class LedWindow : public QWidget, public devices::LedDisplayHost {
+class LedWindow : public ModuleWindow, public devices::LedDisplayHost {
 public:
-    LedWindow(devices::LedKind kind, core::Machine& machine, core::TimerFactory& timers,
-              core::Prompter& prompter, QWidget* parent);
+    LedWindow(devices::LedKind kind, const ModuleEnv& env);
     ~LedWindow() override;
 
     devices::LedDisplay& display() { return display_; }
@@ -47,8 +46,16 @@ public:
     int GetDevice() const { return display_.GetDevice(); }
     void doInit(bool enable) { display_.doInit(enable); }
     void doReset() { display_.doReset(); }
-    std::string GetScreenData() const;
-    void PutScreenData(const std::string& text);
+
+    // ModuleWindow
+    std::string GetScreenData() const override;
+    void PutScreenData(const std::string& text) override;
+    void bindSlot(int slot) override { PutDevice(slot); }
+    int boundSlot() const override { return GetDevice(); }
+    // From the menu and at reopen the display is enabled; a glyph failure closes the
+    // window on the next tick, so it never shows.
+    void openFromMenu() override;
+    void reopen(const core::ReopenStep& step) override;
 
     // Popup menu commands.
     void Options1Click();
@@ -69,11 +76,8 @@ protected:
 private:
     friend class LedImage;
     void paintDisplay(QPainter& p);
-    void displayImageMouseDown(QMouseEvent* e);
-    void displayImageMouseMove(QMouseEvent* e);
     void refreshLabel();
     void ensureArt(qreal dpr);
-    QSize screenSize() const;
 
     const devices::LedKind kind_;
     devices::LedDisplay display_;
@@ -86,22 +90,16 @@ private:
     LedImage* displayImage = nullptr;
     QLabel* devLabel = nullptr;
     QMenu* PopupMenu1 = nullptr;
-
-    bool dragging_ = false;
-    QPoint dragOrigin_;
-    QPoint windowOrigin_;
 };
 
 class TledFM final : public LedWindow {
 public:
-    TledFM(core::Machine& machine, core::TimerFactory& timers, core::Prompter& prompter,
-           QWidget* parent);
+    explicit TledFM(const ModuleEnv& env);
 };
 
 class TdecledFM final : public LedWindow {
 public:
-    TdecledFM(core::Machine& machine, core::TimerFactory& timers, core::Prompter& prompter,
-              QWidget* parent);
+    explicit TdecledFM(const ModuleEnv& env);
 };
 
 }  // namespace mira::gui

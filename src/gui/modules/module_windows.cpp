@@ -5,81 +5,90 @@
 #include "modules/funcselect.h"
 #include "modules/led.h"
 #include "modules/led_art.h"
+#include "modules/module_window.h"
 
 namespace mira::gui {
 
 ModuleWindows::ModuleWindows(QWidget* mainWindow, core::Machine& machine,
-                             core::TimerFactory& timers, core::Prompter& prompter)
+                             core::TimerFactory& timers, core::Prompter& prompter,
+                             core::SoundEffects& sounds)
     : main_(mainWindow),
-      m_(machine),
       prompter_(prompter),
-      chooser_(std::make_unique<FuncSelChooser>(mainWindow)),
-      // Children of the main window: they close with it and never keep the application up.
-      ledFM_(std::make_unique<TledFM>(machine, timers, prompter, mainWindow)),
-      decledFM_(std::make_unique<TdecledFM>(machine, timers, prompter, mainWindow)) {}
+      chooser_(std::make_unique<FuncSelChooser>(mainWindow)) {
+    // Children of the main window: they close with it and never keep the application up.
+    const ModuleEnv env{mainWindow, machine, timers, prompter, sounds, *chooser_};
+    auto led = std::make_unique<TledFM>(env);
+    ledFM_ = led.get();
+    add(std::move(led));
+    auto decled = std::make_unique<TdecledFM>(env);
+    decledFM_ = decled.get();
+    add(std::move(decled));
+}
 
-// The windows go before the machine their displays are registered with.
+// The windows go before the machine their modules are registered with.
 ModuleWindows::~ModuleWindows() = default;
+
+void ModuleWindows::add(std::unique_ptr<ModuleWindow> w) {
+    windows_.push_back(std::move(w));
+}
+
+ModuleWindow* ModuleWindows::window(const devices::ModuleKind& kind) const {
+    for (const auto& w : windows_)
+        if (&w->kind() == &kind) return w.get();
+    return nullptr;
+}
+
+ModuleWindow* ModuleWindows::windowOfType(int type) const {
+    const devices::ModuleKind* kind = devices::moduleKindOfType(type);
+    return kind ? window(*kind) : nullptr;
+}
 
 void ModuleWindows::buildTubeStrip() {
     const qreal dpr = main_->devicePixelRatioF();
     tubeStrip_ = ledart::makeTubeStrip(ledart::makeTube(dpr), dpr);
     if (tubeStrip_.isNull()) prompter_.error(kTubeError);
-    for (LedWindow* w : {static_cast<LedWindow*>(ledFM_.get()),
-                         static_cast<LedWindow*>(decledFM_.get())})
+    for (LedWindow* w : {static_cast<LedWindow*>(ledFM_), static_cast<LedWindow*>(decledFM_)})
         w->setTubeStrip(tubeStrip_.isNull() ? nullptr : &tubeStrip_);
 }
 
-void ModuleWindows::openOutputModule(LedWindow& w) {
-    if (w.isVisible()) return;
-    const int slot =
-        devices::askForSlot(m_.bus, devices::SlotDirection::Output,
-                            devices::moduleSelectTitle(w.display().moduleType()), prompter_,
-                            *chooser_);
-    if (slot < 0) return;
-    w.PutDevice(slot);
-    w.doInit(true);
-    // A glyph failure closes the window on the next tick; it never shows.
-    if (!w.display().closePending()) w.show();
+void ModuleWindows::open(const devices::ModuleKind& kind) {
+    if (ModuleWindow* w = window(kind)) w->openFromMenu();
 }
 
-void ModuleWindows::OctalLEDClick() { openOutputModule(*ledFM_); }
-void ModuleWindows::DecimalLEDClick() { openOutputModule(*decledFM_); }
-
 void ModuleWindows::PutScreenData(const core::SettingsFile& settings) {
-    ledFM_->PutScreenData(settings.windowLine(core::kKeyOctalLed));
-    decledFM_->PutScreenData(settings.windowLine(core::kKeyDecimalLed));
+    for (const auto& w : windows_) w->PutScreenData(settings.windowLine(w->kind().stateKey));
 }
 
 bool ModuleWindows::reopen(const core::ReopenStep& step) {
-    LedWindow* w = nullptr;
-    if (step.window == core::ReopenStep::OctalLed) w = ledFM_.get();
-    if (step.window == core::ReopenStep::DecimalLed) w = decledFM_.get();
+    const devices::ModuleKind* kind = devices::moduleKindOfReopenStep(step.window);
+    ModuleWindow* w = kind ? window(*kind) : nullptr;
     if (!w) return false;
-    w->PutDevice(step.slot);
-    w->doInit(true);
-    if (!w->display().closePending()) w->show();
+    w->reopen(step);
     return true;
 }
 
+void ModuleWindows::beforeSettingsSave() {
+    for (const auto& w : windows_) w->beforeSettingsSave();
+}
+
 void ModuleWindows::GetScreenData(core::SettingsFile& settings) const {
-    settings.setWindowLine(core::kKeyOctalLed, ledFM_->GetScreenData());
-    settings.setWindowLine(core::kKeyDecimalLed, decledFM_->GetScreenData());
-    auto& open = settings.openWindows;
-    open.setVisible(core::kOpenOctalLed, ledFM_->isVisible());
-    open.setNumber(core::kOpenOctalLedSlot, ledFM_->GetDevice());
-    open.setVisible(core::kOpenDecimalLed, decledFM_->isVisible());
-    open.setNumber(core::kOpenDecimalLedSlot, decledFM_->GetDevice());
+    for (const auto& w : windows_) {
+        settings.setWindowLine(w->kind().stateKey, w->GetScreenData());
+        w->writeOpenState(settings.openWindows);
+    }
+}
+
+void ModuleWindows::fastRunStarting() {
+    for (const auto& w : windows_) w->fastRunStarting();
 }
 
 void ModuleWindows::closeAll() {
-    for (QWidget* w : {static_cast<QWidget*>(ledFM_.get()), static_cast<QWidget*>(decledFM_.get())})
-        if (w->isVisible()) w->close();
+    for (const auto& w : windows_)
+        if (w->isVisible()) w->closeForModeChange();
 }
 
 void ModuleWindows::hideAll() {
-    ledFM_->hide();
-    decledFM_->hide();
+    for (const auto& w : windows_) w->hide();
 }
 
 }  // namespace mira::gui

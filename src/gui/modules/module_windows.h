@@ -1,32 +1,35 @@
-// The module windows the main window owns for the whole run, how the Modules menu opens
-// them (asking for a free slot), and their lines in the settings file.
+// The module windows the main window owns for the whole run, one list of them built from
+// the module catalogue: the Modules menu opens them, the settings file stores and restores
+// them, a mode change closes them.
 #pragma once
 
 #include <QImage>
-#include <QObject>
 #include <memory>
+#include <vector>
 
 #include "core/machine.h"
 #include "core/prompter.h"
 #include "core/settings_file.h"
+#include "core/sound.h"
 #include "core/timer.h"
+#include "devices/module_catalogue.h"
 #include "devices/slot_select.h"
 
 class QWidget;
 
 namespace mira::gui {
 
+class ModuleWindow;
 class TledFM;
 class TdecledFM;
-class LedWindow;
 
 class ModuleWindows {
-public:
+  public:
     static constexpr const char* kTubeError =
         "ERROR: Failed to load image data\r\rNixie displays not available";
 
     ModuleWindows(QWidget* mainWindow, core::Machine& machine, core::TimerFactory& timers,
-                  core::Prompter& prompter);
+                  core::Prompter& prompter, core::SoundEffects& sounds);
     ~ModuleWindows();
     ModuleWindows(const ModuleWindows&) = delete;
     ModuleWindows& operator=(const ModuleWindows&) = delete;
@@ -37,33 +40,45 @@ public:
 
     TledFM& ledFM() { return *ledFM_; }
     TdecledFM& decledFM() { return *decledFM_; }
+    // The window of a catalogue entry; null while that module has no window.
+    ModuleWindow* window(const devices::ModuleKind& kind) const;
+    ModuleWindow* windowOfType(int type) const;
+    // The window of a given class, for tests and the main window's own calls.
+    template <class W>
+    W* find() const {
+        for (const auto& w : windows_)
+            if (auto* found = dynamic_cast<W*>(w.get())) return found;
+        return nullptr;
+    }
 
-    // Modules menu items.
-    void OctalLEDClick();
-    void DecimalLEDClick();
+    // A Modules menu item (by its catalogue entry).
+    void open(const devices::ModuleKind& kind);
 
     // Settings: every window's PutScreenData, then reopening from line 020.
     void PutScreenData(const core::SettingsFile& settings);
     // True when `step` is one of these windows (then it has been reopened).
     bool reopen(const core::ReopenStep& step);
+    // Questions the windows put before the settings are written (unsaved rolls and tapes).
+    void beforeSettingsSave();
     void GetScreenData(core::SettingsFile& settings) const;
 
+    void fastRunStarting();
     // Closes every open module window (a change of operating mode).
     void closeAll();
     // Hides them without unbinding, when the application ends.
     void hideAll();
 
-private:
-    void openOutputModule(LedWindow& w);
+  private:
+    void add(std::unique_ptr<ModuleWindow> w);
 
     QWidget* main_;
-    core::Machine& m_;
     core::Prompter& prompter_;
     QImage tubeStrip_;
     std::unique_ptr<devices::SlotChooser> chooser_;
     // Children of the main window, deleted here before the machine goes.
-    std::unique_ptr<TledFM> ledFM_;
-    std::unique_ptr<TdecledFM> decledFM_;
+    std::vector<std::unique_ptr<ModuleWindow>> windows_;
+    TledFM* ledFM_ = nullptr;
+    TdecledFM* decledFM_ = nullptr;
 };
 
 }  // namespace mira::gui
