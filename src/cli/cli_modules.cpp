@@ -8,9 +8,12 @@ namespace mira::cli {
 namespace {
 
 // One row per kind that runs headless; the catalogue says which slots it takes.
-constexpr std::array<HeadlessModuleKind, 2> kHeadlessKinds{{
+constexpr std::array<HeadlessModuleKind, 5> kHeadlessKinds{{
     {"led", 0, 0, makeLedModule},
     {"decled", 0, 0, makeLedModule},
+    {"keypad", 1, 1, makeKeypadModule},
+    {"keypad2", 1, 2, makeKeypad2Module},
+    {"ascii", 1, 1, makeAsciiModule},
 }};
 
 const HeadlessModuleKind* headlessKind(std::string_view kind) {
@@ -140,6 +143,10 @@ int RunModules::beforeRun(std::ostream& err) {
     for (Open& o : modules_)
         if (const int status = o.module->beforeRun(err); status != kExitOk) return status;
     return kExitOk;
+}
+
+void RunModules::runStarts() {
+    for (Open& o : modules_) o.module->runStarts();
 }
 
 void RunModules::runEnded() {
