@@ -19,10 +19,6 @@ namespace mira::gui {
 using devices::AsciiKey;
 
 namespace {
-QSize screenSizeOf(const QWidget* w) {
-    const QScreen* s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    return s ? s->geometry().size() : QSize(1024, 768);
-}
 AsciiKey fKey(int n) { return AsciiKey(static_cast<int>(AsciiKey::F1) + n - 1); }
 }  // namespace
 
@@ -143,18 +139,16 @@ void AsciiImage::paintEvent(QPaintEvent*) {
     owner_.paintKeyboard(p);
 }
 void AsciiImage::mousePressEvent(QMouseEvent* e) { owner_.imageMouseDown(e); }
-void AsciiImage::mouseMoveEvent(QMouseEvent* e) { owner_.imageMouseMove(e); }
-void AsciiImage::mouseReleaseEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton) owner_.dragging_ = false;
-}
+void AsciiImage::mouseMoveEvent(QMouseEvent* e) { owner_.dragMove(e); }
+void AsciiImage::mouseReleaseEvent(QMouseEvent* e) { owner_.dragRelease(e); }
 void AsciiImage::contextMenuEvent(QContextMenuEvent* e) {
     owner_.PopupMenu1->popup(e->globalPos());
 }
 
-TasciiFM::TasciiFM(core::Machine& machine, core::SoundEffects& sounds, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), kb_(machine.bus, sounds, this) {
+TasciiFM::TasciiFM(const ModuleEnv& env)
+    : ModuleWindow(*devices::moduleKindOfType(core::kModuleAscii), env),
+      kb_(env.machine.bus, env.sounds, this) {
     setObjectName(QStringLiteral("asciiFM"));
-    setWindowTitle(QStringLiteral("ASCII Keyboard"));
     setFixedSize(kWidth, kHeight);
     setFocusPolicy(Qt::StrongFocus);
     Image1 = new AsciiImage(*this);
@@ -170,12 +164,8 @@ TasciiFM::TasciiFM(core::Machine& machine, core::SoundEffects& sounds, QWidget* 
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    QAction* reset = PopupMenu1->addAction(QStringLiteral("Reset"));
-    reset->setObjectName(QStringLiteral("Reset1"));
-    connect(reset, &QAction::triggered, this, [this] { kb_.doReset(); });
-    QAction* disconnect = PopupMenu1->addAction(QStringLiteral("Disconnect"));
-    disconnect->setObjectName(QStringLiteral("Close1"));
-    connect(disconnect, &QAction::triggered, this, &QWidget::close);
+    addMenuItem(PopupMenu1, "Reset1", QStringLiteral("Reset"), [this] { kb_.doReset(); });
+    addMenuItem(PopupMenu1, "Close1", QStringLiteral("Disconnect"), [this] { close(); });
     drawLabel();
 }
 
@@ -252,21 +242,10 @@ void TasciiFM::imageMouseDown(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return;
     activateWindow();
     setFocus(Qt::MouseFocusReason);
-    dragging_ = true;
-    dragOrigin_ = e->globalPosition().toPoint();
-    windowOrigin_ = pos();
-}
-
-void TasciiFM::imageMouseMove(QMouseEvent* e) {
-    if (!dragging_) return;
-    const QSize screen = screenSizeOf(this);
-    const QPoint to = windowOrigin_ + (e->globalPosition().toPoint() - dragOrigin_);
-    move(std::clamp(to.x(), 0, std::max(0, screen.width() - width())),
-         std::clamp(to.y(), 0, std::max(0, screen.height() - height())));
+    dragPress(e);
 }
 
 void TasciiFM::closeEvent(QCloseEvent* e) {
-    dragging_ = false;
     kb_.close();
     e->accept();
 }
@@ -275,11 +254,6 @@ std::string TasciiFM::GetScreenData() const {
     return core::FieldListBuilder().add(x()).add(y()).str();
 }
 
-void TasciiFM::PutScreenData(const std::string& text) {
-    const QSize screen = screenSizeOf(this);
-    const core::WindowPosition at =
-        core::windowPositionFromState(text, screen.width(), screen.height());
-    move(at.left, at.top);
-}
+void TasciiFM::PutScreenData(const std::string& text) { restorePosition(text); }
 
 }  // namespace mira::gui

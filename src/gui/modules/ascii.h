@@ -6,9 +6,8 @@
 #include <QWidget>
 #include <optional>
 
-#include "core/machine.h"
-#include "core/sound.h"
 #include "devices/ascii_keyboard.h"
+#include "modules/module_window.h"
 
 class QKeyEvent;
 class QLabel;
@@ -39,7 +38,7 @@ private:
     TasciiFM& owner_;
 };
 
-class TasciiFM : public QWidget, public devices::AsciiKeyboardHost {
+class TasciiFM : public ModuleWindow, public devices::AsciiKeyboardHost {
 public:
     static constexpr int kWidth = 300;
     static constexpr int kHeight = 103;
@@ -48,7 +47,7 @@ public:
     static constexpr int kLampXInactive = 500;  // outside the window: hidden
     static constexpr int kLampSize = 16;
 
-    TasciiFM(core::Machine& machine, core::SoundEffects& sounds, QWidget* parent);
+    explicit TasciiFM(const ModuleEnv& env);
     ~TasciiFM() override;
 
     devices::AsciiKeyboard& keyboard() { return kb_; }
@@ -59,8 +58,14 @@ public:
     int GetDevice() const { return kb_.GetDevice(); }
     void doInit();
     void doReset() { kb_.doReset(); }
-    std::string GetScreenData() const;
-    void PutScreenData(const std::string& text);
+
+    // ModuleWindow
+    std::string GetScreenData() const override;
+    void PutScreenData(const std::string& text) override;
+    void bindSlot(int slot) override { PutDevice(slot); }
+    int boundSlot() const override { return GetDevice(); }
+    void initFromMenu() override { doInit(); }
+    void initForReopen(int) override { doInit(); }
 
     QMenu* popupMenu() const { return PopupMenu1; }
     QLabel* label() const { return devLabel; }
@@ -83,7 +88,6 @@ private:
     void paintKeyboard(QPainter& p);
     void placeLamp();
     void imageMouseDown(QMouseEvent* e);
-    void imageMouseMove(QMouseEvent* e);
 
     devices::AsciiKeyboard kb_;
     AsciiImage* Image1 = nullptr;
@@ -91,10 +95,6 @@ private:
     QMenu* PopupMenu1 = nullptr;
     QImage housing_;
     int lampX_ = kLampXInactive;
-
-    bool dragging_ = false;
-    QPoint dragOrigin_;
-    QPoint windowOrigin_;
 };
 
 }  // namespace mira::gui

@@ -29,16 +29,16 @@ void KeypadImage::paintEvent(QPaintEvent*) {
     owner_.paintKeypad(p);
 }
 void KeypadImage::mousePressEvent(QMouseEvent* e) { owner_.imageMouseDown(e); }
-void KeypadImage::mouseMoveEvent(QMouseEvent* e) { owner_.imageMouseMove(e); }
+void KeypadImage::mouseMoveEvent(QMouseEvent* e) { owner_.dragMove(e); }
 void KeypadImage::mouseReleaseEvent(QMouseEvent* e) { owner_.imageMouseUp(e); }
 void KeypadImage::contextMenuEvent(QContextMenuEvent* e) {
     owner_.PopupMenu1->popup(e->globalPos());
 }
 
-TkeyFM::TkeyFM(core::Machine& machine, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), pad_(machine.bus, this) {
+TkeyFM::TkeyFM(const ModuleEnv& env)
+    : ModuleWindow(*devices::moduleKindOfType(core::kModuleKeypad), env),
+      pad_(env.machine.bus, this) {
     setObjectName(QStringLiteral("keyFM"));
-    setWindowTitle(QStringLiteral("Keypad"));
     setFixedSize(kWidth, kHeight);
     keyImage = new KeypadImage(*this);
     keyImage->setGeometry(0, 0, kWidth, kHeight);
@@ -54,12 +54,8 @@ TkeyFM::TkeyFM(core::Machine& machine, QWidget* parent)
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    QAction* reset = PopupMenu1->addAction(QStringLiteral("Reset"));
-    reset->setObjectName(QStringLiteral("Reset1"));
-    connect(reset, &QAction::triggered, this, [this] { pad_.doInit(); });
-    QAction* disconnect = PopupMenu1->addAction(QStringLiteral("Disconnect"));
-    disconnect->setObjectName(QStringLiteral("Close1"));
-    connect(disconnect, &QAction::triggered, this, &QWidget::close);
+    addMenuItem(PopupMenu1, "Reset1", QStringLiteral("Reset"), [this] { pad_.doInit(); });
+    addMenuItem(PopupMenu1, "Close1", QStringLiteral("Disconnect"), [this] { close(); });
     drawLabel();
 }
 
@@ -131,23 +127,12 @@ void TkeyFM::imageMouseDown(QMouseEvent* e) {
         pad_.pressKey(tag);
         return;
     }
-    dragging_ = true;
-    dragOrigin_ = e->globalPosition().toPoint();
-    windowOrigin_ = pos();
-}
-
-void TkeyFM::imageMouseMove(QMouseEvent* e) {
-    if (!dragging_) return;
-    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    const QSize screen = s ? s->geometry().size() : QSize(1024, 768);
-    const QPoint to = windowOrigin_ + (e->globalPosition().toPoint() - dragOrigin_);
-    move(std::clamp(to.x(), 0, std::max(0, screen.width() - width())),
-         std::clamp(to.y(), 0, std::max(0, screen.height() - height())));
+    dragPress(e);
 }
 
 void TkeyFM::imageMouseUp(QMouseEvent* e) {
+    dragRelease(e);
     if (e->button() != Qt::LeftButton) return;
-    dragging_ = false;
     if (downKey_ >= 0) {
         downKey_ = -1;
         keyImage->update();
@@ -155,7 +140,6 @@ void TkeyFM::imageMouseUp(QMouseEvent* e) {
 }
 
 void TkeyFM::closeEvent(QCloseEvent* e) {
-    dragging_ = false;
     downKey_ = -1;
     pad_.close();
     e->accept();
@@ -165,12 +149,6 @@ std::string TkeyFM::GetScreenData() const {
     return core::FieldListBuilder().add(x()).add(y()).str();
 }
 
-void TkeyFM::PutScreenData(const std::string& text) {
-    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    const QSize screen = s ? s->geometry().size() : QSize(1024, 768);
-    const core::WindowPosition at =
-        core::windowPositionFromState(text, screen.width(), screen.height());
-    move(at.left, at.top);
-}
+void TkeyFM::PutScreenData(const std::string& text) { restorePosition(text); }
 
 }  // namespace mira::gui

@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <array>
 
-#include "core/machine.h"
 #include "devices/keypad.h"
+#include "modules/module_window.h"
 
 class QLabel;
 class QMenu;
@@ -31,7 +31,7 @@ private:
     TkeyFM& owner_;
 };
 
-class TkeyFM : public QWidget, public devices::KeypadHost {
+class TkeyFM : public ModuleWindow, public devices::KeypadHost {
 public:
     static constexpr int kWidth = 290;
     static constexpr int kHeight = 303;
@@ -41,7 +41,7 @@ public:
     static constexpr std::array<int, 6> kLampX{45, 76, 105, 136, 165, 220};
     static constexpr int kCtlKey = 15;
 
-    TkeyFM(core::Machine& machine, QWidget* parent);
+    explicit TkeyFM(const ModuleEnv& env);
     ~TkeyFM() override;
 
     devices::Keypad& keypad() { return pad_; }
@@ -54,8 +54,15 @@ public:
     int GetDevice() const { return pad_.GetDevice(); }
     void doInit() { pad_.doInit(); }
     void doReset(int level) { pad_.doReset(level); }
-    std::string GetScreenData() const;
-    void PutScreenData(const std::string& text);
+
+    // ModuleWindow
+    std::string GetScreenData() const override;
+    void PutScreenData(const std::string& text) override;
+    void bindSlot(int slot) override { PutDevice(slot); }
+    int boundSlot() const override { return GetDevice(); }
+    void initFromMenu() override { doInit(); }
+    // Bound without doInit the slot would offer a key nobody pressed.
+    void initForReopen(int) override { doInit(); }
 
     QMenu* popupMenu() const { return PopupMenu1; }
     QLabel* label() const { return devLabel; }
@@ -73,7 +80,6 @@ private:
     friend class KeypadImage;
     void paintKeypad(QPainter& p);
     void imageMouseDown(QMouseEvent* e);
-    void imageMouseMove(QMouseEvent* e);
     void imageMouseUp(QMouseEvent* e);
     int keyAt(QPoint pos) const;
 
@@ -83,10 +89,6 @@ private:
     QMenu* PopupMenu1 = nullptr;
     QImage housing_;
     int downKey_ = -1;  // the data key held under the mouse
-
-    bool dragging_ = false;
-    QPoint dragOrigin_;
-    QPoint windowOrigin_;
 };
 
 }  // namespace mira::gui

@@ -31,10 +31,6 @@ constexpr int kKeyPlace[devices::kKeypad2KeyCount][2] = {
     {2, 0}, {2, 1}, {2, 2}, {2, 3}, {2, 4}, {3, 0}, {3, 1}, {3, 2}, {3, 3}, {4, 0},
     {4, 1}, {4, 2}, {4, 3}, {3, 4}};
 
-QSize screenSizeOf(const QWidget* w) {
-    const QScreen* s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    return s ? s->geometry().size() : QSize(1024, 768);
-}
 }  // namespace
 
 Keypad2Image::Keypad2Image(TkeypadFM& owner) : QWidget(&owner), owner_(owner) {
@@ -59,19 +55,16 @@ void Keypad2Image::paintEvent(QPaintEvent*) {
     owner_.paintKeypad(p);
 }
 void Keypad2Image::mousePressEvent(QMouseEvent* e) { owner_.imageMouseDown(e); }
-void Keypad2Image::mouseMoveEvent(QMouseEvent* e) { owner_.imageMouseMove(e); }
+void Keypad2Image::mouseMoveEvent(QMouseEvent* e) { owner_.dragMove(e); }
 void Keypad2Image::mouseReleaseEvent(QMouseEvent* e) { owner_.imageMouseUp(e); }
 void Keypad2Image::contextMenuEvent(QContextMenuEvent* e) {
     owner_.PopupMenu1->popup(e->globalPos());
 }
 
-TkeypadFM::TkeypadFM(core::Machine& machine, core::Prompter& prompter, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      m_(machine),
-      prompter_(prompter),
-      pad_(machine.bus, table_, prompter, this) {
+TkeypadFM::TkeypadFM(const ModuleEnv& env)
+    : ModuleWindow(*devices::moduleKindOfType(core::kModuleKeypad2), env),
+      pad_(env.machine.bus, table_, env.prompter, this) {
     setObjectName(QStringLiteral("keypadFM"));
-    setWindowTitle(QStringLiteral("KeyPad 2"));
     setFixedSize(kWidth, kHeight);
     keyImage = new Keypad2Image(*this);
     keyImage->setGeometry(0, 0, kWidth, kHeight);
@@ -94,22 +87,12 @@ TkeypadFM::TkeypadFM(core::Machine& machine, core::Prompter& prompter, QWidget* 
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     QMenu* keyData = PopupMenu1->addMenu(QStringLiteral("Key Data"));
     keyData->setObjectName(QStringLiteral("KeyData1"));
-    QAction* set = keyData->addAction(QStringLiteral("Set"));
-    set->setObjectName(QStringLiteral("Set1"));
-    connect(set, &QAction::triggered, this, &TkeypadFM::Set1Click);
+    addMenuItem(keyData, "Set1", QStringLiteral("Set"), [this] { Set1Click(); });
     keyData->addSeparator();
-    QAction* load = keyData->addAction(QStringLiteral("Load"));
-    load->setObjectName(QStringLiteral("Load1"));
-    connect(load, &QAction::triggered, this, &TkeypadFM::Load1Click);
-    QAction* save = keyData->addAction(QStringLiteral("Save"));
-    save->setObjectName(QStringLiteral("Save1"));
-    connect(save, &QAction::triggered, this, &TkeypadFM::Save1Click);
-    QAction* reset = PopupMenu1->addAction(QStringLiteral("Reset"));
-    reset->setObjectName(QStringLiteral("Reset1"));
-    connect(reset, &QAction::triggered, this, [this] { pad_.doInit(); });
-    QAction* disconnect = PopupMenu1->addAction(QStringLiteral("Disconnect"));
-    disconnect->setObjectName(QStringLiteral("Close1"));
-    connect(disconnect, &QAction::triggered, this, &QWidget::close);
+    addMenuItem(keyData, "Load1", QStringLiteral("Load"), [this] { Load1Click(); });
+    addMenuItem(keyData, "Save1", QStringLiteral("Save"), [this] { Save1Click(); });
+    addMenuItem(PopupMenu1, "Reset1", QStringLiteral("Reset"), [this] { pad_.doInit(); });
+    addMenuItem(PopupMenu1, "Close1", QStringLiteral("Disconnect"), [this] { close(); });
     drawLabels();
 }
 
@@ -130,7 +113,8 @@ int TkeypadFM::keyAt(QPoint pos) const {
 
 QString TkeypadFM::keyHint(int key) const {
     if (key < 0 || key >= devices::kKeypad2KeyCount) return {};
-    const int radix = m_.options.radix[m_.isWif() ? 1 : 0];
+    const core::Machine& m = env_.machine;
+    const int radix = m.options.radix[m.isWif() ? 1 : 0];
     return QString::fromStdString(assembler::FormatRadix(table_.values[key], radix, true));
 }
 
@@ -169,22 +153,12 @@ void TkeypadFM::imageMouseDown(QMouseEvent* e) {
         keyImage->update();
         return;
     }
-    dragging_ = true;
-    dragOrigin_ = e->globalPosition().toPoint();
-    windowOrigin_ = pos();
-}
-
-void TkeypadFM::imageMouseMove(QMouseEvent* e) {
-    if (!dragging_) return;
-    const QSize screen = screenSizeOf(this);
-    const QPoint to = windowOrigin_ + (e->globalPosition().toPoint() - dragOrigin_);
-    move(std::clamp(to.x(), 0, std::max(0, screen.width() - width())),
-         std::clamp(to.y(), 0, std::max(0, screen.height() - height())));
+    dragPress(e);
 }
 
 void TkeypadFM::imageMouseUp(QMouseEvent* e) {
+    dragRelease(e);
     if (e->button() != Qt::LeftButton) return;
-    dragging_ = false;
     if (downKey_ >= 0) {
         downKey_ = -1;
         keyImage->update();
@@ -192,7 +166,7 @@ void TkeypadFM::imageMouseUp(QMouseEvent* e) {
 }
 
 void TkeypadFM::Set1Click() {
-    TbuttFM dlg(table_, prompter_, this);
+    TbuttFM dlg(table_, env_.prompter, this);
     dlg.exec();
     if (dlg.tableChanged()) pad_.tableEdited(dlg.hideBlank(), dlg.fullDefault());
 }
@@ -218,9 +192,8 @@ std::optional<std::filesystem::path> TkeypadFM::savePath() {
 }
 
 void TkeypadFM::closeEvent(QCloseEvent* e) {
-    dragging_ = false;
     downKey_ = -1;
-    if (!pad_.maySkipSaving(dialogs())) {
+    if (!closing_ && !pad_.maySkipSaving(dialogs())) {
         e->ignore();
         return;
     }
@@ -232,11 +205,28 @@ std::string TkeypadFM::GetScreenData() const {
     return core::FieldListBuilder().add(x()).add(y()).str();
 }
 
-void TkeypadFM::PutScreenData(const std::string& text) {
-    const QSize screen = screenSizeOf(this);
-    const core::WindowPosition at =
-        core::windowPositionFromState(text, screen.width(), screen.height());
-    move(at.left, at.top);
+void TkeypadFM::PutScreenData(const std::string& text) { restorePosition(text); }
+
+void TkeypadFM::readSettings(const core::SettingsFile& settings) {
+    PutKeyTableLine(settings.windowLine(core::kKeyKeypad2Buttons));
+}
+
+void TkeypadFM::writeSettings(core::SettingsFile& settings) const {
+    settings.setWindowLine(core::kKeyKeypad2Buttons, GetKeyTableLine());
+}
+
+// A mode change closes every module; the question may still save a key file, but Cancel
+// cannot keep the window (the table itself lives on in the settings file).
+void TkeypadFM::closeForModeChange() {
+    pad_.maySkipSaving(dialogs());
+    closing_ = true;
+    close();
+    closing_ = false;
+}
+
+// The table itself lives on in the settings file; only a key file of it can be lost.
+void TkeypadFM::beforeSettingsSave() {
+    if (isVisible()) pad_.maySkipSaving(dialogs());
 }
 
 std::string TkeypadFM::GetKeyTableLine() const {

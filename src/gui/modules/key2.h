@@ -6,9 +6,8 @@
 #include <QWidget>
 #include <optional>
 
-#include "core/machine.h"
-#include "core/prompter.h"
 #include "devices/keypad2.h"
+#include "modules/module_window.h"
 
 class QLabel;
 class QMenu;
@@ -33,13 +32,15 @@ private:
     TkeypadFM& owner_;
 };
 
-class TkeypadFM : public QWidget, public devices::Keypad2Host, public devices::KeyFileDialogs {
+class TkeypadFM : public ModuleWindow,
+                  public devices::Keypad2Host,
+                  public devices::KeyFileDialogs {
 public:
     static constexpr int kWidth = 303;
     static constexpr int kHeight = 289;
     static constexpr int kKeySize = 33;
 
-    TkeypadFM(core::Machine& machine, core::Prompter& prompter, QWidget* parent);
+    explicit TkeypadFM(const ModuleEnv& env);
     ~TkeypadFM() override;
 
     devices::Keypad2& keypad() { return pad_; }
@@ -52,8 +53,19 @@ public:
     int GetDevice() const { return pad_.GetDevice(); }
     void doInit() { pad_.doInit(); }
     void doReset(int level) { pad_.doReset(level); }
-    std::string GetScreenData() const;
-    void PutScreenData(const std::string& text);
+
+    // ModuleWindow
+    std::string GetScreenData() const override;
+    void PutScreenData(const std::string& text) override;
+    void bindSlot(int slot) override { PutDevice(slot); }
+    int boundSlot() const override { return GetDevice(); }
+    void initFromMenu() override { doInit(); }
+    // Bound without doInit the slot would offer a key nobody pressed.
+    void initForReopen(int) override { doInit(); }
+    void readSettings(const core::SettingsFile& settings) override;
+    void writeSettings(core::SettingsFile& settings) const override;
+    void beforeSettingsSave() override;
+    void closeForModeChange() override;
     std::string GetFileName() const { return pad_.GetFileName(); }
     void PutFileName(const std::string& label) { pad_.PutFileName(label); }
     // Settings line 009: the key table with the file label.
@@ -86,13 +98,10 @@ private:
     friend class Keypad2Image;
     void paintKeypad(QPainter& p);
     void imageMouseDown(QMouseEvent* e);
-    void imageMouseMove(QMouseEvent* e);
     void imageMouseUp(QMouseEvent* e);
     int keyAt(QPoint pos) const;
     devices::KeyFileDialogs& dialogs() { return dialogs_ ? *dialogs_ : *this; }
 
-    core::Machine& m_;
-    core::Prompter& prompter_;
     devices::KeyTable table_ = devices::KeyTable::defaults();
     devices::Keypad2 pad_;
     devices::KeyFileDialogs* dialogs_ = nullptr;
@@ -102,10 +111,7 @@ private:
     QMenu* PopupMenu1 = nullptr;
     QImage housing_;
     int downKey_ = -1;
-
-    bool dragging_ = false;
-    QPoint dragOrigin_;
-    QPoint windowOrigin_;
+    bool closing_ = false;  // asked already; the window closes whatever the answer
 };
 
 }  // namespace mira::gui
