@@ -8,12 +8,15 @@ namespace mira::cli {
 namespace {
 
 // One row per kind that runs headless; the catalogue says which slots it takes.
-constexpr std::array<HeadlessModuleKind, 5> kHeadlessKinds{{
+constexpr std::array<HeadlessModuleKind, 8> kHeadlessKinds{{
     {"led", 0, 0, makeLedModule},
     {"decled", 0, 0, makeLedModule},
     {"keypad", 1, 1, makeKeypadModule},
     {"keypad2", 1, 2, makeKeypad2Module},
     {"ascii", 1, 1, makeAsciiModule},
+    {"tendigit", 0, 0, makeTenDigitModule},
+    {"alpha", 0, 0, makeAlphaModule},
+    {"switches", 1, 1, makeSwitchesModule},
 }};
 
 const HeadlessModuleKind* headlessKind(std::string_view kind) {

@@ -36,7 +36,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Example{"play-tune", {"--zero-page"}}, Example{"wif-count-led", {"--mode", "wif"}},
                       Example{"wif-subroutine", {"--mode", "wif"}},
                       Example{"wif-table-lookup", {"--mode", "wif"}},
-                      Example{"wif-print-line", {"--mode", "wif"}}),
+                      Example{"wif-print-line", {"--mode", "wif"}},
+                      Example{"hello-alpha", {}}, Example{"hello-ten-digit", {}},
+                      Example{"wif-switch-mask", {"--mode", "wif"}}),
     [](const ::testing::TestParamInfo<Example>& p) {
         std::string n = p.param.name;
         for (char& ch : n)

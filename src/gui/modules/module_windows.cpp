@@ -3,12 +3,15 @@
 #include <QWidget>
 
 #include "modules/ascii.h"
+#include "modules/display57.h"
+#include "modules/display8.h"
 #include "modules/funcselect.h"
 #include "modules/key.h"
 #include "modules/key2.h"
 #include "modules/led.h"
 #include "modules/led_art.h"
 #include "modules/module_window.h"
+#include "modules/swit.h"
 
 namespace mira::gui {
 
@@ -29,6 +32,9 @@ ModuleWindows::ModuleWindows(QWidget* mainWindow, core::Machine& machine,
     add(std::make_unique<TkeyFM>(env));
     add(std::make_unique<TkeypadFM>(env));
     add(std::make_unique<TasciiFM>(env));
+    add(std::make_unique<Tdisp8FM>(env));
+    add(std::make_unique<Tdisp57FM>(env));
+    add(std::make_unique<TswitFM>(env));
 }
 
 // The windows go before the machine their modules are registered with.
