@@ -175,11 +175,15 @@ TEST_F(KeysTest, ExamplesGiveTheirResults) {
     for (std::string item; std::getline(ss, item, ',');) words.push_back(std::stol(item));
     EXPECT_EQ((std::vector<long>{words[15], words[16], words[17], words[18]}),
               (std::vector<long>{72, 105, 33, 13}));
-    // The echo shows each key on the LED display, paced by its 2 s ready delay.
-    EXPECT_EQ(run({"--module", "keypad@0:1,2,^LF", "--module", "led@0", "--json",
-                   "--clock-states", "7000000", example("echo-keypad.asm")}),
+    // The echo shows the keys as they are printed on them on the ten-digit display.
+    EXPECT_EQ(run({"--module", "keypad@0:1,2,3,LF,-,0,/,+,^7", "--module", "tendigit@0", "--json",
+                   example("echo-keypad.asm")}),
               kExitNotHalted);
-    EXPECT_EQ(rawValue(moduleJson(1), "text"), "\" 33\"");
+    EXPECT_EQ(rawValue(moduleJson(1), "text"), "\"-0:.7     \"");
+    EXPECT_EQ(run({"--module", "keypad@0:1,2,3", "--module", "tendigit@0", "--json",
+                   example("echo-keypad.asm")}),
+              kExitNotHalted);
+    EXPECT_EQ(rawValue(moduleJson(1), "text"), "\"123       \"");
     EXPECT_EQ(intValue(rawValue(moduleJson(0), "left")), 0);
 }
 
