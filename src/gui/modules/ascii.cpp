@@ -202,7 +202,7 @@ void TasciiFM::paintKeyboard(QPainter& p) {
     f.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
     p.setFont(f);
     p.setPen(QColor(0x9a, 0xa0, 0xa8));
-    p.drawText(QRect(210, 80, 80, 16), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("ASCII"));
+    p.drawText(QRect(196, 80, 78, 16), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("ASCII"));
     // The lamp's socket stays; the green light shows only while the window has the keyboard.
     keyart::drawLamp(p, QRectF(kLampXActive, kLampY, kLampSize, kLampSize),
                      lampX_ == kLampXActive, keyart::kGreen);
