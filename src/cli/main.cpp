@@ -25,6 +25,14 @@ void printUsage(std::ostream& out) {
       --in D=B1,B2,...      scripted input device D (0/1) offering these bytes
       --out D               recording output device D (0/1)
       --serial-in B1,B2,... WIF: the basic serial port offers these bytes
+      --module KIND@DEV[:ARG[:ARG]]  plug in a device module before the run (repeatable)
+        keypad@D:KEYS       keys by caption 0-9 x / LF + -, ^ in front holds CTL (^LF)
+        keypad2@D:KEYS[:FILE.kpf]  keys by caption of its table, or #N for key number N
+        ascii@D:KEYS        keys as [shift+][ctrl+][alt+]KEY: a letter, a digit, space,
+                            enter, tab, esc, f1..f12, comma, slash ... (US positions)
+                            KEYS is comma-separated; the first key comes 1000 us after
+                            the start, each next one 1000 us after the program took the
+                            one before (a key that gives nothing does not wait)
       --trace               one line per instruction on stderr: address word ac c
                             (WIF addresses as 4 hex digits)
       --json                print the final state as one JSON object
