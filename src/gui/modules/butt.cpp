@@ -109,7 +109,9 @@ TbuttFM::TbuttFM(devices::KeyTable& table, core::Prompter& prompter, QWidget* pa
 
 void TbuttFM::showKeys() {
     for (int k = 0; k < devices::kKeypad2KeyCount; ++k)
-        keys_[static_cast<size_t>(k)]->setText(QString::fromStdString(editor_.keyText(k)));
+        // One byte per character; "&" shown as itself, not as a mnemonic.
+        keys_[static_cast<size_t>(k)]->setText(
+            QString::fromLatin1(editor_.keyText(k)).replace(QLatin1Char('&'), QStringLiteral("&&")));
     if (valRB->isChecked() != editor_.showValues()) {
         const QSignalBlocker block(valRB);
         (editor_.showValues() ? valRB : capRB)->setChecked(true);
@@ -124,7 +126,7 @@ void TbuttFM::showEditState() {
     capRB->setEnabled(!editing);
     valRB->setEnabled(!editing);
     defSB->setEnabled(!editing);
-    if (!editing) Edit1->setText(QString::fromStdString(editor_.selectedText()));
+    if (!editing) Edit1->setText(QString::fromLatin1(editor_.selectedText()));
 }
 
 void TbuttFM::modSBClick() {

@@ -135,7 +135,8 @@ void TkeypadFM::paintKeypad(QPainter& p) {
     p.drawImage(QPoint(0, 0), housing_);
     for (int k = 0; k < devices::kKeypad2KeyCount; ++k) {
         if (!pad_.keyVisible(k)) continue;
-        const QString caption = QString::fromStdString(table_.captions[k]);
+        // Captions are stored one byte per character.
+        const QString caption = QString::fromLatin1(table_.captions[k]);
         // The top row and the right column hold the calculator's functions.
         const bool function = kKeyPlace[k][0] == 0 || kKeyPlace[k][1] >= 3;
         keyart::drawKey(p, keyRect(k), caption, k == downKey_,
