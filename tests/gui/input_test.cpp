@@ -393,6 +393,11 @@ private Q_SLOTS:
         QKeyEvent german(QEvent::KeyRelease, Qt::Key_Z, Qt::ShiftModifier, 29, 0, 0);
         QApplication::sendEvent(&kb, &german);
         QCOMPARE(kb.keyboard().keyData(), 89);  // the US "Y" place
+        // Tab stays in the window and is a key: 9, with Shift 11.
+        QTest::keyClick(&kb, Qt::Key_Tab);
+        QCOMPARE(kb.keyboard().keyData(), 9);
+        QTest::keyClick(&kb, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(kb.keyboard().keyData(), 11);
         QTest::keyRelease(&kb, Qt::Key_7, Qt::ControlModifier);
         QCOMPARE(kb.keyboard().keyData(), 7);
         QCOMPARE(player.played, std::vector<core::SoundId>{core::SoundId::Bell});

@@ -208,6 +208,18 @@ void TasciiFM::paintKeyboard(QPainter& p) {
                      lampX_ == kLampXActive, keyart::kGreen);
 }
 
+// Tab is a key like any other here, not a move of the focus.
+bool TasciiFM::event(QEvent* e) {
+    if (e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+            keyPressEvent(k);
+            return true;
+        }
+    }
+    return ModuleWindow::event(e);
+}
+
 void TasciiFM::keyPressEvent(QKeyEvent* e) {
     // Keys act on release; presses (and their auto-repeats) stay here.
     e->accept();

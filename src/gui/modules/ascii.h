@@ -76,6 +76,7 @@ public:
     bool windowVisible() const override { return isVisible(); }
 
 protected:
+    bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
     void changeEvent(QEvent* e) override;
