@@ -53,7 +53,10 @@ KeyTable keyTableFromLines(const std::string& captions, const std::string& value
 
 KeyFileRead readKeyFile(const std::filesystem::path& path) {
     KeyFileRead r;
-    const core::ContainerRead c = core::readContainerFile(path);
+    core::ContainerRead c = core::readContainerFile(path);
+    // A text that ends in a line break still holds three lines, as a string list reads it.
+    if (c.ok && c.lines.size() == kKeyFileLineCount + 1 && c.lines.back().empty())
+        c.lines.pop_back();
     if (!c.ok || c.lines.size() != kKeyFileLineCount) return r;
     r.table = keyTableFromLines(c.lines[0], c.lines[1], c.lines[2]);
     r.ok = true;

@@ -110,6 +110,15 @@ TEST_F(KeysTest, KeysThatDeliverNothingDoNotWait) {
     EXPECT_EQ(intValue(rawValue(moduleJson(0), "data")), 11);
 }
 
+TEST_F(KeysTest, EmptyKeyListPressesNothing) {
+    const auto f = write("idle.asm", kIgnoreKeys);
+    EXPECT_EQ(run({"--module", "keypad@0:", "--json", "--clock-states", "5000", f}),
+              kExitNotHalted);
+    EXPECT_EQ(pressed(), 0);
+    EXPECT_EQ(intValue(rawValue(moduleJson(0), "left")), 0);
+    EXPECT_EQ(intValue(rawValue(jsonRaw("slots"), "flag")), 1) << "no key waiting";
+}
+
 TEST_F(KeysTest, AsciiKeysAndModifiers) {
     const auto f = write("store.asm", kStoreKeys);
     EXPECT_EQ(run({"--module", "ascii@0:a,shift+a,shift+2,ctrl+7,alt+3,ctrl+alt+7,pageup,esc,"

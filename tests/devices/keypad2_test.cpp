@@ -178,6 +178,19 @@ TEST(KeyFile, RoundTripKeepsEveryCaptionValueAndFlag) {
     EXPECT_EQ(c.lines[1].substr(0, 8), "200~201~");
 }
 
+TEST(KeyFile, AFinalLineBreakStillMakesThreeLines) {
+    TempDir dir;
+    ASSERT_TRUE(core::writeContainerFile(dir / "crlf.kpf", {"A~", "7~", "-1", ""}));
+    const KeyFileRead r = readKeyFile(dir / "crlf.kpf");
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.table.captions[0], "A");
+    EXPECT_TRUE(r.table.hideBlank);
+    ASSERT_TRUE(core::writeContainerFile(dir / "blank3.kpf", {"A~", "7~", "", ""}));
+    EXPECT_TRUE(readKeyFile(dir / "blank3.kpf").ok);  // an empty flag line reads false
+    ASSERT_TRUE(core::writeContainerFile(dir / "five.kpf", {"A~", "7~", "0", "", ""}));
+    EXPECT_FALSE(readKeyFile(dir / "five.kpf").ok);
+}
+
 TEST(KeyFile, FieldsThatDoNotParseTakeTheirFallbacks) {
     const KeyTable t = keyTableFromLines("A~B~", "7~x~300~-1~~12~", "1");
     EXPECT_EQ(t.captions[0], "A");
