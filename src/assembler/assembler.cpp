@@ -93,6 +93,9 @@ AssemblyResult AssemblyRun::run(const std::vector<std::string>& lines) {
     }
 
     auto finish = [&](std::optional<Stop> stop) {
+        // The passes use PC as their location counter, which may end one past the last
+        // word; the register itself is only as wide as an address, so it wraps.
+        m_.pc &= m_.addressMask;
         AssemblyResult r;
         if (stop) {
             a_.assembled_ = false;

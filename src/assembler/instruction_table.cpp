@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <optional>
+#include <set>
 #include <sstream>
 
 #include "core/data_dir.h"
@@ -97,6 +98,35 @@ int groupNumber(std::string_view name) {
     return 0;  // MREF, REG and anything unknown
 }
 
+// The assembler and the disassembler find records by their index, so a table that is
+// shuffled, short, padded or holds a mnemonic twice would turn HALT into something else.
+static bool wellFormed(const std::vector<InstructionRecord>& records, core::OperatingMode mode,
+                       size_t filled) {
+    // Normal codes are fixed by the hardware; record 3 is free for its own code.
+    static constexpr std::array<int, kNormalRecordCount> kNormalCodes = {
+        0x00, 0x20, 0x40, -1,   0x60, 0x80, 0xA0, 0xE8, 0xE4, 0xE2, 0xE1, 0xE9, 0xEC, 0xE5,
+        0xF8, 0xF4, 0xFC, 0xF2, 0xF1, 0xE0, 0xC1, 0xC2, 0xC4, 0xC6, 0xD1, 0xD2, 0xD4, 0xD6};
+    const bool normal = mode == core::OperatingMode::Normal;
+    const size_t total = static_cast<size_t>(normal ? kNormalRecordCount : kWifRecordCount);
+    if (records.size() != total || filled != total) return false;
+    std::set<std::string_view> names;
+    for (size_t k = 0; k < records.size(); ++k) {
+        const InstructionRecord& rec = records[k];
+        // WIF leaves the forms it does not define empty; Normal defines every record.
+        if (rec.mnemonic.empty()) {
+            if (normal) return false;
+            continue;
+        }
+        if (!names.insert(rec.mnemonic).second) return false;
+        if (normal) {
+            if (kNormalCodes[k] >= 0 && rec.code != kNormalCodes[k]) return false;
+        } else if (static_cast<size_t>(16 * ((rec.code >> 10) & 3) + (rec.code >> 12)) != k) {
+            return false;  // a WIF code names its own record: its form is the index
+        }
+    }
+    return true;
+}
+
 CompilerDataResult buildInstructionTable(const std::vector<std::string>& lines,
                                          core::OperatingMode mode) {
     const int wanted = modeNumber(mode);
@@ -131,6 +161,7 @@ CompilerDataResult buildInstructionTable(const std::vector<std::string>& lines,
         rec.description = fields[2];
         rec.group = groupNumber(fields[3]);
     }
+    if (!wellFormed(r.table.records, mode, index)) return failure();
     r.state = mode == core::OperatingMode::Normal ? 1 : 2;
     return r;
 }

@@ -10,6 +10,8 @@
 #include "assembler/disassembler.h"
 #include "assembler/formatters.h"
 #include "assembler/instruction_table.h"
+#include "core/file_read.h"
+#include "core/scrambled_file.h"
 #include "word_file.h"
 
 namespace mira::cli {
@@ -104,28 +106,26 @@ std::string parseOptions(const Args& args, AsmOptions& o, bool disassembler) {
         }
     }
     if (o.file.empty()) return "a FILE is needed";
+    // WIF addresses are ten bits wide; the octal forms show eight, as the options offer
+    // them in Normal mode only.
+    if (o.mode == core::OperatingMode::Wif &&
+        (o.radix == assembler::kRadixSplitOctal || o.radix == assembler::kRadixOctal))
+        return "--radix 737 and 377 are for Normal mode; WIF takes dec or hex";
     return {};
 }
 
-bool readText(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    text = s.str();
+// Reads a source or word file; prints why it cannot be read.
+bool readText(const std::string& path, std::string& text, std::ostream& err) {
+    core::FileRead file = core::readWholeFile(path);
+    if (!file.ok) {
+        err << path << ": " << core::fileReadErrorText(file.error) << "\n";
+        return false;
+    }
+    text = std::move(file.bytes);
     return true;
 }
 
-std::vector<std::string> sourceLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    std::istringstream in(text);
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
+std::vector<std::string> sourceLines(const std::string& text) { return core::textLines(text); }
 
 std::filesystem::path compilerDataPath(const std::string& override) {
     return override.empty() ? assembler::findCompilerData() : std::filesystem::path(override);
@@ -158,10 +158,7 @@ void reportStop(const std::string& file, const assembler::AssemblyResult& r, std
 bool assembleFile(core::Machine& m, const std::string& file, const assembler::InstructionTable& table,
                   core::Answer answer, assembler::Assembler& as, std::ostream& err) {
     std::string text;
-    if (!readText(file, text)) {
-        err << file << ": cannot read\n";
-        return false;
-    }
+    if (!readText(file, text, err)) return false;
     ScriptedPrompter prompter(answer, err);
     as.setInstructionTable(&table);
     const auto r = as.Assemble(sourceLines(text), m, prompter);
@@ -219,10 +216,7 @@ int disasmCommand(const Args& args, std::ostream& out, std::ostream& err) {
     assembler::InstructionTable table;
     if (!loadTable(o.compilerData, o.mode, table, err)) return kExitBadInput;
     std::string text;
-    if (!readText(o.file, text)) {
-        err << o.file << ": cannot read\n";
-        return kExitBadInput;
-    }
+    if (!readText(o.file, text, err)) return kExitBadInput;
     const int size = wif ? assembler::kWifCapacity : assembler::kNormalCapacity;
     const auto words = parseWordFile(text, size, wif ? 0xFFFF : 0xFF);
     if (!words.ok) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "core/file_read.h"
 #include "core/scrambled_file.h"
 
 namespace mira::cli {
@@ -19,17 +20,12 @@ int containerCommand(const Args& args, std::ostream& out, std::ostream& err) {
         return kExitOk;
     }
     if (args.size() == 3 && args[0] == "encode") {
-        std::ifstream in(args[1], std::ios::binary);
-        if (!in) {
-            err << args[1] << ": cannot open the file\n";
+        const core::FileRead file = core::readWholeFile(args[1]);
+        if (!file.ok) {
+            err << args[1] << ": " << core::fileReadErrorText(file.error) << "\n";
             return kExitBadInput;
         }
-        std::vector<std::string> lines;
-        std::string line;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines.push_back(line);
-        }
+        const std::vector<std::string> lines = core::textLines(file.bytes);
         if (!core::writeContainerFile(args[2], lines)) {
             err << args[2] << ": cannot write the file\n";
             return kExitBadInput;

@@ -11,6 +11,7 @@
 #include "cli_devices.h"
 #include "cli_modules.h"
 #include "commands.h"
+#include "core/file_read.h"
 #include "core/machine.h"
 #include "core/run_control.h"
 #include "core/serial_test_port.h"
@@ -253,15 +254,13 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
         if (status != kExitOk) return status;
         if (!o.pcGiven) o.pc = 0;
     } else {
-        std::ifstream in(o.file, std::ios::binary);
-        if (!in) {
-            err << o.file << ": cannot open the file\n";
+        const core::FileRead file = core::readWholeFile(o.file);
+        if (!file.ok) {
+            err << o.file << ": " << core::fileReadErrorText(file.error) << "\n";
             return kExitBadInput;
         }
-        std::stringstream text;
-        text << in.rdbuf();
         const WordFileResult words =
-            parseWordFile(text.str(), m.memorySize, m.isWif() ? 65535 : 255);
+            parseWordFile(file.bytes, m.memorySize, m.isWif() ? 65535 : 255);
         if (!words.ok) {
             err << o.file << ":" << words.errorLine << ": " << words.error << "\n";
             return kExitBadInput;

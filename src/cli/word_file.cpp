@@ -35,17 +35,19 @@ WordFileResult parseWordFile(std::string_view text, int memorySize, int32_t maxW
     };
     while (i < text.size()) {
         const char ch = text[i];
-        if (ch == '\n') {
+        // LF, CR LF and CR each end a line, as in every text the emulator reads.
+        if (ch == '\n' || ch == '\r') {
             ++line;
             ++i;
+            if (ch == '\r' && i < text.size() && text[i] == '\n') ++i;
             continue;
         }
-        if (ch == ' ' || ch == '\t' || ch == '\r') {
+        if (ch == ' ' || ch == '\t') {
             ++i;
             continue;
         }
         if (ch == '#') {
-            while (i < text.size() && text[i] != '\n') ++i;
+            while (i < text.size() && text[i] != '\n' && text[i] != '\r') ++i;
             continue;
         }
         const size_t start = i;

@@ -146,4 +146,22 @@ void Machine::clearChangedList() {
     changedCount = 0;
 }
 
+std::string Machine::invariantViolation() const {
+    auto outside = [](int32_t v, int32_t lo, int32_t hi) { return v < lo || v > hi; };
+    if (memorySize != (isWif() ? kMaxMemory : 256)) return "memory size does not match the mode";
+    if (addressMask != memorySize - 1) return "address mask does not match the memory size";
+    if (outside(pc, 0, memorySize - 1)) return "PC " + std::to_string(pc) + " is outside memory";
+    if (outside(ma, 0, memorySize - 1)) return "MA " + std::to_string(ma) + " is outside memory";
+    if (outside(romPointer, 0, kMaxMemory - 1)) return "ROM pointer is outside memory";
+    if (outside(stackDepth, 0, kStackSize)) return "stack depth is out of range";
+    if (outside(eepromPointer, 0, static_cast<int32_t>(eeprom.size()) - 1))
+        return "EEPROM pointer is out of range";
+    const int32_t wordMax = isWif() ? 65535 : 255;
+    for (int i = 0; i < memorySize; ++i)
+        if (outside(memory[i], 0, wordMax)) return "memory word " + std::to_string(i) + " is too wide";
+    for (int32_t r : {mb, ac, sr})
+        if (outside(r, 0, wordMax)) return "a data register is wider than a word";
+    return {};
+}
+
 }  // namespace mira::core

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <random>
+#include <string>
 
 #include <memory>
 
@@ -195,6 +196,10 @@ public:
 
     // --- operations ---
     bool isWif() const { return options.mode == OperatingMode::Wif; }
+    // What no instruction, panel operation or file may ever break: every address register
+    // inside memory, every register and word within its width. Empty when all hold; else
+    // the first broken rule. For tests and fuzzers.
+    std::string invariantViolation() const;
     bool switchOn(int i) const { return switches[i] != 0; }
     bool continuous() const { return switches[kSwitchSingleCont] != 0; }
     bool fastClock() const { return switches[kSwitchSlowFast] != 0; }

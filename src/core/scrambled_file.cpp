@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "atomic_file.h"
+#include "file_read.h"
 
 namespace mira::core {
 
@@ -35,8 +36,17 @@ std::vector<std::string> splitLines(std::string_view text) {
     return lines;
 }
 
+std::vector<std::string> textLines(std::string_view text) {
+    std::vector<std::string> lines = splitLines(text);
+    const bool endsWithLineEnd = !text.empty() && (text.back() == '\n' || text.back() == '\r');
+    if (endsWithLineEnd) lines.pop_back();
+    return lines;
+}
+
 std::string encodeContainer(const std::vector<std::string>& lines) {
-    const std::string payload = joinLines(lines);
+    std::string payload = joinLines(lines);
+    // The reader drops a line end at the very end, so a last line that is empty keeps one.
+    if (!lines.empty() && lines.back().empty()) payload += "\r\n";
     std::string stored = std::to_string(payload.size());
     stored += '\r';
     stored += payload;
@@ -74,20 +84,21 @@ ContainerRead decodeContainer(std::string_view bytes) {
     if (bytes.size() - pos < length) return fail(ContainerError::ShortFile);
     std::string payload(bytes.substr(pos, length));
     for (char& ch : payload) ch = static_cast<char>(static_cast<uint8_t>(ch) ^ kScrambleKey);
-    result.lines = splitLines(payload);
+    // Files written by text editors end their last line too.
+    result.lines = textLines(payload);
     result.ok = true;
     return result;
 }
 
 ContainerRead readContainerFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    const FileRead file = readWholeFile(path);
+    if (!file.ok) {
         ContainerRead r;
-        r.error = ContainerError::CannotOpen;
+        r.error = file.error == FileReadError::NotAFile ? ContainerError::NotAFile
+                                                        : ContainerError::CannotOpen;
         return r;
     }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return decodeContainer(bytes);
+    return decodeContainer(file.bytes);
 }
 
 bool writeContainerFile(const std::filesystem::path& path, const std::vector<std::string>& lines) {
@@ -98,6 +109,7 @@ const char* containerErrorText(ContainerError e) {
     switch (e) {
         case ContainerError::None: return "no error";
         case ContainerError::CannotOpen: return "cannot open the file";
+        case ContainerError::NotAFile: return "it is a folder or device, not a file";
         case ContainerError::NoHeaderEnd: return "not a data file (no length header)";
         case ContainerError::BadLength: return "not a data file (bad length header)";
         case ContainerError::ShortFile: return "the file is shorter than its header says";

@@ -16,6 +16,7 @@ inline constexpr uint8_t kScrambleKey = 0x6D;
 enum class ContainerError {
     None,
     CannotOpen,     // the file does not exist or cannot be read
+    NotAFile,       // a folder or a device
     NoHeaderEnd,    // no CR before the end of the file
     BadLength,      // the length is missing, negative or not a number
     ShortFile,      // fewer payload bytes than announced
@@ -31,6 +32,10 @@ struct ContainerRead {
 std::string joinLines(const std::vector<std::string>& lines);
 // Splits a payload at CR LF (a lone CR or LF also ends a line); an empty text is no lines.
 std::vector<std::string> splitLines(std::string_view text);
+// The lines of any text the emulator reads (sources, word files, container payloads), as
+// a text editor shows them: LF, CR LF and CR each end a line, and a line end at the very
+// end of the text starts no further line.
+std::vector<std::string> textLines(std::string_view text);
 
 std::string encodeContainer(const std::vector<std::string>& lines);
 ContainerRead decodeContainer(std::string_view bytes);

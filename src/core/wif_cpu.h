@@ -238,6 +238,8 @@ inline void setInstructionLamps(Machine& m, int32_t word, int k) {
 
 // Before step 0: the breakpoint test, then the word is latched and counted.
 inline int startInstruction(Machine& m) {
+    // Whatever put PC out of range, the fetch and the breakpoint test stay inside memory.
+    m.pc &= m.addressMask;
     if (m.breakpointStop()) return kStepBreakpoint;
     m.instructionAddress = m.pc;
     m.wifWord = m.memory[m.pc] & kWordMask;

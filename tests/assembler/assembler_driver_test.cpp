@@ -43,7 +43,21 @@ TEST(Assembly, PageBreak) {
     ASSERT_TRUE(b.assemble(nops(17) + "_PAGEBREAK\nNOP\n").ok);
     EXPECT_EQ(b.asmb.writtenAddresses().back(), 32);
     ASSERT_TRUE(b.assemble("_SETPC #D241\n_PAGEBREAK\n").ok);
-    EXPECT_EQ(b.m.pc, 256);
+    EXPECT_EQ(b.m.pc, 0) << "one past the last address wraps as the 8-bit register does";
+}
+
+TEST(Assembly, PcStaysInsideMemoryAfterAFullProgram) {
+    Bench n;
+    ASSERT_TRUE(n.assemble(nops(256)).ok);
+    EXPECT_EQ(n.m.pc, 0);
+    EXPECT_EQ(n.m.invariantViolation(), "");
+    Bench w(true);
+    ASSERT_TRUE(w.assemble(nops(1024)).ok);
+    EXPECT_EQ(w.m.pc, 0);
+    EXPECT_EQ(w.m.invariantViolation(), "");
+    ASSERT_TRUE(w.assemble("_SETPC #D1024\n").ok);
+    EXPECT_EQ(w.m.pc, 0);
+    EXPECT_EQ(w.m.invariantViolation(), "");
 }
 
 TEST(Assembly, SetPc) {

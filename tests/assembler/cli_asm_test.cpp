@@ -83,6 +83,11 @@ TEST_F(AsmCli, UsageAndDataErrors) {
     EXPECT_EQ(run(asmCommand, {}), kExitUsage);
     EXPECT_EQ(run(asmCommand, {"--mode", "x", "f"}), kExitUsage);
     EXPECT_EQ(run(disasmCommand, {"--radix", "7", "f"}), kExitUsage);
+    // The octal forms would cut WIF's ten-bit addresses to eight.
+    const auto w = write("w.words", "@1000 0x1234\n");
+    for (const char* radix : {"737", "377"})
+        EXPECT_EQ(run(disasmCommand, {"--mode", "wif", "--radix", radix, w}), kExitUsage) << radix;
+    EXPECT_EQ(run(disasmCommand, {"--mode", "wif", "--radix", "hex", w}), kExitOk);
     EXPECT_EQ(run(asmCommand, {(dir_ / "none.asm").string()}), kExitBadInput);
     std::ostringstream out, err;
     const auto f = write("ok.asm", "NOP\n");

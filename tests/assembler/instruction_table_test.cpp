@@ -74,20 +74,56 @@ TEST(CompilerData, GroupNamesMapToNumbers) {
     EXPECT_EQ(groupNumber("XYZ"), 0);
 }
 
+// The lines of one mode from the generated file.
+V modeLines(const char* prefix) {
+    const auto read = core::readContainerFile(MIRA8_CMPLR_DAT);
+    V out;
+    for (const auto& line : read.lines)
+        if (line.rfind(prefix, 0) == 0) out.push_back(line);
+    return out;
+}
+
 TEST(CompilerData, RecordsComeFromTheFirstRunOfTheMode) {
-    const V lines = {"001W0~1000~w~VAL~", "", "000AAA~20~first~MREF~", "000BBB~4 0~second~OPR~",
-                     "001W1~2000~w~VAL~", "000CCC~60~late~IOT~"};
+    const V normal = modeLines("000");
+    ASSERT_EQ(normal.size(), 28u);
+    V lines = {"001W0~1000~w~VAL~", ""};
+    lines.insert(lines.end(), normal.begin(), normal.end());
+    lines.push_back("001W1~2000~w~VAL~");
     const auto r = buildInstructionTable(lines, OperatingMode::Normal);
-    ASSERT_EQ(r.state, 1);
-    // Three Normal lines make three records; the run ends at the WIF line.
-    ASSERT_EQ(r.table.size(), 3);
-    EXPECT_EQ(r.table.name(0), "AAA");
-    EXPECT_EQ(r.table.records[0].code, 0x20);
-    EXPECT_EQ(r.table.records[1].code, 0x40);  // blanks in the code are removed
-    EXPECT_EQ(r.table.records[1].group, 2);
-    EXPECT_EQ(r.table.records[1].description, "second");
-    EXPECT_EQ(r.table.name(2), "");
-    EXPECT_EQ(r.table.records[2].code, 0);
+    ASSERT_EQ(r.state, 1) << r.message;
+    ASSERT_EQ(r.table.size(), 28);
+    // Blanks inside a code are removed.
+    lines[2] = "000" + std::string(r.table.name(0)) + "~0 0~d~MREF~";
+    EXPECT_EQ(buildInstructionTable(lines, OperatingMode::Normal).state, 1);
+    // A second run of Normal lines makes the table the wrong size.
+    lines.push_back("000CCC~60~late~IOT~");
+    EXPECT_EQ(buildInstructionTable(lines, OperatingMode::Normal).state, 0);
+}
+
+TEST(CompilerData, ShuffledShortOrDuplicatedTablesDoNotLoad) {
+    const std::string error = "ERROR: Failed to load [What If?] data file";
+    const V normal = modeLines("000");
+    const V wif = modeLines("001");
+    ASSERT_EQ(wif.size(), 64u);
+    ASSERT_EQ(buildInstructionTable(wif, OperatingMode::Wif).state, 2);
+
+    V shuffled = wif;
+    std::swap(shuffled[0], shuffled[1]);  // HALT would read as the next form
+    V shortTable(wif.begin(), wif.end() - 1);
+    V longTable = wif;
+    longTable.push_back(wif[5]);
+    V duplicated = wif;
+    duplicated[12] = wif[11];  // an empty form given a defined record
+    for (const V* t : {&shuffled, &shortTable, &longTable, &duplicated}) {
+        const auto r = buildInstructionTable(*t, OperatingMode::Wif);
+        EXPECT_EQ(r.state, 0);
+        EXPECT_EQ(r.message, error);
+    }
+    V normalSwapped = normal;
+    std::swap(normalSwapped[7], normalSwapped[8]);
+    EXPECT_EQ(buildInstructionTable(normalSwapped, OperatingMode::Normal).state, 0);
+    EXPECT_EQ(buildInstructionTable(V(normal.begin(), normal.end() - 1), OperatingMode::Normal).state,
+              0);
 }
 
 TEST(CompilerData, FailureCases) {
@@ -96,8 +132,6 @@ TEST(CompilerData, FailureCases) {
     EXPECT_EQ(buildInstructionTable({"000X~1G~~~"}, OperatingMode::Normal).state, 0);
     EXPECT_EQ(buildInstructionTable({"000X~10000~~~"}, OperatingMode::Normal).state, 0);
     EXPECT_EQ(buildInstructionTable({"000X~~~~"}, OperatingMode::Normal).state, 0);
-    const auto r = buildInstructionTable({"000X~FFFF~~~"}, OperatingMode::Normal);
-    EXPECT_EQ(r.state, 1);
     EXPECT_EQ(buildInstructionTable({"000X~1G~~~"}, OperatingMode::Normal).message,
               "ERROR: Failed to load [What If?] data file");
 }
@@ -128,7 +162,7 @@ TEST_F(CompilerDataFile, MissingFileFailsAndFallsBackToNormal) {
 }
 
 TEST_F(CompilerDataFile, NoLineOfTheModeFails) {
-    ASSERT_TRUE(core::writeContainerFile(dir_ / "cmplr.dat", {"000AND~00~x~MREF~"}));
+    ASSERT_TRUE(core::writeContainerFile(dir_ / "cmplr.dat", modeLines("000")));
     core::Machine m;
     m.options.mode = OperatingMode::Wif;
     EXPECT_EQ(LoadCompilerData(dir_ / "cmplr.dat", m).state, 0);

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "cli/asm_commands.h"
 #include "cli/commands.h"
 #include "cli_test.h"
 #include "core/scrambled_file.h"
@@ -126,6 +127,47 @@ TEST_F(CliTest, AssemblyErrorsNameFileAndLine) {
     EXPECT_EQ(err_.str().rfind(f + ":2: ", 0), 0u) << err_.str();
     EXPECT_EQ(run({"--answer", "maybe", f}), kExitUsage);
     EXPECT_EQ(run({"--compiler-data", (dir_ / "none.dat").string(), f}), kExitBadInput);
+}
+
+TEST_F(CliTest, FoldersAreRefusedAsEveryKindOfInput) {
+    const std::string folder = (dir_ / "sub").string();
+    std::filesystem::create_directories(folder);
+    const std::string halt = write("halt.words", "0xF1\n");
+    const std::vector<Args> commands = {
+        {"run", folder},
+        {"run", folder + ".asm"},
+        {"run", "--compiler-data", folder, write("p.asm", "HLT\n")},
+        {"container", "decode", folder},
+        {"container", "encode", folder, (dir_ / "out.dat").string()},
+        {"disasm", folder},
+        {"asm", folder},
+    };
+    std::filesystem::create_directories(folder + ".asm");
+    for (const Args& c : commands) {
+        out_.str("");
+        err_.str("");
+        const Args rest(c.begin() + 1, c.end());
+        const int status = c[0] == "run"         ? runCommand(rest, out_, err_)
+                           : c[0] == "container" ? containerCommand(rest, out_, err_)
+                           : c[0] == "disasm"    ? disasmCommand(rest, out_, err_)
+                                                 : asmCommand(rest, out_, err_);
+        EXPECT_EQ(status, kExitBadInput) << c[0] << " " << c[1] << ": " << err_.str();
+        // A folder as compiler data gets the table loader's own message.
+        const bool table = c[1] == "--compiler-data";
+        EXPECT_NE(err_.str().find(table ? "Failed to load" : "folder"), std::string::npos)
+            << c[0] << ": " << err_.str();
+    }
+    EXPECT_EQ(run({halt}), kExitOk);
+}
+
+TEST_F(CliTest, CrOnlyLineEndsSeparateLinesInSourcesAndWordFiles) {
+    // "#D1" CR "2" is two words, never "#D12".
+    const auto src = write("cr.asm", "_ISZEROPAGEOFF\rCLA\rTAD A\rHLT\rA, #D1\r#D2\r");
+    EXPECT_EQ(run({"--json", src}), kExitOk) << err_.str();
+    EXPECT_EQ(jsonInt("ac"), 1) << "A holds 1, not 12";
+    const auto words = write("cr.words", "0xE1 # one\r0xF1\r");
+    EXPECT_EQ(run({"--json", words}), kExitOk) << err_.str();
+    EXPECT_EQ(jsonInt("ac"), 1);
 }
 
 TEST(CliBinary, BenchPrintsParsableRates) {

@@ -90,6 +90,36 @@ TEST(ScrambledFile, ExtraBytesAfterPayloadAreIgnored) {
 
 TEST(ScrambledFile, LoneLineEndsSplitToo) {
     EXPECT_EQ(splitLines("a\nb\rc\r\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(textLines("#D1\r2\r"), (std::vector<std::string>{"#D1", "2"}));
+    EXPECT_EQ(textLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
+    EXPECT_TRUE(textLines("").empty());
+}
+
+TEST(ScrambledFile, APayloadMayEndWithALineEnd) {
+    // As a text editor saves it: the last line ends too.
+    const auto r = decodeContainer(scramble("7\r12\r\n34\r\n"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.lines, (std::vector<std::string>{"12", "34"}));
+}
+
+TEST(ScrambledFile, EveryLineListRoundTripsExactly) {
+    const std::vector<std::vector<std::string>> lists = {
+        {}, {""}, {"a"}, {"a", ""}, {"", ""}, {"a", "", "b"}, {"x", "", ""}};
+    for (const auto& lines : lists) {
+        const auto r = decodeContainer(encodeContainer(lines));
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.lines, lines) << lines.size() << " lines";
+    }
+}
+
+TEST(ScrambledFile, AFolderIsRefusedNotRead) {
+    TempDir dir;
+    const auto folder = dir.file("cmplr.dat");
+    std::filesystem::create_directories(folder);
+    const auto r = readContainerFile(folder);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, ContainerError::NotAFile);
+    EXPECT_TRUE(r.lines.empty());
 }
 
 TEST(ScrambledFile, FileRoundTripAndMissingFile) {

@@ -154,6 +154,17 @@ TEST_F(WifCpu, AnUndefinedOpcodeAtTheTopOfMemoryWrapsToZero) {
     EXPECT_EQ(m.pc, 0);
 }
 
+TEST_F(WifCpu, AFetchWithPcPastMemoryStaysInsideMemory) {
+    // The breakpoint table lies right after program memory; a fetch at 1024 must not read it.
+    put(0, kLitNop, 0);
+    m.pc = 1024;
+    m.t = 0;
+    exec();
+    EXPECT_EQ(m.instructionAddress, 0);
+    EXPECT_EQ(m.pc, 1);
+    EXPECT_EQ(m.invariantViolation(), "");
+}
+
 TEST_F(WifCpu, PcAdvanceAddsTheSkipFlagAndWraps) {
     m.ac = 9;
     execOne(kLitCompare, (3 << 8) | 9, 1022);  // equal: skip
