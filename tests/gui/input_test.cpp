@@ -333,6 +333,24 @@ private Q_SLOTS:
         pad.setFileDialogs(nullptr);
     }
 
+    void changedKeysAskBeforeDisconnectAndModeChange() {
+        auto w = open();
+        TkeypadFM& pad = openModule<TkeypadFM>(*w, "KeyPad21", 0);
+        pad.keypad().tableEdited(false, false);
+        const std::string question = "Keypad data has changed\r\rSave changes?";
+        prompter_.threeWay = core::Answer::Cancel;
+        pad.popupMenu()->findChild<QAction*>(QStringLiteral("Close1"))->trigger();
+        QVERIFY(prompter_.asked(question));
+        QVERIFY(pad.isVisible());  // Cancel keeps the pad plugged in
+        QCOMPARE(w->machine().bus.slots[0].type, int(core::kModuleKeypad2));
+        // A change of mode closes every module: asked once, closed whatever the answer.
+        prompter_.messages.clear();
+        w->modules().closeAll();
+        QCOMPARE(prompter_.messages, std::vector<std::string>{question});
+        QVERIFY(!pad.isVisible());
+        QCOMPARE(w->machine().bus.slots[0].type, int(core::kModuleNone));
+    }
+
     void keyTableAndKeypad2ReopenFromSettings() {
         {
             auto w = open();
