@@ -7,9 +7,13 @@ KeyScript::KeyScript(core::TimerFactory& timers, size_t keyCount, Press press)
     timer_->setCallback([this] { tick(); });
 }
 
-KeyScript::~KeyScript() { timer_->stop(); }
+KeyScript::~KeyScript() {
+    timer_->stop();
+}
 
-void KeyScript::start() { scheduleNext(); }
+void KeyScript::start() {
+    scheduleNext();
+}
 
 void KeyScript::scheduleNext() {
     timer_->stop();

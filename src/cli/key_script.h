@@ -12,7 +12,7 @@
 namespace mira::cli {
 
 class KeyScript {
-public:
+  public:
     static constexpr int kPaceMs = 1;  // 1000 µs of virtual time
 
     // press(i) presses key i and says whether it offered a byte the program must take.
@@ -30,7 +30,7 @@ public:
     size_t pressed() const { return pressed_; }
     size_t left() const { return count_ - pressed_; }
 
-private:
+  private:
     void tick();
     void scheduleNext();
 

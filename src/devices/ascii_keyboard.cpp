@@ -11,7 +11,9 @@ namespace {
 constexpr int kKeyCount = static_cast<int>(AsciiKey::Count);
 using Table = std::array<int, kKeyCount>;  // −1: the key gives nothing
 
-constexpr int idx(AsciiKey k) { return static_cast<int>(k); }
+constexpr int idx(AsciiKey k) {
+    return static_cast<int>(k);
+}
 
 constexpr Table emptyTable() {
     Table t{};
@@ -91,19 +93,32 @@ struct Name {
     AsciiKey key;
 };
 constexpr Name kNames[] = {
-    {"space", AsciiKey::Space},       {"tab", AsciiKey::Tab},
-    {"enter", AsciiKey::Enter},       {"esc", AsciiKey::Esc},
-    {"backspace", AsciiKey::Backspace}, {"delete", AsciiKey::Delete},
-    {"pageup", AsciiKey::PageUp},     {"pagedown", AsciiKey::PageDown},
-    {"home", AsciiKey::Home},         {"end", AsciiKey::End},
-    {"insert", AsciiKey::Insert},     {"left", AsciiKey::Left},
-    {"right", AsciiKey::Right},       {"up", AsciiKey::Up},
-    {"down", AsciiKey::Down},         {"grave", AsciiKey::Grave},
-    {"minus", AsciiKey::Minus},       {"equal", AsciiKey::Equal},
-    {"lbracket", AsciiKey::LBracket}, {"rbracket", AsciiKey::RBracket},
-    {"backslash", AsciiKey::Backslash}, {"semicolon", AsciiKey::Semicolon},
-    {"apostrophe", AsciiKey::Apostrophe}, {"comma", AsciiKey::Comma},
-    {"period", AsciiKey::Period},     {"slash", AsciiKey::Slash},
+    {"space", AsciiKey::Space},
+    {"tab", AsciiKey::Tab},
+    {"enter", AsciiKey::Enter},
+    {"esc", AsciiKey::Esc},
+    {"backspace", AsciiKey::Backspace},
+    {"delete", AsciiKey::Delete},
+    {"pageup", AsciiKey::PageUp},
+    {"pagedown", AsciiKey::PageDown},
+    {"home", AsciiKey::Home},
+    {"end", AsciiKey::End},
+    {"insert", AsciiKey::Insert},
+    {"left", AsciiKey::Left},
+    {"right", AsciiKey::Right},
+    {"up", AsciiKey::Up},
+    {"down", AsciiKey::Down},
+    {"grave", AsciiKey::Grave},
+    {"minus", AsciiKey::Minus},
+    {"equal", AsciiKey::Equal},
+    {"lbracket", AsciiKey::LBracket},
+    {"rbracket", AsciiKey::RBracket},
+    {"backslash", AsciiKey::Backslash},
+    {"semicolon", AsciiKey::Semicolon},
+    {"apostrophe", AsciiKey::Apostrophe},
+    {"comma", AsciiKey::Comma},
+    {"period", AsciiKey::Period},
+    {"slash", AsciiKey::Slash},
 };
 
 }  // namespace
@@ -112,11 +127,16 @@ std::optional<int> translateAsciiKey(AsciiKey key, AsciiModifiers mods) {
     const int k = idx(key);
     if (k < 0 || k >= kKeyCount) return std::nullopt;
     const Table* table = nullptr;
-    if (!mods.shift && !mods.ctrl && !mods.alt) table = &kPlain;
-    else if (mods.shift && !mods.ctrl && !mods.alt) table = &kShift;
-    else if (!mods.shift && mods.ctrl && !mods.alt) table = &kCtrl;
-    else if (!mods.shift && !mods.ctrl && mods.alt) table = &kAlt;
-    else if (!mods.shift && mods.ctrl && mods.alt) table = &kCtrlAlt;
+    if (!mods.shift && !mods.ctrl && !mods.alt)
+        table = &kPlain;
+    else if (mods.shift && !mods.ctrl && !mods.alt)
+        table = &kShift;
+    else if (!mods.shift && mods.ctrl && !mods.alt)
+        table = &kCtrl;
+    else if (!mods.shift && !mods.ctrl && mods.alt)
+        table = &kAlt;
+    else if (!mods.shift && mods.ctrl && mods.alt)
+        table = &kCtrlAlt;
     if (!table || (*table)[k] < 0) return std::nullopt;
     return (*table)[k];
 }
@@ -135,8 +155,7 @@ std::optional<AsciiKey> asciiKeyByName(std::string_view name) {
             if (c < '0' || c > '9') return std::nullopt;
             n = n * 10 + (c - '0');
         }
-        if (n >= 1 && n <= 12 && name[1] != '0')
-            return AsciiKey(idx(AsciiKey::F1) + n - 1);
+        if (n >= 1 && n <= 12 && name[1] != '0') return AsciiKey(idx(AsciiKey::F1) + n - 1);
         return std::nullopt;
     }
     for (const Name& n : kNames)
@@ -150,7 +169,7 @@ std::optional<AsciiKeyPress> parseAsciiKeyPress(std::string_view text) {
         const size_t plus = text.find('+');
         if (plus == std::string_view::npos) break;
         const std::string_view mod = text.substr(0, plus);
-        bool* flag = mod == "shift" ? &mods.shift
+        bool* flag = mod == "shift"  ? &mods.shift
                      : mod == "ctrl" ? &mods.ctrl
                      : mod == "alt"  ? &mods.alt
                                      : nullptr;
@@ -169,15 +188,21 @@ AsciiKeyboard::AsciiKeyboard(core::DeviceBus& bus, core::SoundEffects& sounds,
     bus_.registerModule(*this);
 }
 
-AsciiKeyboard::~AsciiKeyboard() { bus_.unregisterModule(*this); }
+AsciiKeyboard::~AsciiKeyboard() {
+    bus_.unregisterModule(*this);
+}
 
 bool AsciiKeyboard::bound() const {
     return slot_ >= 0 && slot_ < core::kFirstOutputSlot && bus_.slots[slot_].device == this;
 }
 
-int AsciiKeyboard::GetDevice() const { return bound() ? slot_ : -1; }
+int AsciiKeyboard::GetDevice() const {
+    return bound() ? slot_ : -1;
+}
 
-std::string AsciiKeyboard::labelText() const { return inputDeviceLabel(GetDevice()); }
+std::string AsciiKeyboard::labelText() const {
+    return inputDeviceLabel(GetDevice());
+}
 
 void AsciiKeyboard::setFlag(int value) {
     if (bound()) bus_.SetDevInflag(slot_, value);

@@ -14,17 +14,43 @@ namespace mira::devices {
 
 // Key positions of a US layout that the keyboard knows.
 enum class AsciiKey : int {
-    A = 0,  // A..Z follow in order
+    A = 0,        // A..Z follow in order
     Digit0 = 26,  // 0..9 follow in order
-    Space = 36, Tab, Enter, Esc, Backspace, Delete, PageUp, PageDown, Home, End, Insert,
+    Space = 36,
+    Tab,
+    Enter,
+    Esc,
+    Backspace,
+    Delete,
+    PageUp,
+    PageDown,
+    Home,
+    End,
+    Insert,
     F1,  // F1..F12 follow in order
-    Left = F1 + 12, Right, Up, Down,
-    Grave, Minus, Equal, LBracket, RBracket, Backslash, Semicolon, Apostrophe, Comma, Period,
+    Left = F1 + 12,
+    Right,
+    Up,
+    Down,
+    Grave,
+    Minus,
+    Equal,
+    LBracket,
+    RBracket,
+    Backslash,
+    Semicolon,
+    Apostrophe,
+    Comma,
+    Period,
     Slash,
     Count
 };
-constexpr AsciiKey letterKey(char upper) { return AsciiKey(static_cast<int>(upper - 'A')); }
-constexpr AsciiKey digitKey(int d) { return AsciiKey(static_cast<int>(AsciiKey::Digit0) + d); }
+constexpr AsciiKey letterKey(char upper) {
+    return AsciiKey(static_cast<int>(upper - 'A'));
+}
+constexpr AsciiKey digitKey(int d) {
+    return AsciiKey(static_cast<int>(AsciiKey::Digit0) + d);
+}
 
 struct AsciiModifiers {
     bool shift = false;
@@ -49,14 +75,14 @@ std::optional<AsciiKeyPress> parseAsciiKeyPress(std::string_view text);
 inline constexpr int kBellCode = 7;
 
 class AsciiKeyboardHost {
-public:
+  public:
     virtual ~AsciiKeyboardHost() = default;
     virtual void drawLabel() = 0;
     virtual bool windowVisible() const = 0;
 };
 
 class AsciiKeyboard final : public core::Device {
-public:
+  public:
     AsciiKeyboard(core::DeviceBus& bus, core::SoundEffects& sounds,
                   AsciiKeyboardHost* host = nullptr);
     ~AsciiKeyboard() override;
@@ -91,7 +117,7 @@ public:
     int getData() override { return GetData(); }
     void execReady(int level) override { ExecReady(level); }
 
-private:
+  private:
     void setFlag(int value);
 
     core::DeviceBus& bus_;

@@ -20,7 +20,9 @@ std::string KeyCaptionsEditor::keyText(int key) const {
     return showValues_ ? std::to_string(working_.values[key]) : working_.captions[key];
 }
 
-std::string KeyCaptionsEditor::selectedText() const { return keyText(selected_); }
+std::string KeyCaptionsEditor::selectedText() const {
+    return keyText(selected_);
+}
 
 void KeyCaptionsEditor::selectKey(int key) {
     if (editing_ || key < 0 || key >= kKeypad2KeyCount) return;
@@ -59,7 +61,9 @@ bool KeyCaptionsEditor::acceptEdit(const std::string& text) {
     return true;
 }
 
-void KeyCaptionsEditor::cancelEdit() { editing_ = false; }
+void KeyCaptionsEditor::cancelEdit() {
+    editing_ = false;
+}
 
 void KeyCaptionsEditor::applyReset(Reset choice) {
     for (int i = 0; i < kKeypad2KeyCount; ++i) {

@@ -17,7 +17,7 @@ inline constexpr const char* kInvalidValue = "ERROR: Invalid value";
 inline constexpr const char* kCannotCloseEditing = "Cannot close while editing data";
 
 class KeyCaptionsEditor {
-public:
+  public:
     enum class Reset { ClearText, DefaultText, ZeroIndexes, DefaultIndexes, DefaultAll };
     // Accepted: the table now holds the working copy (the keypad refreshes and marks its
     // data changed); Discarded: closed without changes.
@@ -51,7 +51,7 @@ public:
     // canSB or the window's close box.
     Close cancel(KeyTable& table);
 
-private:
+  private:
     core::Prompter& prompter_;
     KeyTable working_;
     bool fullDefault_ = false;

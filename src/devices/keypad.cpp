@@ -12,13 +12,17 @@ Keypad::Keypad(core::DeviceBus& bus, KeypadHost* host) : bus_(bus), host_(host) 
     bus_.registerModule(*this);
 }
 
-Keypad::~Keypad() { bus_.unregisterModule(*this); }
+Keypad::~Keypad() {
+    bus_.unregisterModule(*this);
+}
 
 bool Keypad::bound() const {
     return slot_ >= 0 && slot_ < core::kFirstOutputSlot && bus_.slots[slot_].device == this;
 }
 
-int Keypad::GetDevice() const { return bound() ? slot_ : -1; }
+int Keypad::GetDevice() const {
+    return bound() ? slot_ : -1;
+}
 
 // A machine reset frees the slot while the window stays open; the free slot's flag must
 // then stay 1, so an unbound keypad writes no flag.

@@ -20,7 +20,7 @@ inline constexpr int kKeypadCtlBit = 16;
 std::string inputDeviceLabel(int slot);
 
 class KeypadHost {
-public:
+  public:
     virtual ~KeypadHost() = default;
     virtual void drawLamps() = 0;
     virtual void drawLabel() = 0;
@@ -28,7 +28,7 @@ public:
 };
 
 class Keypad final : public core::Device {
-public:
+  public:
     explicit Keypad(core::DeviceBus& bus, KeypadHost* host = nullptr);
     ~Keypad() override;
     Keypad(const Keypad&) = delete;
@@ -69,7 +69,7 @@ public:
     void execReady(int level) override { ExecReady(level); }
     void shiftInputData() override { ShiftRightData(); }
 
-private:
+  private:
     void setFlag(int value);
     void lamps() {
         if (host_) host_->drawLamps();

@@ -103,21 +103,26 @@ std::optional<int> keypad2KeyByName(const KeyTable& table, const std::string& na
     return std::nullopt;
 }
 
-Keypad2::Keypad2(core::DeviceBus& bus, KeyTable& table, core::Prompter& prompter,
-                 Keypad2Host* host)
+Keypad2::Keypad2(core::DeviceBus& bus, KeyTable& table, core::Prompter& prompter, Keypad2Host* host)
     : bus_(bus), table_(table), prompter_(prompter), host_(host) {
     bus_.registerModule(*this);
 }
 
-Keypad2::~Keypad2() { bus_.unregisterModule(*this); }
+Keypad2::~Keypad2() {
+    bus_.unregisterModule(*this);
+}
 
 bool Keypad2::bound() const {
     return slot_ >= 0 && slot_ < core::kFirstOutputSlot && bus_.slots[slot_].device == this;
 }
 
-int Keypad2::GetDevice() const { return bound() ? slot_ : -1; }
+int Keypad2::GetDevice() const {
+    return bound() ? slot_ : -1;
+}
 
-std::string Keypad2::labelText() const { return inputDeviceLabel(GetDevice()); }
+std::string Keypad2::labelText() const {
+    return inputDeviceLabel(GetDevice());
+}
 
 void Keypad2::setFlag(int value) {
     if (bound()) bus_.SetDevInflag(slot_, value);
@@ -148,7 +153,9 @@ void Keypad2::doInit() {
     doReset(1);
 }
 
-void Keypad2::doReset(int level) { setFlag(level); }
+void Keypad2::doReset(int level) {
+    setFlag(level);
+}
 
 void Keypad2::ExecReady(int level) {
     if (level != 0) return;
@@ -200,10 +207,8 @@ bool Keypad2::maySkipSaving(KeyFileDialogs& dialogs) {
         case core::Answer::Yes:
             // Going on after a save that did not happen would lose the edited table.
             return Save1Click(dialogs);
-        case core::Answer::No:
-            return true;
-        case core::Answer::Cancel:
-            break;
+        case core::Answer::No: return true;
+        case core::Answer::Cancel: break;
     }
     return false;
 }

@@ -22,8 +22,8 @@ inline constexpr const char* kKeyFileSaveError = "Error: Failed to save file";
 
 // Default captions by key number; key 23 ("E") sits in row 4, right of "+".
 inline constexpr const char* kKeypad2DefaultCaptions[kKeypad2KeyCount] = {
-    "MC", "MR", "M+", "M-", "SQR", "7", "8", "9", "/", "1/x", "4", "5",
-    "6",  "x",  "CHS", "1", "2",  "3", "+", "0", ".", "CLR", "-", "E"};
+    "MC", "MR", "M+",  "M-", "SQR", "7", "8", "9", "/", "1/x", "4", "5",
+    "6",  "x",  "CHS", "1",  "2",   "3", "+", "0", ".", "CLR", "-", "E"};
 
 struct KeyTable {
     std::array<std::string, kKeypad2KeyCount> captions;
@@ -64,7 +64,7 @@ void applyKeyTableLine(const std::string& line, KeyTable& table, std::string& la
 std::optional<int> keypad2KeyByName(const KeyTable& table, const std::string& name);
 
 class Keypad2Host {
-public:
+  public:
     virtual ~Keypad2Host() = default;
     virtual void refreshKeys() = 0;
     virtual void drawLabels() = 0;
@@ -74,14 +74,14 @@ public:
 // What the window asks the user for the file menu: a file to open or to save to, none
 // when the dialog is cancelled.
 class KeyFileDialogs {
-public:
+  public:
     virtual ~KeyFileDialogs() = default;
     virtual std::optional<std::filesystem::path> openPath() = 0;
     virtual std::optional<std::filesystem::path> savePath() = 0;
 };
 
 class Keypad2 final : public core::Device {
-public:
+  public:
     Keypad2(core::DeviceBus& bus, KeyTable& table, core::Prompter& prompter,
             Keypad2Host* host = nullptr);
     ~Keypad2() override;
@@ -133,7 +133,7 @@ public:
     int getData() override { return GetData(); }
     void execReady(int level) override { ExecReady(level); }
 
-private:
+  private:
     void setFlag(int value);
     void refresh() {
         if (host_) host_->refreshKeys();

@@ -48,7 +48,7 @@ TEST(KeyScript, KeysThatDeliverNothingFollowEachOtherByOnePace) {
     r.script.taken();
     r.clock.advanceMicros(10000);
     EXPECT_EQ(r.pressedAt.back(), 11000);  // taken at 10000
-    r.script.taken();  // the last key: the script is done
+    r.script.taken();                      // the last key: the script is done
     r.clock.advanceMicros(10000);
     EXPECT_EQ(r.pressedAt.size(), 4u);
 }

@@ -24,7 +24,9 @@ BUF,    #D0
 // Never reads: the first key stays waiting.
 constexpr const char* kIgnoreKeys = "LOOP,   JMP LOOP\n";
 
-std::string example(const char* name) { return std::string(MIRA8_SOURCE_DIR) + "/examples/" + name; }
+std::string example(const char* name) {
+    return std::string(MIRA8_SOURCE_DIR) + "/examples/" + name;
+}
 
 class KeysTest : public CliTest {
   protected:
@@ -37,7 +39,9 @@ class KeysTest : public CliTest {
         while (std::getline(ss, item, ',')) words.push_back(std::stol(item));
         return {words.begin() + 7, words.begin() + 7 + static_cast<long>(n)};
     }
-    long pressed(size_t module = 0) const { return intValue(rawValue(moduleJson(module), "pressed")); }
+    long pressed(size_t module = 0) const {
+        return intValue(rawValue(moduleJson(module), "pressed"));
+    }
 };
 
 TEST_F(KeysTest, KeypadDeliversKeyNumbersWithCtlBit) {
@@ -101,8 +105,7 @@ TEST_F(KeysTest, KeysThatDeliverNothingDoNotWait) {
     EXPECT_EQ(intValue(rawValue(moduleJson(0), "left")), 1);
 
     // A blank KeyPad 2 caption, named by its number, delivers nothing either.
-    ASSERT_TRUE(core::writeContainerFile(dir_ / "blank.kpf",
-                                         {"~A~B~", "9~10~11~", "0"}));
+    ASSERT_TRUE(core::writeContainerFile(dir_ / "blank.kpf", {"~A~B~", "9~10~11~", "0"}));
     EXPECT_EQ(run({"--module", "keypad2@0:#0,#3,B:" + (dir_ / "blank.kpf").string(), "--json",
                    "--clock-states", "3500", f}),
               kExitNotHalted);
@@ -121,8 +124,9 @@ TEST_F(KeysTest, EmptyKeyListPressesNothing) {
 
 TEST_F(KeysTest, AsciiKeysAndModifiers) {
     const auto f = write("store.asm", kStoreKeys);
-    EXPECT_EQ(run({"--module", "ascii@0:a,shift+a,shift+2,ctrl+7,alt+3,ctrl+alt+7,pageup,esc,"
-                                "shift+grave,apostrophe,f5,space",
+    EXPECT_EQ(run({"--module",
+                   "ascii@0:a,shift+a,shift+2,ctrl+7,alt+3,ctrl+alt+7,pageup,esc,"
+                   "shift+grave,apostrophe,f5,space",
                    "--json", "--clock-states", "40000", f}),
               kExitNotHalted);
     EXPECT_EQ(stored(10), (std::vector<long>{97, 65, 64, 7, 19, 31, 12, 27, 126, 39}));
@@ -143,9 +147,9 @@ TEST_F(KeysTest, Keypad2UsesDefaultCaptionsOrTheFileOnes) {
 
 TEST_F(KeysTest, BadKeysAndDevicesAreUsageErrorsNamingTheOption) {
     const auto f = write("idle.asm", kIgnoreKeys);
-    const char* bad[] = {"keypad@0",        "keypad@0:1,Q",  "keypad@0:^",     "keypad@0:1,,2",
-                         "keypad@2:1",      "keypad:1",      "keypad2@0:SIN",  "keypad2@0:#24",
-                         "ascii@0:meta+a",  "ascii@0:A,",    "ascii@1:shift+", "ascii@0:Enter",
+    const char* bad[] = {"keypad@0",       "keypad@0:1,Q", "keypad@0:^",     "keypad@0:1,,2",
+                         "keypad@2:1",     "keypad:1",     "keypad2@0:SIN",  "keypad2@0:#24",
+                         "ascii@0:meta+a", "ascii@0:A,",   "ascii@1:shift+", "ascii@0:Enter",
                          "keypad@0:1:2"};
     for (const char* value : bad) {
         EXPECT_EQ(run({"--module", value, f}), kExitUsage) << value;
@@ -174,9 +178,9 @@ TEST_F(KeysTest, ExamplesGiveTheirResults) {
                    example("keypad2-sum.asm")}),
               kExitOk);
     EXPECT_EQ(jsonInt("ac"), 6);
-    EXPECT_EQ(run({"--module", "ascii@0:shift+h,i,shift+1,enter", "--json",
-                   example("ascii-line.asm")}),
-              kExitOk);
+    EXPECT_EQ(
+        run({"--module", "ascii@0:shift+h,i,shift+1,enter", "--json", example("ascii-line.asm")}),
+        kExitOk);
     const std::string mem = jsonRaw("memory");
     EXPECT_EQ(mem.substr(0, 1), "[");
     std::vector<long> words;

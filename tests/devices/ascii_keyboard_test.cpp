@@ -22,7 +22,9 @@ struct RecordingPlayer final : core::SoundPlayer {
     std::vector<core::SoundId> played;
 };
 
-std::optional<int> code(K k, AsciiModifiers m = kNone) { return translateAsciiKey(k, m); }
+std::optional<int> code(K k, AsciiModifiers m = kNone) {
+    return translateAsciiKey(k, m);
+}
 
 TEST(AsciiTables, PlainKeys) {
     EXPECT_EQ(code(letterKey('A')), 97);
@@ -30,10 +32,10 @@ TEST(AsciiTables, PlainKeys) {
     EXPECT_EQ(code(digitKey(0)), 48);
     EXPECT_EQ(code(digitKey(9)), 57);
     const std::pair<K, int> table[] = {
-        {K::Backspace, 8}, {K::Tab, 9},       {K::Enter, 13},     {K::Esc, 27},
-        {K::Space, 32},    {K::PageUp, 12},   {K::Home, 14},      {K::End, 15},
+        {K::Backspace, 8}, {K::Tab, 9},        {K::Enter, 13},    {K::Esc, 27},
+        {K::Space, 32},    {K::PageUp, 12},    {K::Home, 14},     {K::End, 15},
         {K::Delete, 127},  {K::Semicolon, 59}, {K::Equal, 61},    {K::Comma, 44},
-        {K::Minus, 45},    {K::Period, 46},   {K::Slash, 47},     {K::Grave, 96},
+        {K::Minus, 45},    {K::Period, 46},    {K::Slash, 47},    {K::Grave, 96},
         {K::LBracket, 91}, {K::Backslash, 92}, {K::RBracket, 93}, {K::Apostrophe, 39},
     };
     for (auto [k, c] : table) EXPECT_EQ(code(k), c) << static_cast<int>(k);
@@ -47,9 +49,9 @@ TEST(AsciiTables, ShiftedKeys) {
     const int digits[] = {41, 33, 64, 35, 36, 37, 94, 38, 42, 40};  // keys 0..9
     for (int d = 0; d < 10; ++d) EXPECT_EQ(code(digitKey(d), kShift), digits[d]) << d;
     const std::pair<K, int> table[] = {
-        {K::Tab, 11},       {K::Enter, 10},      {K::Semicolon, 58}, {K::Equal, 43},
-        {K::Comma, 60},     {K::Minus, 95},      {K::Period, 62},    {K::Slash, 63},
-        {K::Grave, 126},    {K::LBracket, 123},  {K::Backslash, 124}, {K::RBracket, 125},
+        {K::Tab, 11},        {K::Enter, 10},     {K::Semicolon, 58},  {K::Equal, 43},
+        {K::Comma, 60},      {K::Minus, 95},     {K::Period, 62},     {K::Slash, 63},
+        {K::Grave, 126},     {K::LBracket, 123}, {K::Backslash, 124}, {K::RBracket, 125},
         {K::Apostrophe, 34},
     };
     for (auto [k, c] : table) EXPECT_EQ(code(k, kShift), c) << static_cast<int>(k);
@@ -96,8 +98,8 @@ TEST(AsciiKeyNames, ScriptNamesParse) {
     EXPECT_EQ(press("f1")->key, K::F1);
     EXPECT_EQ(press("apostrophe")->key, K::Apostrophe);
     EXPECT_EQ(press("pagedown")->key, K::PageDown);
-    for (const char* bad : {"", "f0", "f13", "f01", "ctrl+", "+a", "ctrl+ctrl+a", "meta+a",
-                            "Space", "aa", "!", "ctrl+alt"})
+    for (const char* bad : {"", "f0", "f13", "f01", "ctrl+", "+a", "ctrl+ctrl+a", "meta+a", "Space",
+                            "aa", "!", "ctrl+alt"})
         EXPECT_FALSE(press(bad)) << bad;
 }
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/machine_rig.h"
 #include "core/field_list.h"
+#include "core/machine_rig.h"
 #include "core/scrambled_file.h"
 #include "devices/keypad2.h"
 
@@ -57,15 +57,16 @@ struct Dialogs final : KeyFileDialogs {
 };
 
 class TempDir {
-public:
-    TempDir() : path_(fs::temp_directory_path() / ("kpf-test-" + std::to_string(::getpid()) + "-" +
-                                                   std::to_string(counter_++))) {
+  public:
+    TempDir()
+        : path_(fs::temp_directory_path() /
+                ("kpf-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++))) {
         fs::create_directories(path_);
     }
     ~TempDir() { fs::remove_all(path_); }
     fs::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     static inline int counter_ = 0;
     fs::path path_;
 };
@@ -221,8 +222,8 @@ TEST(KeyFile, FailedLoadsChangeNothing) {
     writeRaw(dir / "empty.kpf", "");
     ASSERT_TRUE(core::writeContainerFile(dir / "two.kpf", {"A~", "1~"}));
     ASSERT_TRUE(core::writeContainerFile(dir / "four.kpf", {"A~", "1~", "0", "x"}));
-    const char* bad[] = {"missing.kpf", "short.kpf", "garbage.kpf", "empty.kpf",
-                         "two.kpf",     "four.kpf"};
+    const char* bad[] = {"missing.kpf", "short.kpf", "garbage.kpf",
+                         "empty.kpf",   "two.kpf",   "four.kpf"};
     for (const char* name : bad) {
         PadRig r;
         r.open();

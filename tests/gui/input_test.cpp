@@ -60,8 +60,12 @@ void answerSelection(int n, DialogSeen* seen) {
 }
 
 // A lit amber or green lamp is bright; a dark one is nearly black.
-bool lit(QRgb c) { return qRed(c) + qGreen(c) > 300; }
-QRgb pixelAt(QWidget* image, QPoint p) { return image->grab().toImage().pixel(p); }
+bool lit(QRgb c) {
+    return qRed(c) + qGreen(c) > 300;
+}
+QRgb pixelAt(QWidget* image, QPoint p) {
+    return image->grab().toImage().pixel(p);
+}
 
 struct FakeFileDialogs final : devices::KeyFileDialogs {
     std::optional<std::filesystem::path> openPath() override { return open; }
@@ -98,7 +102,7 @@ std::string settingsLine(const char* key) {
 class InputTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<QTemporaryDir> dir_;
     ScriptedPrompter prompter_;
 
@@ -122,9 +126,11 @@ private:
         action(w, menu)->trigger();
         return window<W>(w);
     }
-    static void click(QWidget* image, QRect r) { QTest::mouseClick(image, Qt::LeftButton, {}, r.center()); }
+    static void click(QWidget* image, QRect r) {
+        QTest::mouseClick(image, Qt::LeftButton, {}, r.center());
+    }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
     void init() {

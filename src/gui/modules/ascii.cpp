@@ -19,7 +19,9 @@ namespace mira::gui {
 using devices::AsciiKey;
 
 namespace {
-AsciiKey fKey(int n) { return AsciiKey(static_cast<int>(AsciiKey::F1) + n - 1); }
+AsciiKey fKey(int n) {
+    return AsciiKey(static_cast<int>(AsciiKey::F1) + n - 1);
+}
 }  // namespace
 
 // X11 key codes are the evdev codes + 8; they name places on the keyboard, whatever the
@@ -138,9 +140,15 @@ void AsciiImage::paintEvent(QPaintEvent*) {
     QPainter p(this);
     owner_.paintKeyboard(p);
 }
-void AsciiImage::mousePressEvent(QMouseEvent* e) { owner_.imageMouseDown(e); }
-void AsciiImage::mouseMoveEvent(QMouseEvent* e) { owner_.dragMove(e); }
-void AsciiImage::mouseReleaseEvent(QMouseEvent* e) { owner_.dragRelease(e); }
+void AsciiImage::mousePressEvent(QMouseEvent* e) {
+    owner_.imageMouseDown(e);
+}
+void AsciiImage::mouseMoveEvent(QMouseEvent* e) {
+    owner_.dragMove(e);
+}
+void AsciiImage::mouseReleaseEvent(QMouseEvent* e) {
+    owner_.dragRelease(e);
+}
 void AsciiImage::contextMenuEvent(QContextMenuEvent* e) {
     owner_.PopupMenu1->popup(e->globalPos());
 }
@@ -169,16 +177,22 @@ TasciiFM::TasciiFM(const ModuleEnv& env)
     drawLabel();
 }
 
-TasciiFM::~TasciiFM() { kb_.setHost(nullptr); }
+TasciiFM::~TasciiFM() {
+    kb_.setHost(nullptr);
+}
 
-QWidget* TasciiFM::image() const { return Image1; }
+QWidget* TasciiFM::image() const {
+    return Image1;
+}
 
 void TasciiFM::doInit() {
     kb_.doInit();
     placeLamp();
 }
 
-void TasciiFM::drawLabel() { devLabel->setText(QString::fromStdString(kb_.labelText())); }
+void TasciiFM::drawLabel() {
+    devLabel->setText(QString::fromStdString(kb_.labelText()));
+}
 
 void TasciiFM::placeLamp() {
     const int x = isActiveWindow() || hasFocus() ? kLampXActive : kLampXInactive;
@@ -204,8 +218,8 @@ void TasciiFM::paintKeyboard(QPainter& p) {
     p.setPen(QColor(0x9a, 0xa0, 0xa8));
     p.drawText(QRect(196, 80, 78, 16), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("ASCII"));
     // The lamp's socket stays; the green light shows only while the window has the keyboard.
-    keyart::drawLamp(p, QRectF(kLampXActive, kLampY, kLampSize, kLampSize),
-                     lampX_ == kLampXActive, keyart::kGreen);
+    keyart::drawLamp(p, QRectF(kLampXActive, kLampY, kLampSize, kLampSize), lampX_ == kLampXActive,
+                     keyart::kGreen);
 }
 
 // Tab is a key like any other here, not a move of the focus.
@@ -266,6 +280,8 @@ std::string TasciiFM::GetScreenData() const {
     return core::FieldListBuilder().add(x()).add(y()).str();
 }
 
-void TasciiFM::PutScreenData(const std::string& text) { restorePosition(text); }
+void TasciiFM::PutScreenData(const std::string& text) {
+    restorePosition(text);
+}
 
 }  // namespace mira::gui

@@ -24,22 +24,22 @@ std::optional<devices::AsciiKey> asciiKeyFromQtKey(int key);
 std::optional<devices::AsciiKey> asciiKeyOf(const QKeyEvent& e);
 
 class AsciiImage final : public QWidget {
-public:
+  public:
     explicit AsciiImage(TasciiFM& owner);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
-private:
+  private:
     TasciiFM& owner_;
 };
 
 class TasciiFM : public ModuleWindow, public devices::AsciiKeyboardHost {
-public:
+  public:
     static constexpr int kWidth = 300;
     static constexpr int kHeight = 103;
     static constexpr int kLampY = 5;
@@ -75,7 +75,7 @@ public:
     void drawLabel() override;
     bool windowVisible() const override { return isVisible(); }
 
-protected:
+  protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
@@ -84,7 +84,7 @@ protected:
     void focusOutEvent(QFocusEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
-private:
+  private:
     friend class AsciiImage;
     void paintKeyboard(QPainter& p);
     void placeLamp();

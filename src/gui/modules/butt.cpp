@@ -111,7 +111,8 @@ void TbuttFM::showKeys() {
     for (int k = 0; k < devices::kKeypad2KeyCount; ++k)
         // One byte per character; "&" shown as itself, not as a mnemonic.
         keys_[static_cast<size_t>(k)]->setText(
-            QString::fromLatin1(editor_.keyText(k)).replace(QLatin1Char('&'), QStringLiteral("&&")));
+            QString::fromLatin1(editor_.keyText(k))
+                .replace(QLatin1Char('&'), QStringLiteral("&&")));
     if (valRB->isChecked() != editor_.showValues()) {
         const QSignalBlocker block(valRB);
         (editor_.showValues() ? valRB : capRB)->setChecked(true);

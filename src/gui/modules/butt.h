@@ -15,7 +15,7 @@ class QRadioButton;
 namespace mira::gui {
 
 class TbuttFM final : public QDialog {
-public:
+  public:
     TbuttFM(devices::KeyTable& table, core::Prompter& prompter, QWidget* parent);
 
     // After exec(): the key table now holds the working copy.
@@ -33,10 +33,10 @@ public:
 
     void reject() override;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override;
 
-private:
+  private:
     void showKeys();
     void showEditState();
 

@@ -28,9 +28,15 @@ void KeypadImage::paintEvent(QPaintEvent*) {
     QPainter p(this);
     owner_.paintKeypad(p);
 }
-void KeypadImage::mousePressEvent(QMouseEvent* e) { owner_.imageMouseDown(e); }
-void KeypadImage::mouseMoveEvent(QMouseEvent* e) { owner_.dragMove(e); }
-void KeypadImage::mouseReleaseEvent(QMouseEvent* e) { owner_.imageMouseUp(e); }
+void KeypadImage::mousePressEvent(QMouseEvent* e) {
+    owner_.imageMouseDown(e);
+}
+void KeypadImage::mouseMoveEvent(QMouseEvent* e) {
+    owner_.dragMove(e);
+}
+void KeypadImage::mouseReleaseEvent(QMouseEvent* e) {
+    owner_.imageMouseUp(e);
+}
 void KeypadImage::contextMenuEvent(QContextMenuEvent* e) {
     owner_.PopupMenu1->popup(e->globalPos());
 }
@@ -59,9 +65,13 @@ TkeyFM::TkeyFM(const ModuleEnv& env)
     drawLabel();
 }
 
-TkeyFM::~TkeyFM() { pad_.setHost(nullptr); }
+TkeyFM::~TkeyFM() {
+    pad_.setHost(nullptr);
+}
 
-QWidget* TkeyFM::image() const { return keyImage; }
+QWidget* TkeyFM::image() const {
+    return keyImage;
+}
 
 QRect TkeyFM::keyRect(int tag) {
     // Keys are numbered along the rows; CTL takes the last place.
@@ -82,9 +92,13 @@ bool TkeyFM::lampLit(int lamp) const {
     }
 }
 
-void TkeyFM::drawLamps() { keyImage->update(); }
+void TkeyFM::drawLamps() {
+    keyImage->update();
+}
 
-void TkeyFM::drawLabel() { devLabel->setText(QString::fromStdString(pad_.labelText())); }
+void TkeyFM::drawLabel() {
+    devLabel->setText(QString::fromStdString(pad_.labelText()));
+}
 
 void TkeyFM::paintKeypad(QPainter& p) {
     const qreal dpr = keyImage->devicePixelRatioF();
@@ -149,6 +163,8 @@ std::string TkeyFM::GetScreenData() const {
     return core::FieldListBuilder().add(x()).add(y()).str();
 }
 
-void TkeyFM::PutScreenData(const std::string& text) { restorePosition(text); }
+void TkeyFM::PutScreenData(const std::string& text) {
+    restorePosition(text);
+}
 
 }  // namespace mira::gui

@@ -17,22 +17,22 @@ namespace mira::gui {
 class TkeyFM;
 
 class KeypadImage final : public QWidget {
-public:
+  public:
     explicit KeypadImage(TkeyFM& owner);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
-private:
+  private:
     TkeyFM& owner_;
 };
 
 class TkeyFM : public ModuleWindow, public devices::KeypadHost {
-public:
+  public:
     static constexpr int kWidth = 290;
     static constexpr int kHeight = 303;
     static constexpr int kLampY = 260;
@@ -73,10 +73,10 @@ public:
     void drawLabel() override;
     bool windowVisible() const override { return isVisible(); }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override;
 
-private:
+  private:
     friend class KeypadImage;
     void paintKeypad(QPainter& p);
     void imageMouseDown(QMouseEvent* e);

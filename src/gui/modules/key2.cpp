@@ -27,9 +27,8 @@ constexpr const char* kFileFilter = "Keypad Files (*.kpf);;All Files (*)";
 
 // Row and column of each key number; "E" (23) closes row 4.
 constexpr int kKeyPlace[devices::kKeypad2KeyCount][2] = {
-    {0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 0}, {1, 1}, {1, 2}, {1, 3}, {1, 4},
-    {2, 0}, {2, 1}, {2, 2}, {2, 3}, {2, 4}, {3, 0}, {3, 1}, {3, 2}, {3, 3}, {4, 0},
-    {4, 1}, {4, 2}, {4, 3}, {3, 4}};
+    {0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 0}, {1, 1}, {1, 2}, {1, 3}, {1, 4}, {2, 0}, {2, 1},
+    {2, 2}, {2, 3}, {2, 4}, {3, 0}, {3, 1}, {3, 2}, {3, 3}, {4, 0}, {4, 1}, {4, 2}, {4, 3}, {3, 4}};
 
 }  // namespace
 
@@ -54,9 +53,15 @@ void Keypad2Image::paintEvent(QPaintEvent*) {
     QPainter p(this);
     owner_.paintKeypad(p);
 }
-void Keypad2Image::mousePressEvent(QMouseEvent* e) { owner_.imageMouseDown(e); }
-void Keypad2Image::mouseMoveEvent(QMouseEvent* e) { owner_.dragMove(e); }
-void Keypad2Image::mouseReleaseEvent(QMouseEvent* e) { owner_.imageMouseUp(e); }
+void Keypad2Image::mousePressEvent(QMouseEvent* e) {
+    owner_.imageMouseDown(e);
+}
+void Keypad2Image::mouseMoveEvent(QMouseEvent* e) {
+    owner_.dragMove(e);
+}
+void Keypad2Image::mouseReleaseEvent(QMouseEvent* e) {
+    owner_.imageMouseUp(e);
+}
 void Keypad2Image::contextMenuEvent(QContextMenuEvent* e) {
     owner_.PopupMenu1->popup(e->globalPos());
 }
@@ -96,9 +101,13 @@ TkeypadFM::TkeypadFM(const ModuleEnv& env)
     drawLabels();
 }
 
-TkeypadFM::~TkeypadFM() { pad_.setHost(nullptr); }
+TkeypadFM::~TkeypadFM() {
+    pad_.setHost(nullptr);
+}
 
-QWidget* TkeypadFM::image() const { return keyImage; }
+QWidget* TkeypadFM::image() const {
+    return keyImage;
+}
 
 QRect TkeypadFM::keyRect(int key) {
     if (key < 0 || key >= devices::kKeypad2KeyCount) return {};
@@ -118,7 +127,9 @@ QString TkeypadFM::keyHint(int key) const {
     return QString::fromStdString(assembler::FormatRadix(table_.values[key], radix, true));
 }
 
-void TkeypadFM::refreshKeys() { keyImage->update(); }
+void TkeypadFM::refreshKeys() {
+    keyImage->update();
+}
 
 void TkeypadFM::drawLabels() {
     devLabel->setText(QString::fromStdString(pad_.labelText()));
@@ -172,9 +183,13 @@ void TkeypadFM::Set1Click() {
     if (dlg.tableChanged()) pad_.tableEdited(dlg.hideBlank(), dlg.fullDefault());
 }
 
-void TkeypadFM::Load1Click() { pad_.Load1Click(dialogs()); }
+void TkeypadFM::Load1Click() {
+    pad_.Load1Click(dialogs());
+}
 
-void TkeypadFM::Save1Click() { pad_.Save1Click(dialogs()); }
+void TkeypadFM::Save1Click() {
+    pad_.Save1Click(dialogs());
+}
 
 std::optional<std::filesystem::path> TkeypadFM::openPath() {
     const QString name = QFileDialog::getOpenFileName(this, QStringLiteral("Open Keypad File"),
@@ -185,9 +200,9 @@ std::optional<std::filesystem::path> TkeypadFM::openPath() {
 
 std::optional<std::filesystem::path> TkeypadFM::savePath() {
     // The dialog asks before it replaces a file.
-    QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Save Keypad File"),
-                                                QStringLiteral("*.kpf"),
-                                                QString::fromLatin1(kFileFilter));
+    QString name =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save Keypad File"),
+                                     QStringLiteral("*.kpf"), QString::fromLatin1(kFileFilter));
     if (name.isEmpty()) return std::nullopt;
     return std::filesystem::path(name.toStdString());
 }
@@ -206,7 +221,9 @@ std::string TkeypadFM::GetScreenData() const {
     return core::FieldListBuilder().add(x()).add(y()).str();
 }
 
-void TkeypadFM::PutScreenData(const std::string& text) { restorePosition(text); }
+void TkeypadFM::PutScreenData(const std::string& text) {
+    restorePosition(text);
+}
 
 void TkeypadFM::readSettings(const core::SettingsFile& settings) {
     PutKeyTableLine(settings.windowLine(core::kKeyKeypad2Buttons));

@@ -17,10 +17,10 @@ namespace mira::gui {
 class TkeypadFM;
 
 class Keypad2Image final : public QWidget {
-public:
+  public:
     explicit Keypad2Image(TkeypadFM& owner);
 
-protected:
+  protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent* e) override;
@@ -28,14 +28,12 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
-private:
+  private:
     TkeypadFM& owner_;
 };
 
-class TkeypadFM : public ModuleWindow,
-                  public devices::Keypad2Host,
-                  public devices::KeyFileDialogs {
-public:
+class TkeypadFM : public ModuleWindow, public devices::Keypad2Host, public devices::KeyFileDialogs {
+  public:
     static constexpr int kWidth = 303;
     static constexpr int kHeight = 289;
     static constexpr int kKeySize = 33;
@@ -91,10 +89,10 @@ public:
     std::optional<std::filesystem::path> openPath() override;
     std::optional<std::filesystem::path> savePath() override;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override;
 
-private:
+  private:
     friend class Keypad2Image;
     void paintKeypad(QPainter& p);
     void imageMouseDown(QMouseEvent* e);

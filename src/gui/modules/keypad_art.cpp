@@ -33,8 +33,7 @@ KeyColours coloursOf(KeyStyle s) {
         case KeyStyle::Function:
             return {QColor(0x74, 0x7a, 0x82), QColor(0x4a, 0x4f, 0x56), QColor(0x1c, 0x1e, 0x22),
                     QColor(0xf0, 0xf0, 0xf0)};
-        case KeyStyle::Control:
-            break;
+        case KeyStyle::Control: break;
     }
     return {QColor(0xc8, 0x4a, 0x3c), QColor(0x8c, 0x26, 0x1e), QColor(0x3c, 0x10, 0x0c),
             QColor(0xff, 0xf4, 0xe8)};
@@ -149,8 +148,8 @@ void drawMiniKeyboard(QPainter& p, const QRectF& r) {
     const int counts[4] = {13, 12, 11, 10};
     for (int row = 0; row < 4; ++row) {
         for (int k = 0; k < counts[row]; ++k) {
-            const QRectF key(r.left() + 4 + (offsets[row] + k) * pitch,
-                             r.top() + 4 + row * keyH, pitch - 2, keyH - 2);
+            const QRectF key(r.left() + 4 + (offsets[row] + k) * pitch, r.top() + 4 + row * keyH,
+                             pitch - 2, keyH - 2);
             QLinearGradient g(key.topLeft(), key.bottomLeft());
             g.setColorAt(0, QColor(0xe6, 0xe2, 0xd6));
             g.setColorAt(1, QColor(0xb8, 0xb3, 0xa4));
