@@ -1,9 +1,11 @@
 // The GUI's fast run against the headless core on the same program: clock states per
 // second of each and their ratio, and where a HALT click stops a fast run.
 //
-//   build/dev/bin/mira8-bench-gui [--seconds S] [--repeat N]
+//   build/dev/bin/mira8-bench-gui [--seconds S] [--repeat N] [--alpha-only]
 //
-// A third figure runs the GUI again with the memory view open.
+// A third figure runs the GUI again with the memory view open. A second table runs a
+// program that writes characters to the alpha display without pause, headless with the
+// display's logic on output device 0 and in the GUI with its window open.
 //
 // The program is a fixed number of nested ISZ loops ending in a halt, so both runs execute
 // exactly the same clock states; the headless figure is RunControl::runHeadless, the GUI
@@ -22,7 +24,10 @@
 
 #include "core/panel.h"
 #include "core/run_control.h"
+#include "devices/alpha_display.h"
 #include "mira/mira.h"
+#include "modules/display57.h"
+#include "modules/module_windows.h"
 #include "views/debug_views.h"
 #include "views/memory.h"
 
@@ -145,6 +150,72 @@ Run runGui(int outer, const Run& headless, bool memoryView = false) {
     return run;
 }
 
+// Writes CNT AND 0x5F to output device 0 without waiting: '@'..'_' and cursor and colour
+// commands, 256 x 256 x `outer` bytes, then a halt.
+constexpr int kCla = 0xE8, kAnd = 0x00, kTad = 0x20, kPut0 = 0xD6;
+constexpr int kCnt = 12, kMask = 13, kMid = 14, kOut = 15;
+void loadAlphaProgram(core::Machine& m, int outer) {
+    const int code[] = {kCla,         kTad | kCnt, kAnd | kMask, kPut0,
+                        kIsz | kCnt,  kJmp | 0,    kIsz | kMid,  kJmp | 0,
+                        kIsz | kOut,  kJmp | 0,    kHlt};
+    for (int i = 0; i < static_cast<int>(std::size(code)); ++i) m.memory[i] = code[i];
+    m.memory[kCnt] = 0;
+    m.memory[kMask] = 0x5F;
+    m.memory[kMid] = 0;
+    m.memory[kOut] = (256 - outer) & 255;
+}
+
+Run runHeadlessAlpha(int outer) {
+    core::Machine m;
+    core::RunControl rc(m);
+    devices::AlphaDisplay alpha(m.bus);
+    alpha.PutDevice(core::kFirstOutputSlot);
+    alpha.doInit();
+    alpha.command(devices::kAlphaOn);
+    loadAlphaProgram(m, outer);
+    m.pc = 0;
+    rc.startContinuousFastRun();
+    const auto t0 = Clock::now();
+    const auto r = rc.runHeadless(UINT64_MAX, UINT64_MAX);
+    Run run;
+    run.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    run.states = r.clockStates;
+    run.instructions = r.instructions;
+    return run;
+}
+
+Run runGuiAlpha(int outer, const Run& headless) {
+    SilentPrompter prompter;
+    gui::TmiraFM w(&prompter);
+    prepareWindow(w);
+    auto* alpha = w.modules().find<gui::Tdisp57FM>();
+    alpha->bindSlot(core::kFirstOutputSlot);
+    alpha->initFromMenu();
+    alpha->show();
+    (void)QTest::qWaitForWindowExposed(alpha);
+    alpha->display().command(devices::kAlphaOn);
+    core::Machine& m = w.machine();
+    loadAlphaProgram(m, outer);
+    clickSwitch(w, core::kSwitchRun);
+    w.panel().ChgModeTimer->stop();
+    const int count0 = m.instructionCount;
+    const auto t0 = Clock::now();
+    w.panel().ChgModeTimerTimer();
+    Run run;
+    run.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    const int done = (m.instructionCount - count0) & core::kInstructionCountMask;
+    if (m.run || done != static_cast<int>(headless.instructions & core::kInstructionCountMask)) {
+        std::fprintf(stderr, "GUI alpha run did not end as the headless run did (run %d, %d instr)\n",
+                     int(m.run), done);
+        std::exit(1);
+    }
+    run.states = headless.states;
+    run.instructions = headless.instructions;
+    alpha->close();
+    w.close();
+    return run;
+}
+
 struct HaltCheck {
     int instructionsAfterClick = -1;
     bool stoppedAtInstructionEnd = false;
@@ -194,14 +265,18 @@ double median(std::vector<double> v) {
 int main(int argc, char** argv) {
     double seconds = 2;
     int repeat = 5;
+    bool alphaOnly = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--seconds" && i + 1 < argc)
             seconds = std::atof(argv[++i]);
         else if (a == "--repeat" && i + 1 < argc)
             repeat = std::atoi(argv[++i]);
+        else if (a == "--alpha-only")
+            alphaOnly = true;
         else {
-            std::fprintf(stderr, "usage: mira8-bench-gui [--seconds S] [--repeat N]\n");
+            std::fprintf(stderr,
+                         "usage: mira8-bench-gui [--seconds S] [--repeat N] [--alpha-only]\n");
             return 2;
         }
     }
@@ -214,37 +289,63 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // Size the program so that the headless run takes about the time asked for.
-    const Run probe = runHeadless(1);
-    const int outer = std::clamp(static_cast<int>(seconds / std::max(probe.seconds, 1e-6)), 1, 255);
+    if (!alphaOnly) {
+        // Size the program so that the headless run takes about the time asked for.
+        const Run probe = runHeadless(1);
+        const int outer = std::clamp(static_cast<int>(seconds / std::max(probe.seconds, 1e-6)), 1, 255);
 
-    std::printf("program: 3 nested ISZ loops, %d outer passes: %llu clock states, %llu instructions\n",
-                outer, static_cast<unsigned long long>(probe.states * outer),
-                static_cast<unsigned long long>(probe.instructions * outer));
-    std::printf("fast run speed %d (clock states between yields)\n\n", core::Machine().fastRunSpeed);
-    std::printf("%-6s %18s %18s %8s %18s %18s %8s\n", "run", "headless states/s",
-                "GUI states/s", "ratio", "bare loop states/s", "GUI+memory view", "ratio");
-    std::vector<double> headlessRates, guiRates, ratios, bareRates, viewRates, viewRatios;
+        std::printf("program: 3 nested ISZ loops, %d outer passes: %llu clock states, %llu instructions\n",
+                    outer, static_cast<unsigned long long>(probe.states * outer),
+                    static_cast<unsigned long long>(probe.instructions * outer));
+        std::printf("fast run speed %d (clock states between yields)\n\n", core::Machine().fastRunSpeed);
+        std::printf("%-6s %18s %18s %8s %18s %18s %8s\n", "run", "headless states/s",
+                    "GUI states/s", "ratio", "bare loop states/s", "GUI+memory view", "ratio");
+        std::vector<double> headlessRates, guiRates, ratios, bareRates, viewRates, viewRatios;
+        for (int r = 1; r <= repeat; ++r) {
+            // Interleaved, so that all see the same load on a shared machine.
+            const Run h = runHeadless(outer);
+            const Run g = runGui(outer, h);
+            const Run b = runFastLoopBare(outer, h);
+            const Run v = runGui(outer, h, true);
+            headlessRates.push_back(h.rate());
+            guiRates.push_back(g.rate());
+            bareRates.push_back(b.rate());
+            ratios.push_back(g.rate() / h.rate());
+            viewRates.push_back(v.rate());
+            viewRatios.push_back(v.rate() / h.rate());
+            std::printf("%-6d %18.4g %18.4g %7.1f%% %18.4g %18.4g %7.1f%%\n", r, h.rate(), g.rate(),
+                        100 * ratios.back(), b.rate(), v.rate(), 100 * viewRatios.back());
+            std::fflush(stdout);
+        }
+        std::printf("%-6s %18.4g %18.4g %7.1f%% %18.4g %18.4g %7.1f%%\n", "median",
+                    median(headlessRates), median(guiRates), 100 * median(ratios), median(bareRates),
+                    median(viewRates), 100 * median(viewRatios));
+
+    }
+
+    // The alpha display: the same measure with a program that writes to it all the time.
+    const Run alphaProbe = runHeadlessAlpha(1);
+    const int alphaOuter =
+        std::clamp(static_cast<int>(seconds / std::max(alphaProbe.seconds, 1e-6)), 1, 255);
+    std::printf("\nalpha display open, a program writing to it without pause: %d outer passes, "
+                "%llu clock states, %llu bytes written\n",
+                alphaOuter, static_cast<unsigned long long>(alphaProbe.states * alphaOuter),
+                static_cast<unsigned long long>(65536ull * alphaOuter));
+    std::printf("%-6s %18s %18s %8s\n", "run", "headless states/s", "GUI states/s", "ratio");
+    std::vector<double> alphaHeadless, alphaGui, alphaRatios;
     for (int r = 1; r <= repeat; ++r) {
-        // Interleaved, so that all see the same load on a shared machine.
-        const Run h = runHeadless(outer);
-        const Run g = runGui(outer, h);
-        const Run b = runFastLoopBare(outer, h);
-        const Run v = runGui(outer, h, true);
-        headlessRates.push_back(h.rate());
-        guiRates.push_back(g.rate());
-        bareRates.push_back(b.rate());
-        ratios.push_back(g.rate() / h.rate());
-        viewRates.push_back(v.rate());
-        viewRatios.push_back(v.rate() / h.rate());
-        std::printf("%-6d %18.4g %18.4g %7.1f%% %18.4g %18.4g %7.1f%%\n", r, h.rate(), g.rate(),
-                    100 * ratios.back(), b.rate(), v.rate(), 100 * viewRatios.back());
+        const Run h = runHeadlessAlpha(alphaOuter);
+        const Run g = runGuiAlpha(alphaOuter, h);
+        alphaHeadless.push_back(h.rate());
+        alphaGui.push_back(g.rate());
+        alphaRatios.push_back(g.rate() / h.rate());
+        std::printf("%-6d %18.4g %18.4g %7.1f%%\n", r, h.rate(), g.rate(), 100 * alphaRatios.back());
         std::fflush(stdout);
     }
-    std::printf("%-6s %18.4g %18.4g %7.1f%% %18.4g %18.4g %7.1f%%\n", "median",
-                median(headlessRates), median(guiRates), 100 * median(ratios), median(bareRates),
-                median(viewRates), 100 * median(viewRatios));
+    std::printf("%-6s %18.4g %18.4g %7.1f%%\n", "median", median(alphaHeadless), median(alphaGui),
+                100 * median(alphaRatios));
 
+    if (alphaOnly) return 0;
     const HaltCheck halt = checkHalt();
     if (halt.instructionsAfterClick < 0) {
         std::printf("\nHALT: the run did not stop\n");

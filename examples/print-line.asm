@@ -1,6 +1,9 @@
 / print-line.asm - Normal mode
 / Prints "HELLO MIRA-8" on the printer (output device 0), one character at a time,
 / then halts. The text is stored with _PSTRING as printer codes and ends with a 0.
+/ The printer waits for 20 characters, or prints a short line after a pause. Here
+/ "~ " ends the text with a space carrying the repeat bit (128): spaces fill the
+/ line, it prints at once, and the last wait lasts until it is on the paper.
 
 START,  CLA
         TAD FIRST               / AC = address of the first character
@@ -19,5 +22,5 @@ PTR,    #D0                     / the character pointer
 FIRST,  TEXT                    / a label after a label gives its address
 
         _PAGEBREAK              / the text goes on the next page
-TEXT,   _PSTRING "HELLO MIRA-8"
+TEXT,   _PSTRING "HELLO MIRA-8~ "
         #D0                     / end of the text

@@ -7,7 +7,9 @@ _RAM
 INDEX
 _ENDRAM
 
-START,  MOVL AL_CLR             / clear the display
+START,  MOVL AL_ON              / the display starts switched off
+        CALL OUTCH
+        MOVL AL_CLR             / clear the display
         CALL OUTCH
         ZERO INDEX
 NEXT,   MOV INDEX A             / AC = INDEX

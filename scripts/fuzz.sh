@@ -15,6 +15,6 @@ if [ "${#missing[@]}" -gt 0 ]; then
 fi
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMIRA8_SANITIZE="address;undefined" -DMIRA8_BUILD_GUI=OFF -DMIRA8_BUILD_BENCH=OFF \
-  -DMIRA8_WERROR=ON >/dev/null
+  -DMIRA8_WERROR=ON -DMIRA8_FUZZ=ON >/dev/null
 cmake --build build/fuzz -j "$(nproc)" --target core_readers_fuzz assembler_fuzz mira8_compiler_data
 ctest --test-dir build/fuzz -L fuzz --output-on-failure

@@ -5,12 +5,12 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev librtmidi-dev
   xvfb xauth
 )
 if [ "${MIRA8_NO_GUI:-0}" = 1 ]; then
-  packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev)
+  packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev)
 fi
 
 missing=()

@@ -234,7 +234,7 @@ int disasmCommand(const Args& args, std::ostream& out, std::ostream& err) {
 
 int assembleAndTransfer(core::Machine& m, const std::string& asmFile,
                         const std::string& compilerDataOverride, core::Answer answer,
-                        std::ostream& err) {
+                        std::ostream& err, int* uploadLength) {
     assembler::InstructionTable table;
     if (!loadTable(compilerDataOverride, m.options.mode, table, err)) return kExitBadInput;
     assembler::Assembler as;
@@ -244,6 +244,12 @@ int assembleAndTransfer(core::Machine& m, const std::string& asmFile,
         err << asmFile << ": There is no assembled data to transfer\n";
         return kExitBadInput;
     }
+    // What the board link sends with "upload only assembled code": WIF the upload length,
+    // Normal up to the last word written.
+    if (uploadLength)
+        *uploadLength = as.dialect() == assembler::Dialect::Wif
+                            ? as.uploadLength()
+                            : (as.writtenAddresses().empty() ? 0 : as.writtenAddresses().back() + 1);
     return kExitOk;
 }
 

@@ -16,9 +16,10 @@ int disasmCommand(const Args& args, std::ostream& out, std::ostream& err);
 
 // Assembles `asmFile` for the machine's mode and options and transfers it to memory.
 // Queries get `answer`. Returns kExitOk, or kExitBadInput after printing
-// "FILE:LINE: MESSAGE" (or "FILE: MESSAGE") to `err`.
+// "FILE:LINE: MESSAGE" (or "FILE: MESSAGE") to `err`. `uploadLength`, when given, gets
+// how many words the board link sends of it with "upload only assembled code".
 int assembleAndTransfer(core::Machine& m, const std::string& asmFile,
                         const std::string& compilerDataOverride, core::Answer answer,
-                        std::ostream& err);
+                        std::ostream& err, int* uploadLength = nullptr);
 
 }  // namespace mira::cli

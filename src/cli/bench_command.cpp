@@ -37,17 +37,28 @@ int benchCommand(const Args& args, std::ostream& out, std::ostream& err) {
     double seconds = 2.0;
     core::OperatingMode mode = core::OperatingMode::Normal;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--seconds" && i + 1 < args.size()) {
-            try {
-                seconds = std::stod(args[++i]);
-            } catch (...) {
-                seconds = -1;
-            }
-            if (!(seconds > 0 && seconds <= 3600)) {
-                err << "mira8-cli bench: --seconds needs a duration 0..3600\n";
+        if (args[i] == "--seconds") {
+            if (i + 1 >= args.size()) {
+                err << "mira8-cli bench: --seconds needs a value\n";
                 return kExitUsage;
             }
-        } else if (args[i] == "--mode" && i + 1 < args.size()) {
+            const std::string& v = args[++i];
+            size_t used = 0;
+            try {
+                seconds = std::stod(v, &used);
+            } catch (...) {
+                used = 0;
+            }
+            // Trailing junk ("1abc") is refused, not read as 1.
+            if (used != v.size() || !(seconds > 0 && seconds <= 3600)) {
+                err << "mira8-cli bench: --seconds needs a duration above 0 and up to 3600\n";
+                return kExitUsage;
+            }
+        } else if (args[i] == "--mode") {
+            if (i + 1 >= args.size()) {
+                err << "mira8-cli bench: --mode needs normal or wif\n";
+                return kExitUsage;
+            }
             const std::string& v = args[++i];
             if (v == "normal") {
                 mode = core::OperatingMode::Normal;

@@ -17,7 +17,7 @@ RecordingOutputDevice::RecordingOutputDevice(core::DeviceBus& bus, int slot)
     : bus_(bus), slot_(slot) {}
 
 void RecordingOutputDevice::outputNotification(int slot) {
-    recorded_.push_back(bus_.slots[slot].output & 0xFF);
+    recorded_.push(bus_.slots[slot].output & 0xFF);
 }
 
 }  // namespace mira::cli

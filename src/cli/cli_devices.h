@@ -5,6 +5,7 @@
 #include <deque>
 #include <vector>
 
+#include "core/byte_record.h"
 #include "core/device.h"
 
 namespace mira::cli {
@@ -37,12 +38,14 @@ public:
     void doInit(int) override { bus_.SetDevInflag(slot_, 0); }
     void outputNotification(int slot) override;
     void execResetFlag(int level) override { bus_.SetDevInflag(slot_, level == 0 ? 1 : 0); }
-    const std::vector<int>& recorded() const { return recorded_; }
+    // The most recent bytes (all of them in any short run) and how many there were.
+    std::vector<int> recorded() const { return recorded_.kept(); }
+    uint64_t recordedTotal() const { return recorded_.total(); }
 
 private:
     core::DeviceBus& bus_;
     int slot_;
-    std::vector<int> recorded_;
+    core::ByteRecord recorded_;
 };
 
 }  // namespace mira::cli

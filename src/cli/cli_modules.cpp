@@ -8,7 +8,7 @@ namespace mira::cli {
 namespace {
 
 // One row per kind that runs headless; the catalogue says which slots it takes.
-constexpr std::array<HeadlessModuleKind, 8> kHeadlessKinds{{
+constexpr HeadlessModuleKind kHeadlessKinds[] = {
     {"led", 0, 0, makeLedModule},
     {"decled", 0, 0, makeLedModule},
     {"keypad", 1, 1, makeKeypadModule},
@@ -17,7 +17,11 @@ constexpr std::array<HeadlessModuleKind, 8> kHeadlessKinds{{
     {"tendigit", 0, 0, makeTenDigitModule},
     {"alpha", 0, 0, makeAlphaModule},
     {"switches", 1, 1, makeSwitchesModule},
-}};
+    {"printer", 0, 0, makePrinterModule},
+    {"reader", 1, 1, makeReaderModule},
+    {"punch", 0, 0, makePunchModule},
+    {"magtape", 0, 2, makeMagTapeModule},
+};
 
 const HeadlessModuleKind* headlessKind(std::string_view kind) {
     for (const HeadlessModuleKind& k : kHeadlessKinds)

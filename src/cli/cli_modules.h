@@ -127,8 +127,12 @@ ModuleMade makeLedModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makeKeypadModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makeKeypad2Module(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makeAsciiModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makePrinterModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makeTenDigitModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makeAlphaModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makeSwitchesModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makeReaderModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makePunchModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makeMagTapeModule(const ModuleRequest& request, ModuleHost& host);
 
 }  // namespace mira::cli

@@ -19,6 +19,7 @@ inline constexpr int kExitNotHalted = 3;
 int runCommand(const Args& args, std::ostream& out, std::ostream& err);
 int containerCommand(const Args& args, std::ostream& out, std::ostream& err);
 int benchCommand(const Args& args, std::ostream& out, std::ostream& err);
+int boardCommand(const Args& args, std::ostream& out, std::ostream& err);
 
 void printUsage(std::ostream& out);
 

@@ -25,19 +25,36 @@ void printUsage(std::ostream& out) {
       --in D=B1,B2,...      scripted input device D (0/1) offering these bytes
       --out D               recording output device D (0/1)
       --serial-in B1,B2,... WIF: the basic serial port offers these bytes
-      --module KIND@DEV[:ARG[:ARG]]  plug in a device module before the run (repeatable)
-        keypad@D:KEYS       keys by caption 0-9 x / LF + -, ^ in front holds CTL (^LF)
-        keypad2@D:KEYS[:FILE.kpf]  keys by caption of its table, or #N for key number N
-        ascii@D:KEYS        keys as [shift+][ctrl+][alt+]KEY: a letter, a digit, space,
-                            enter, tab, esc, f1..f12, comma, slash ... (US positions)
-                            KEYS is comma-separated; the first key comes 1000 us after
-                            the start, each next one 1000 us after the program took the
-                            one before (a key that gives nothing does not wait)
+      --module reader:FILE.ptp   feed a paper tape through the loader before the run
+                            (150 ms of virtual time per row); PC is left after the last
+                            byte unless --pc is given
+      --module punch@D      paper tape punch with a fresh tape on output device D
+      --module magtape@I,O[:FILE.mtf][:record|play]   cassette on input device I and
+                            output device O with FILE (else a new tape) in and the key
+                            down; the tape is not written back to FILE
       --trace               one line per instruction on stderr: address word ac c
                             (WIF addresses as 4 hex digits)
       --json                print the final state as one JSON object
       --answer yes|no|cancel   answer to the assembler's questions (default no)
       --compiler-data FILE  instruction tables to assemble with (default: cmplr.dat)
+      --module KIND@DEV[:ARG]  a device module, opened before the run as the Modules
+                            menu opens it (repeatable); --json reports it under "modules":
+                              keypad@D:KEYS   Keypad on input device D; KEYS by caption
+                                          0-9 x / LF + -, ^ in front holds CTL (^LF)
+                              keypad2@D:KEYS[:FILE.kpf]  KeyPad 2; keys by the captions
+                                          of its table (FILE's, else the default), or #N
+                              ascii@D:KEYS  ASCII keyboard; keys as [shift+][ctrl+][alt+]KEY
+                                          with KEY a letter, a digit, space, enter, tab,
+                                          esc, f1..f12, comma, slash ... (US positions)
+                                          KEYS are comma-separated; the first key comes
+                                          1000 us after the start, each next one 1000 us
+                                          after the program took the one before; a key
+                                          that gives nothing does not wait
+                              tendigit@D  ten-digit display on output device D
+                              alpha@D     two-line alpha display on output device D
+                              switches:MASK  external switches with data mask 0..255; when
+                                          --sr is not 255 the switch register question
+                                          is answered by --answer
       Core timers run on a virtual clock that advances 1 microsecond per clock state.
       Exit status: 0 halted, 3 breakpoint/limit/clock states, 1 bad input, 2 bad usage.
 
@@ -60,6 +77,12 @@ void printUsage(std::ostream& out) {
   container decode FILE     print the lines of a scrambled data file
   container encode IN OUT   write the text lines of IN as a scrambled data file OUT
 
+  board --port PORT [options] COMMAND [ARGS]
+                            talk to a MIRA-8 board (or mira8-boardsim) over the serial
+                            link: query, directory, read-program, write-program,
+                            read-memory, write-memory, erase-memory, delete, read-options,
+                            write-options, upgrade-driver; see board --help
+
   bench [--mode normal|wif] [--seconds S]
                             run a fixed loop headless for about S seconds (default 2)
 )";
@@ -80,6 +103,7 @@ int main(int argc, char** argv) {
     if (command == "disasm") return disasmCommand(args, std::cout, std::cerr);
     if (command == "container") return containerCommand(args, std::cout, std::cerr);
     if (command == "bench") return benchCommand(args, std::cout, std::cerr);
+    if (command == "board") return boardCommand(args, std::cout, std::cerr);
     if (command == "--help" || command == "-h" || command == "help") {
         printUsage(std::cout);
         return kExitOk;

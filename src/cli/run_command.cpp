@@ -211,6 +211,11 @@ void writeJson(std::ostream& out, const core::Machine& m, const char* stop,
         j.key(std::to_string(d)).intArray(outs[d]->recorded());
     }
     j.endObject();
+    // The lists keep the last 65 536 bytes; the totals count them all.
+    j.key("outputs_total").beginObject();
+    for (int d = 0; d < 2; ++d)
+        if (outs[d]) j.key(std::to_string(d)).value(static_cast<int64_t>(outs[d]->recordedTotal()));
+    j.endObject();
     // WIF state; kept in Normal mode too, where it simply stays at its reset values.
     j.key("ram").intArray(m.ram);
     j.key("eeprom").intArray(m.eeprom);
@@ -225,6 +230,7 @@ void writeJson(std::ostream& out, const core::Machine& m, const char* stop,
     j.key("serial_access").value(m.serialAccess);
     j.key("skip").value(m.skip);
     j.key("serial_out").intArray(serial.sent());
+    j.key("serial_out_total").value(static_cast<int64_t>(serial.sentTotal()));
     if (!modules.empty()) modules.writeJson(j);
     j.endObject();
     out << j.str() << '\n';
@@ -343,8 +349,12 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
             << "\n";
         for (int d = 0; d < 2; ++d) {
             if (!outs[d]) continue;
-            out << "output " << d << ":";
-            for (int b : outs[d]->recorded()) out << ' ' << b;
+            const std::vector<int> kept = outs[d]->recorded();
+            out << "output " << d;
+            if (kept.size() < outs[d]->recordedTotal())
+                out << " (last " << kept.size() << " of " << outs[d]->recordedTotal() << ")";
+            out << ":";
+            for (int b : kept) out << ' ' << b;
             out << "\n";
         }
         modules.writeText(out);

@@ -15,7 +15,12 @@ std::filesystem::path executableDirectory() {
 }
 
 std::filesystem::path dataDirectory() {
-    if (const char* env = std::getenv("MIRA8_DATA_DIR"); env && *env) return env;
+    if (const char* env = std::getenv("MIRA8_DATA_DIR"); env && *env) {
+        // A folder named but not made yet is made, so saves do not all fail quietly.
+        std::error_code ec;
+        std::filesystem::create_directories(env, ec);
+        return env;
+    }
     const auto exeDir = executableDirectory();
     if (!exeDir.empty() && ::access(exeDir.c_str(), W_OK) == 0) return exeDir;
     std::filesystem::path base;

@@ -8,6 +8,8 @@
 #include <deque>
 #include <vector>
 
+#include "byte_record.h"
+
 namespace mira::core {
 
 class SerialTestPort {
@@ -37,11 +39,13 @@ public:
     bool access = false;
 
     void offer(int byte) { offered_.push_back(byte & 0xFF); }
-    const std::vector<int>& sent() const { return sent_; }
+    // The most recent bytes sent (all of them in any short run) and how many there were.
+    std::vector<int> sent() const { return sent_.kept(); }
+    uint64_t sentTotal() const { return sent_.total(); }
     std::size_t pending() const { return offered_.size(); }
 
     bool isVisible() const override { return visible; }
-    void SetSerInLabel(int value) override { sent_.push_back(value & 0xFF); }
+    void SetSerInLabel(int value) override { sent_.push(value & 0xFF); }
     int GetSERIN() override {
         if (!visible || offered_.empty()) return -1;
         const int b = offered_.front();
@@ -52,7 +56,7 @@ public:
 
 private:
     std::deque<int> offered_;
-    std::vector<int> sent_;
+    ByteRecord sent_;
 };
 
 }  // namespace mira::core

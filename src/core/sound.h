@@ -16,6 +16,8 @@ public:
     virtual void playLooping(SoundId id) { play(id); }
     // Stops the sound wherever it is; nothing when it is not playing.
     virtual void stop(SoundId /*id*/) {}
+    // Whether a played sound is heard (an output device exists).
+    virtual bool audible() const { return true; }
 };
 
 // The "Sound Effects" option in front of the player: nothing plays while it is off.
@@ -30,6 +32,8 @@ public:
     void playLooping(SoundId id) {
         if (enabled && player_) player_->playLooping(id);
     }
+    // A sound played now would be heard: the option is on and the player has a device.
+    bool audible() const { return enabled && player_ && player_->audible(); }
     // A loop started before the option went off still stops.
     void stop(SoundId id) {
         if (player_) player_->stop(id);

@@ -27,12 +27,6 @@ std::string AlphaDisplay::lineText(int line) const {
     return t;
 }
 
-Rgb AlphaDisplay::dotColour(int line, int column, int dotColumn, int dotRow) const {
-    const AlphaCell& c = lines_[line][column];
-    if (on_ && alphaDot(c.code, dotColumn, dotRow)) return kAlphaColourRgb[c.colour & 3];
-    return kAlphaUnlit;
-}
-
 void AlphaDisplay::PutDevice(int slot) {
     slot_ = slot;
     bus_.bind(slot, *this);

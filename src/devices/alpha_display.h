@@ -1,6 +1,7 @@
 // The logic of the two-line alpha display: the command bytes a program sends it, two lines
 // of sixteen coloured characters, the cursor, the current line and colour. The window
-// draws the dots of alpha_font.h in the colours given here.
+// draws the dots of alpha_font.h: lit in the cell's colour where the font sets them while
+// the display is on, every other dot in the unlit grey.
 #pragma once
 
 #include <array>
@@ -67,9 +68,6 @@ public:
     bool displayOn() const { return on_; }
     // A line's sixteen characters, whether the display is on or not; `line` is 1 or 2.
     std::string lineText(int line) const;
-    // The colour a dot of (line index, column) is drawn in: the cell's colour when the
-    // display is on and the font lights it, else the unlit grey.
-    Rgb dotColour(int line, int column, int dotColumn, int dotRow) const;
     std::string labelText() const;
     bool bound() const;
 

@@ -35,6 +35,7 @@ public:
     void play(core::SoundId id) override;
     void playLooping(core::SoundId id) override;
     void stop(core::SoundId id) override;
+    bool audible() const override { return available_; }
 
 private:
     struct Voice {

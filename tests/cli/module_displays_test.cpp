@@ -40,6 +40,15 @@ TEST_F(CliTest, AlphaExampleShowsHelloOnLineTwo) {
         << out_.str();
 }
 
+TEST_F(CliTest, WifPrintLineExampleWritesItsTextOnTheAlphaDisplay) {
+    ASSERT_EQ(run({"--mode", "wif", "--module", "alpha@0", "--json",
+                   kExamples + "wif-print-line.asm"}),
+              kExitOk)
+        << err_.str();
+    EXPECT_EQ(rawValue(moduleJson(0), "on"), "true");
+    EXPECT_EQ(rawValue(moduleJson(0), "lines"), "[\"HELLO, MIRA-8   \",\"                \"]");
+}
+
 // Bytes to output device 1 while the display is still off; a raw pattern reads as "#".
 // The program waits on the flag after each byte: a display that is always ready lets it
 // halt.

@@ -118,7 +118,8 @@ TEST_F(CliTest, AssemblySourceIsAssembledTransferredAndRun) {
     const std::string example = std::string(MIRA8_SOURCE_DIR) + "/examples/print-line.asm";
     EXPECT_EQ(run({"--json", "--out", "0", example}), kExitOk) << err_.str();
     EXPECT_EQ(jsonRaw("stop"), "\"halt\"");
-    EXPECT_EQ(jsonRaw("0"), "[8,5,12,12,15,32,13,9,18,1,45,56]") << "HELLO MIRA-8 in printer codes";
+    EXPECT_EQ(jsonRaw("0"), "[8,5,12,12,15,32,13,9,18,1,45,56,160]")
+        << "HELLO MIRA-8 in printer codes, then spaces to the end of the line";
 }
 
 TEST_F(CliTest, AssemblyErrorsNameFileAndLine) {
@@ -168,6 +169,28 @@ TEST_F(CliTest, CrOnlyLineEndsSeparateLinesInSourcesAndWordFiles) {
     const auto words = write("cr.words", "0xE1 # one\r0xF1\r");
     EXPECT_EQ(run({"--json", words}), kExitOk) << err_.str();
     EXPECT_EQ(jsonInt("ac"), 1);
+}
+
+TEST(CliBench, OptionsRefuseJunkAndMissingValues) {
+    std::ostringstream out, err;
+    EXPECT_EQ(benchCommand({"--seconds", "1abc"}, out, err), kExitUsage);
+    EXPECT_NE(err.str().find("--seconds needs a duration above 0 and up to 3600"), std::string::npos);
+    err.str("");
+    EXPECT_EQ(benchCommand({"--seconds"}, out, err), kExitUsage);
+    EXPECT_NE(err.str().find("--seconds needs a value"), std::string::npos) << err.str();
+    err.str("");
+    EXPECT_EQ(benchCommand({"--mode"}, out, err), kExitUsage);
+    EXPECT_NE(err.str().find("--mode needs"), std::string::npos) << err.str();
+    EXPECT_EQ(out.str(), "") << "nothing ran";
+}
+
+TEST_F(CliTest, LongOutputKeepsTheLastBytesAndCountsAll) {
+    // Output device 0 is always ready (no reset pulse): 70 000 bytes in a tight loop.
+    const auto f = write("spin.words", "0xD2 0xA0  # output AC to device 0, no pulse; JMP 0\n");
+    EXPECT_EQ(run({"--out", "0", "--json", "--max-instructions", "140000", f}), kExitNotHalted);
+    EXPECT_EQ(intValue(rawValue(jsonRaw("outputs_total"), "0")), 70000);
+    const std::string kept = rawValue(jsonRaw("outputs"), "0");
+    EXPECT_EQ(std::count(kept.begin(), kept.end(), ','), 65535) << "65 536 bytes kept";
 }
 
 TEST(CliBinary, BenchPrintsParsableRates) {

@@ -112,6 +112,28 @@ TEST(ScrambledFile, EveryLineListRoundTripsExactly) {
     }
 }
 
+TEST(AtomicFile, KeepsPermissionsAndWritesThroughALink) {
+    TempDir dir;
+    const auto real = dir.file("epmvl.dat");
+    ASSERT_TRUE(writeContainerFile(real, {"1"}));
+    std::filesystem::permissions(real, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write);
+    ASSERT_TRUE(writeContainerFile(real, {"2"}));
+    EXPECT_EQ(std::filesystem::status(real).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    const auto link = dir.file("link.dat");
+    std::filesystem::create_symlink(real, link);
+    ASSERT_TRUE(writeContainerFile(link, {"3"}));
+    EXPECT_TRUE(std::filesystem::is_symlink(link)) << "the link stays a link";
+    EXPECT_EQ(readContainerFile(real).lines, std::vector<std::string>{"3"});
+    // No temporary file is left beside it.
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(real.parent_path()))
+        ++files;
+    EXPECT_EQ(files, 2);
+}
+
 TEST(ScrambledFile, AFolderIsRefusedNotRead) {
     TempDir dir;
     const auto folder = dir.file("cmplr.dat");

@@ -98,20 +98,22 @@ TEST(AlphaDisplay, OpensBlankOffAndReady) {
     EXPECT_EQ(r.d.labelText(), "Output Device 0");
 }
 
-TEST(AlphaDisplay, CharactersAreStoredButDarkUntilOn) {
+TEST(AlphaDisplay, CharactersAreStoredWhileOffAndKeptThroughOff) {
     AlphaRig r;
     r.open(2);
+    const int redraws = r.host.redraws;
     r.sendText("A");
     EXPECT_EQ(r.d.lineText(1), "A" + kSpaces.substr(1));
-    EXPECT_EQ(r.d.dotColour(0, 0, 2, 0), kAlphaUnlit);
+    EXPECT_FALSE(r.d.displayOn());
+    EXPECT_EQ(r.host.redraws, redraws + 1);
     r.send({kAlphaOn});
-    EXPECT_EQ(r.d.dotColour(0, 0, 2, 0), (Rgb{255, 0, 0}));
-    EXPECT_EQ(r.d.dotColour(0, 0, 0, 0), kAlphaUnlit);  // font bit clear
+    EXPECT_TRUE(r.d.displayOn());
+    EXPECT_EQ(r.host.redraws, redraws + 2);
     r.send({kAlphaOff});
-    EXPECT_EQ(r.d.dotColour(0, 0, 2, 0), kAlphaUnlit);
-    EXPECT_EQ(r.d.lineText(1)[0], 'A');
+    EXPECT_FALSE(r.d.displayOn());
+    EXPECT_EQ(r.d.cell(0, 0), (AlphaCell{'A', 0}));
     r.send({kAlphaOn});
-    EXPECT_EQ(r.d.dotColour(0, 0, 2, 0), (Rgb{255, 0, 0}));
+    EXPECT_EQ(r.d.cell(0, 0), (AlphaCell{'A', 0}));
 }
 
 TEST(AlphaDisplay, ColourCommandsColourLaterCharacters) {
@@ -125,8 +127,8 @@ TEST(AlphaDisplay, ColourCommandsColourLaterCharacters) {
     EXPECT_EQ(r.d.cell(0, 3).colour, 2);
     EXPECT_EQ(r.d.cell(0, 4).colour, 3);
     // The one the assembler calls blue is drawn cyan.
-    EXPECT_EQ(r.d.dotColour(0, 4, 0, 0), (Rgb{0, 255, 255}));
-    EXPECT_EQ(r.d.dotColour(0, 0, 0, 0), (Rgb{0, 255, 0}));
+    EXPECT_EQ(kAlphaColourRgb[3], (Rgb{0, 255, 255}));
+    EXPECT_EQ(kAlphaColourRgb[1], (Rgb{0, 255, 0}));
 }
 
 TEST(AlphaDisplay, LineSelectionAndClearingOneLine) {

@@ -388,22 +388,29 @@ private Q_SLOTS:
         QVERIFY(prompter_.messages.empty());  // reopening asks nothing
     }
 
-    // With MIRA8_SHOT_DIR set, pictures of the three windows for a look.
+    // With MIRA8_SHOT_DIR set, pictures of the three windows for a look; with
+    // MIRA8_SHOT_WAIT (ms) they stay on the screen that long, for a screenshot from outside.
     void screenshots() {
         const QString dir = qEnvironmentVariable("MIRA8_SHOT_DIR");
         if (dir.isEmpty()) QSKIP("MIRA8_SHOT_DIR not set");
         auto w = open();
+        w->move(420, 20);
         QString title;
         answerSelection(0, &title);
         action(*w, "Display10Digit1")->trigger();
         answerSelection(0, &title);
         action(*w, "Display2LineAlpha1")->trigger();
         action(*w, "ExternalSwitches1")->trigger();
-        ten(*w).display().command(95);
-        for (int c : {22, 19, 27, 27, 29, 13, 8, 11, 3, 0}) ten(*w).display().command(c);
-        for (int c : std::string("\x87\x11HELLO, MIRA-8\x85\x12" "abc \x13{0123456789}"))
-            alpha(*w).display().command(static_cast<unsigned char>(c));
+        ten(*w).move(20, 20);
+        alpha(*w).move(20, 130);
+        swit(*w).move(20, 250);
+        for (int c : {95, 112, 22, 19, 27, 27, 29, 70, 8, 11, 3, 0}) ten(*w).display().command(c);
+        const std::string bytes = std::string("\x87\x10MIRA-8 \x12" "5x7 dots") +
+                                  "\x85\x11HELLO \x13world!";
+        for (char c : bytes) alpha(*w).display().command(static_cast<unsigned char>(c));
         swit(*w).switches().doInit(0xA5);
+        const int wait = qEnvironmentVariableIntValue("MIRA8_SHOT_WAIT");
+        if (wait > 0) QTest::qWait(wait);
         QVERIFY(ten(*w).grab().save(dir + "/ten_digit.png"));
         QVERIFY(alpha(*w).grab().save(dir + "/alpha.png"));
         QVERIFY(swit(*w).grab().save(dir + "/switches.png"));

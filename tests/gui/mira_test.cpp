@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QFile>
 #include <QtTest>
 #include <memory>
 #include <string>
@@ -255,6 +256,28 @@ private Q_SLOTS:
         QCOMPARE(w->pos(), QPoint(100, 120));
         for (int i = 0; i < core::kSwitchCount; ++i)
             QCOMPARE(w->switchPictureThrown(i), m.switches[i] != 0);
+    }
+
+    void failedSavesOfUserDataAreReported() {
+        // A data folder below a plain file: nothing can be written there.
+        const QString blocker = dir_->filePath(QStringLiteral("blocker"));
+        QFile f(blocker);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        qputenv("MIRA8_DATA_DIR", (blocker + QStringLiteral("/data")).toLocal8Bit());
+        {
+            auto w = open();
+            w->runControl().traceOn = true;
+            prompter_.messages.clear();
+            QVERIFY(w->close());
+        }
+        qputenv("MIRA8_DATA_DIR", dir_->path().toLocal8Bit());
+        const auto starts = [&](const char* prefix) {
+            return std::any_of(prompter_.messages.begin(), prompter_.messages.end(),
+                               [&](const std::string& m) { return m.rfind(prefix, 0) == 0; });
+        };
+        QVERIFY(starts(TmiraFM::kEepromSaveError));
+        QVERIFY(starts(TmiraFM::kTraceSaveError));
     }
 
     void missingSwitchLineGivesSrZeroContinuousFast() {

@@ -15,6 +15,8 @@
 #include <QScrollBar>
 #include <QShortcut>
 
+#include "link/prog.h"
+#include "link/serial.h"
 #include "assembler/edit.h"
 #include "assembler/instruction_table.h"
 #include "core/data_dir.h"
@@ -23,6 +25,7 @@
 #include "modules/module_windows.h"
 #include "views/memory.h"
 #include "views/debug_views.h"
+#include "views/eeprom.h"
 #include "qt_prompter.h"
 
 namespace mira::gui {
@@ -110,6 +113,14 @@ TmiraFM::TmiraFM(core::Prompter* prompter, core::SoundPlayer* sound, QWidget* pa
     for (const auto& [name, click] : viewItems)
         connect(findChild<QAction*>(QString::fromLatin1(name)), &QAction::triggered, this,
                 [this, click = click] { (views_.get()->*click)(); });
+
+    serialFM_ = std::make_unique<TserialFM>(timers_);
+    m_.serialPort = serialFM_.get();
+    connect(findChild<QAction*>(QStringLiteral("BasicSerialPort1")), &QAction::triggered, this,
+            [this] { serialFM_->show(); });
+    addOptionsAppliedHook([this] {
+        if (!m_.isWif()) serialFM_->hide();
+    });
 
     editFM_ = std::make_unique<TeditFM>(*this);
     // The editor's address margin and the memory view mark the same breakpoints: a toggle
@@ -247,6 +258,7 @@ void TmiraFM::FormActivate() {
     SetAuxLamps();
     SetInitCaptions();
     views_->initialise();
+    serialFM_->SetSerialAccess(m_.serialAccess);
     if (rc_.traceOn) LoadTraceFile();
     editFM_->doInit();
     syncSwitchPictures();
@@ -261,6 +273,10 @@ int TmiraFM::LoadCompilerData() {
 }
 
 void TmiraFM::closeEvent(QCloseEvent* e) {
+    if (auto* link = TprogFM::current(); link && !link->boardLink().canClose()) {
+        e->ignore();
+        return;
+    }
     // A fast run must reach its next yield first; the loop then closes the window.
     if (!panel_.closeAttempt()) {
         e->ignore();
@@ -274,10 +290,16 @@ void TmiraFM::closeEvent(QCloseEvent* e) {
     if (activated_) {
         modules_->beforeSettingsSave();
         SaveSettings();
+        // Unlike the settings, EEPROM contents and the trace are the user's data: a failed
+        // save is said, not lost without a word.
+        if (!views_->eepFM->SaveEEP())
+            prompter_->error(std::string(kEepromSaveError) + core::dataFile(core::kEepromFileName).string());
+        if (rc_.traceOn && !SaveTraceFile())
+            prompter_->error(std::string(kTraceSaveError) + core::dataFile(kTraceFileName).string());
     }
-    if (activated_ && rc_.traceOn) SaveTraceFile();
     if (editFM_->isVisible()) editFM_->GetPutAdmin(false);
     editFM_->hide();
+    serialFM_->hide();
     modules_->hideAll();
     e->accept();
 }
@@ -368,10 +390,12 @@ void TmiraFM::LoadSettings() {
     // Switches and windows come back last, whatever order the lines had.
     panel_.restoreSwitches(settings_.switchesToRestore(main_));
     editFM_->PutScreenData(settings_.windowLine(core::kKeyEditor));
+    serialFM_->PutScreenData(settings_.windowLine(core::kKeyBasicSerial), screen.width(), screen.height());
     for (const core::ReopenStep& step : core::reopenPlan(settings_.openWindows)) {
         if (modules_->reopen(step)) continue;
         views_->reopen(step.window);
         if (step.window == core::ReopenStep::Editor) editFM_->show();
+        if (step.window == core::ReopenStep::BasicSerial && m_.isWif()) serialFM_->show();
         // The views and modules reopen here once they exist; their fields of line 020 and
         // their own lines are kept meanwhile and written back unchanged.
         (void)step;
@@ -384,6 +408,8 @@ void TmiraFM::SaveSettings() {
     views_->getScreenData(settings_);
     settings_.setWindowLine(core::kKeyEditor, editFM_->GetScreenData());
     settings_.openWindows.setVisible(core::kOpenEditor, editFM_->isVisible());
+    settings_.setWindowLine(core::kKeyBasicSerial, serialFM_->GetScreenData());
+    settings_.openWindows.setVisible(core::kOpenBasicSerial, serialFM_->isVisible());
     settings_.save(core::dataFile(core::kSettingsFileName), main_);
 }
 

@@ -34,6 +34,7 @@ namespace mira::gui {
 
 class TeditFM;
 class TmiraFM;
+class TserialFM;
 class ModuleWindows;
 struct OptionValues;
 class DebugViews;
@@ -78,6 +79,8 @@ public:
     core::RunControl& runControl() { return rc_; }
     core::FrontPanel& panel() { return panel_; }
     core::Prompter& prompter() { return *prompter_; }
+    // The main settings lines, for the windows that keep a line of their own there.
+    core::MainSettings& mainSettings() { return main_; }
     // The assembler's last result and the instruction table of the current mode, shared by
     // the editor, the views and the disassembler.
     assembler::Assembler& assembler() { return assembler_; }
@@ -85,6 +88,7 @@ public:
     // Reads "cmplr.dat" for the current mode; returns the instruction table state (0 failed).
     int LoadCompilerData();
     TeditFM* editFM() const { return editFM_.get(); }
+    TserialFM* serialFM() const { return serialFM_.get(); }
     // "Assembler": show the editor, or close it when visible.
     void AssemblerClick();
     ModuleWindows& modules() { return *modules_; }
@@ -139,10 +143,14 @@ public:
     // Code trace: a line as shown and saved (address, tab, source line), all of them, and
     // the trace file kept between runs while tracing is on.
     static constexpr const char* kTraceFileName = "dftrfl.dat";
+    // Followed by the file's path.
+    static constexpr const char* kEepromSaveError = "ERROR: The EEPROM values could not be saved to ";
+    static constexpr const char* kTraceSaveError = "ERROR: The code trace could not be saved to ";
     std::string traceLine(int32_t address) const;
     std::vector<std::string> traceLines() const;
     void LoadTraceFile();
-    void SaveTraceFile();
+    // False when the file could not be written.
+    bool SaveTraceFile();
 
     // Help opens the document with this: the desktop's viewer unless a test replaces it.
     static bool openWithDesktop(const QString& path);
@@ -240,6 +248,8 @@ private:
     std::unique_ptr<ModuleWindows> modules_;
     // The debug views; after the machine, so they go first.
     std::unique_ptr<DebugViews> views_;
+    // The basic serial port of WIF mode; after the machine, which points at it.
+    std::unique_ptr<TserialFM> serialFM_;
 };
 
 }  // namespace mira::gui

@@ -11,6 +11,7 @@
 #include "assembler/formatters.h"
 #include "core/data_dir.h"
 #include "devices/module_catalogue.h"
+#include "link/prog.h"
 #include "mira/mira.h"
 
 namespace mira::gui {
@@ -173,7 +174,8 @@ void TmiraFM::USBClick() {
         prompter_->info("Cannot open USB interface while the emulator is running");
         return;
     }
-    // The hardware link window comes with the link subsystem.
+    TprogFM progFM(*this);
+    progFM.exec();
 }
 
 void TmiraFM::CodeTraceOnClick() {

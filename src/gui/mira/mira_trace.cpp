@@ -45,9 +45,8 @@ void TmiraFM::LoadTraceFile() {
     m_.observer().traceChanged();
 }
 
-void TmiraFM::SaveTraceFile() {
-    // Not reported when it fails, like the settings file.
-    core::writeContainerFile(core::dataFile(kTraceFileName), traceLines());
+bool TmiraFM::SaveTraceFile() {
+    return core::writeContainerFile(core::dataFile(kTraceFileName), traceLines());
 }
 
 }  // namespace mira::gui

@@ -41,7 +41,7 @@ void Tdisp57FM::doInit() {
 
 void Tdisp57FM::refreshLabel() { devLabel->setText(QString::fromStdString(display_.labelText())); }
 
-void Tdisp57FM::redraw() { dispImage->update(); }
+void Tdisp57FM::redraw() { dispImage->requestRepaint(); }
 
 void Tdisp57FM::paintPicture(QPainter& p) {
     const qreal dpr = dispImage->devicePixelRatioF();
@@ -52,7 +52,7 @@ void Tdisp57FM::paintPicture(QPainter& p) {
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     p.drawImage(QPoint(0, 0), housing_);
     // Every dot, lit or not, is painted each time: no separate clearing.
-    displayart::paintAlphaDots(p, display_);
+    displayart::paintAlphaDots(p, display_, glyphs_, dpr);
 }
 
 void Tdisp57FM::pictureContextMenu(QContextMenuEvent* e) { PopupMenu1->popup(e->globalPos()); }

@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include "devices/alpha_display.h"
+#include "modules/display_art.h"
 #include "modules/module_picture.h"
 #include "modules/module_window.h"
 
@@ -60,6 +61,7 @@ private:
 
     devices::AlphaDisplay display_;
     QImage housing_;
+    displayart::AlphaGlyphs glyphs_;
 
     ModulePicture* dispImage = nullptr;
     QLabel* devLabel = nullptr;

@@ -41,7 +41,7 @@ void Tdisp8FM::doInit() {
 
 void Tdisp8FM::refreshLabel() { devLabel->setText(QString::fromStdString(display_.labelText())); }
 
-void Tdisp8FM::redraw() { dispImage->update(); }
+void Tdisp8FM::redraw() { dispImage->requestRepaint(); }
 
 void Tdisp8FM::paintPicture(QPainter& p) {
     const qreal dpr = dispImage->devicePixelRatioF();

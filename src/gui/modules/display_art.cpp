@@ -152,18 +152,35 @@ QImage makeAlphaHousing(qreal dpr) {
     return img;
 }
 
-void paintAlphaDots(QPainter& p, const devices::AlphaDisplay& d) {
+const QImage& AlphaGlyphs::glyph(int code, int colour, bool lit, qreal dpr) {
+    if (!qFuzzyCompare(dpr_, dpr)) {
+        lit_ = {};
+        unlit_ = QImage();
+        dpr_ = dpr;
+    }
+    if (code < devices::kAlphaFirstChar || code > devices::kAlphaLastChar) code = ' ';
+    QImage& img = lit ? lit_[(code - devices::kAlphaFirstChar) * 4 + (colour & 3)] : unlit_;
+    if (!img.isNull()) return img;
+    img = blank(kCellWidth, kCellHeight, dpr, QImage::Format_RGB32, Qt::black);
+    QPainter p(&img);
+    const devices::Rgb on = devices::kAlphaColourRgb[colour & 3];
+    const devices::Rgb off = devices::kAlphaUnlit;
+    for (int r = 0; r < devices::kAlphaGlyphRows; ++r)
+        for (int k = 0; k < devices::kAlphaGlyphColumns; ++k) {
+            const devices::Rgb c = lit && devices::alphaDot(code, k, r) ? on : off;
+            p.fillRect(QRect(kAlphaDotPitch * k, kAlphaDotPitch * r, kAlphaDotSize, kAlphaDotSize),
+                       QColor(c.r, c.g, c.b));
+        }
+    return img;
+}
+
+void paintAlphaDots(QPainter& p, const devices::AlphaDisplay& d, AlphaGlyphs& glyphs, qreal dpr) {
     for (int line = 0; line < devices::kAlphaLines; ++line) {
         const int y = alphaLineTop(line);
         for (int col = 0; col < devices::kAlphaColumns; ++col) {
-            const int x = alphaCharLeft(col);
-            for (int r = 0; r < devices::kAlphaGlyphRows; ++r)
-                for (int k = 0; k < devices::kAlphaGlyphColumns; ++k) {
-                    const devices::Rgb c = d.dotColour(line, col, k, r);
-                    p.fillRect(QRect(x + kAlphaDotPitch * k, y + kAlphaDotPitch * r,
-                                     kAlphaDotSize, kAlphaDotSize),
-                               QColor(c.r, c.g, c.b));
-                }
+            const devices::AlphaCell& c = d.cell(line, col);
+            p.drawImage(QPoint(alphaCharLeft(col), y),
+                        glyphs.glyph(c.code, c.colour, d.displayOn(), dpr));
         }
     }
 }

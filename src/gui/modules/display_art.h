@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QImage>
+#include <array>
 
 class QPainter;
 class QLabel;
@@ -57,7 +58,24 @@ QImage makeAlphaHousing(qreal dpr);
 // The cells, drawn over the mask (ten-digit) or over the housing (alpha: every dot is
 // painted, lit or not).
 void paintTenDigitCells(QPainter& p, const devices::TenDigitDisplay& d);
-void paintAlphaDots(QPainter& p, const devices::AlphaDisplay& d);
+
+// One character cell of the alpha display as an image: its 5 x 7 dots lit in a colour or
+// unlit, the gaps black. A fast run may rewrite the display thousands of times a second,
+// so a repaint copies 32 of these instead of painting 1120 dots.
+class AlphaGlyphs {
+public:
+    static constexpr int kCellWidth = 14;   // 5 dots at a pitch of 3, each 2 wide
+    static constexpr int kCellHeight = 20;  // 7 dots
+    // The image of `code` in `colour`, or every dot unlit when `lit` is false.
+    const QImage& glyph(int code, int colour, bool lit, qreal dpr);
+
+private:
+    qreal dpr_ = 0;
+    std::array<QImage, 95 * 4> lit_{};
+    QImage unlit_;
+};
+
+void paintAlphaDots(QPainter& p, const devices::AlphaDisplay& d, AlphaGlyphs& glyphs, qreal dpr);
 
 // The grey binding label of the module windows, transparent to the mouse so that a press
 // on it drags the window like a press on the picture.

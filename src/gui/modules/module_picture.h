@@ -1,10 +1,13 @@
 // The picture widget of a module window that draws itself: painting, mouse and the popup
-// menu go to the window that owns it.
+// menu go to the window that owns it. A program may change the picture every few clock
+// states of a fast run, so repaints are asked for freely and made at display rate.
 #pragma once
 
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QWidget>
 
 namespace mira::gui {
@@ -25,12 +28,28 @@ public:
         : QWidget(parent), owner_(owner) {
         setObjectName(QString::fromLatin1(name));
         setAttribute(Qt::WA_OpaquePaintEvent);
+        frameTimer_.setSingleShot(true);
+        QObject::connect(&frameTimer_, &QTimer::timeout, this, [this] { update(); });
+        sinceRepaint_.start();
+    }
+
+    // At most one repaint per frame; asking again before it is made costs a test.
+    void requestRepaint() {
+        if (repaintPending_) return;
+        repaintPending_ = true;
+        const qint64 since = sinceRepaint_.elapsed();
+        if (since >= kFrameMs)
+            update();
+        else
+            frameTimer_.start(static_cast<int>(kFrameMs - since));
     }
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         owner_.paintPicture(p);
+        sinceRepaint_.restart();
+        repaintPending_ = false;
     }
     void mousePressEvent(QMouseEvent* e) override { owner_.pictureMousePress(e); }
     void mouseMoveEvent(QMouseEvent* e) override { owner_.pictureMouseMove(e); }
@@ -38,7 +57,11 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override { owner_.pictureContextMenu(e); }
 
 private:
+    static constexpr int kFrameMs = 16;
     PictureOwner& owner_;
+    QTimer frameTimer_;
+    QElapsedTimer sinceRepaint_;
+    bool repaintPending_ = false;
 };
 
 }  // namespace mira::gui

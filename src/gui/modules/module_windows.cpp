@@ -10,8 +10,11 @@
 #include "modules/key2.h"
 #include "modules/led.h"
 #include "modules/led_art.h"
+#include "modules/mag.h"
 #include "modules/module_window.h"
+#include "modules/prntr.h"
 #include "modules/swit.h"
+#include "modules/tape.h"
 
 namespace mira::gui {
 
@@ -32,9 +35,13 @@ ModuleWindows::ModuleWindows(QWidget* mainWindow, core::Machine& machine,
     add(std::make_unique<TkeyFM>(env));
     add(std::make_unique<TkeypadFM>(env));
     add(std::make_unique<TasciiFM>(env));
+    add(std::make_unique<TprnFM>(env));
     add(std::make_unique<Tdisp8FM>(env));
     add(std::make_unique<Tdisp57FM>(env));
     add(std::make_unique<TswitFM>(env));
+    add(std::make_unique<TtapeFM>(env));
+    add(std::make_unique<TmagFM>(env));
+    add(std::make_unique<TtapewtFM>(env));
 }
 
 // The windows go before the machine their modules are registered with.

@@ -106,7 +106,7 @@ void TswitFM::PutScreenData(const std::string& state) {
     placeTrigger();
 }
 
-void TswitFM::redrawLevers() { swImage->update(); }
+void TswitFM::redrawLevers() { swImage->requestRepaint(); }
 
 void TswitFM::paintPicture(QPainter& p) {
     const qreal dpr = swImage->devicePixelRatioF();

@@ -31,7 +31,7 @@ TeepFM::TeepFM(core::Machine& m, ViewSources sources, std::filesystem::path file
 TeepFM::~TeepFM() { SaveEEP(); }
 
 bool TeepFM::SaveEEP() const {
-    if (file_.empty()) return false;
+    if (file_.empty()) return true;
     return core::saveEepromFile(file_, m_.eeprom);
 }
 

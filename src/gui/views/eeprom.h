@@ -23,6 +23,7 @@ public:
     void UpdateRadix();
     void UpdateEEP(int i);
     void InvalidateGrid();
+    // True when saved, or when there is no file to save to.
     bool SaveEEP() const;
     std::string GetScreenData() const;
     void PutScreenData(const std::string& state, int screenWidth, int screenHeight);

@@ -1,0 +1,119 @@
+#include "tape_punch.h"
+
+#include "core/field_list.h"
+#include "core/sound_wave.h"
+
+namespace mira::devices {
+
+TapePunch::TapePunch(core::DeviceBus& bus, core::TimerFactory& timers, core::SoundEffects& sounds,
+                     core::Prompter& prompter, TapePunchHost* host)
+    : bus_(bus), sounds_(sounds), prompter_(prompter), host_(host),
+      soundTimer_(timers.createTimer(core::soundDurationMs(core::SoundId::Punch))) {
+    soundTimer_->setCallback([this] {
+        soundTimer_->stop();
+        setFlag(0);
+    });
+    bus_.registerModule(*this);
+}
+
+TapePunch::~TapePunch() {
+    soundTimer_->stop();
+    bus_.unregisterModule(*this);
+}
+
+bool TapePunch::bound() const {
+    return slot_ >= 0 && slot_ < core::kSlotCount && bus_.slots[slot_].device == this;
+}
+
+void TapePunch::PutDevice(int slot) {
+    slot_ = slot;
+    bus_.bind(slot, *this);
+}
+
+int TapePunch::GetDevice() const { return bound() ? slot_ : -1; }
+
+void TapePunch::setFlag(int value) {
+    if (bound()) bus_.SetDevInflag(slot_, value);
+}
+
+void TapePunch::draw() {
+    if (host_) host_->drawTape();
+}
+
+void TapePunch::doInit() { doReset(); }
+
+void TapePunch::doReset() {
+    soundTimer_->stop();
+    rows_.clear();
+    punchPosition_ = 0;
+    rowsPunched_ = 0;
+    dataBytes_ = 0;
+    setFlag(1);
+    draw();
+}
+
+void TapePunch::fitTape() {
+    doReset();
+    rows_.assign(kFreshLeaderRows, kLeaderRow);
+    rows_.insert(rows_.end(), kFreshBlankRows, kTrailerRow);
+    punchPosition_ = kFreshLeaderRows;
+    draw();
+    setFlag(0);
+}
+
+void TapePunch::ExecResetFlag(int level) {
+    if (level == 0) WriteTape();
+}
+
+void TapePunch::WriteTape() {
+    setFlag(1);
+    if (!bound() || rows_.empty()) return;  // no tape: the program waits until one is fitted
+    const int value = bus_.slots[slot_].output & 0xFF;
+    rows_.insert(rows_.begin() + punchPosition_, value);
+    ++punchPosition_;
+    ++rowsPunched_;
+    ++dataBytes_;
+    draw();
+    sounds_.play(core::SoundId::Punch);
+    // The punch is ready when its stroke's sound is over; a stroke nobody hears (sound
+    // effects off, no audio device) takes no time.
+    if (sounds_.audible()) {
+        soundTimer_->stop();
+        soundTimer_->start();
+    } else {
+        setFlag(0);
+    }
+}
+
+std::vector<int32_t> TapePunch::punchedBytes() const {
+    std::vector<int32_t> bytes;
+    bytes.reserve(static_cast<size_t>(dataBytes_));
+    for (int r : rows_)
+        if (r >= 0 && r <= 255) bytes.push_back(r);
+    return bytes;
+}
+
+bool TapePunch::SaveTape(const TapeSaver& save) {
+    if (dataBytes_ == 0) {
+        prompter_.info(kPunchNoData);
+        return false;
+    }
+    const std::vector<int32_t> bytes = punchedBytes();
+    if (!save(bytes, static_cast<int>(bytes.size()) - 1)) return false;
+    doReset();
+    return true;
+}
+
+void TapePunch::close() {
+    doReset();
+    if (bound()) bus_.CloseDevice(slot_);
+    slot_ = -1;
+}
+
+std::string TapePunch::stateString(int left, int top) const {
+    core::FieldListBuilder b;
+    b.add(left).add(top);
+    return b.str();
+}
+
+}  // namespace mira::devices

@@ -1,0 +1,175 @@
+// A board link wired to an in-memory board in virtual time, with a host and prompter that
+// record what the window would show.
+#pragma once
+
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "assembler/formatters.h"
+#include "board_model.h"
+#include "core/timer.h"
+#include "link/board_link.h"
+
+namespace mira::link::test {
+
+class FakePort final : public BytePort {
+public:
+    bool open = true;
+    std::vector<std::string> writes;        // every write, in order
+    std::vector<std::pair<int64_t, bool>> dtr;  // (time ms, state)
+    std::deque<std::string> incoming;       // chunks the board sent, delivered one per event
+    std::string pending;
+    boardsim::BoardModel* board = nullptr;
+    core::VirtualClock* clock = nullptr;
+
+    bool isOpen() const override { return open; }
+    void write(const std::string& bytes) override {
+        if (!open) return;
+        writes.push_back(bytes);
+        if (board)
+            for (auto& r : board->feed(bytes)) incoming.push_back(r);
+    }
+    std::string readAvailable() override {
+        std::string s;
+        s.swap(pending);
+        return s;
+    }
+    void setDtr(bool on) override { dtr.emplace_back(clock ? clock->nowMs() : 0, on); }
+
+    // All bytes written, concatenated.
+    std::string sent() const {
+        std::string s;
+        for (const auto& w : writes) s += w;
+        return s;
+    }
+};
+
+class FakePrompter final : public core::Prompter {
+public:
+    std::vector<std::string> infos, errors, questions;
+    std::map<std::string, bool> answers;  // by question text; default yes
+    void info(const std::string& t) override { infos.push_back(t); }
+    void error(const std::string& t) override { errors.push_back(t); }
+    bool askYesNo(const std::string& t) override {
+        questions.push_back(t);
+        const auto it = answers.find(t);
+        return it == answers.end() || it->second;
+    }
+    core::Answer askYesNoCancel(const std::string& t) override {
+        return askYesNo(t) ? core::Answer::Yes : core::Answer::No;
+    }
+};
+
+class FakeHost final : public LinkHost {
+public:
+    core::OperatingMode mode = core::OperatingMode::Normal;
+    bool refuseSwitch = false;
+    EmulatorOptions options;
+    std::vector<int32_t> memory = std::vector<int32_t>(256, 0);
+    std::optional<int> assembled;
+    std::vector<int32_t> copied;
+    std::optional<std::string> name = std::string("PROG");
+    std::optional<int> hardwareAnswer;
+    int selection = 1;
+    std::vector<std::string> selectionTexts;
+    std::optional<std::filesystem::path> textFile;
+    std::filesystem::path dataDir;
+    int radixNormal = assembler::kRadixSplitOctal;
+    int radixWif = assembler::kRadixDec;
+    int changes = 0;
+
+    void messagesChanged() override { ++changes; }
+    core::OperatingMode emulatorMode() override { return mode; }
+    bool switchMode(core::OperatingMode m) override {
+        if (refuseSwitch) return false;
+        mode = m;
+        memory.assign(m == core::OperatingMode::Normal ? 256 : 1024, 0);
+        return true;
+    }
+    EmulatorOptions emulatorOptions() override {
+        options.normalMode = mode == core::OperatingMode::Normal;
+        return options;
+    }
+    std::vector<int32_t> memoryWords() override { return memory; }
+    std::optional<int> assembledLength() override { return assembled; }
+    void copyToMemory(const std::vector<int32_t>& w) override { copied = w; }
+    std::optional<std::string> askProgramName(int, const std::string&) override { return name; }
+    std::optional<int> askHardwareOptions(int) override { return hardwareAnswer; }
+    int askSelection(const std::string& text, int) override {
+        selectionTexts.push_back(text);
+        return selection;
+    }
+    std::optional<std::filesystem::path> askTextFile() override { return textFile; }
+    int displayRadix(bool normal) override { return normal ? radixNormal : radixWif; }
+    std::string formatRadix(int64_t v, int radix) override { return assembler::FormatRadix(v, radix, true); }
+    std::string disassemble(int32_t w, bool) override { return "W" + std::to_string(w); }
+    std::filesystem::path dataFile(const std::string& n) override { return dataDir / n; }
+};
+
+struct Rig {
+    core::VirtualClock clock;
+    FakePort port;
+    FakeHost host;
+    FakePrompter prompter;
+    boardsim::BoardState state;
+    boardsim::Faults faults;
+    std::unique_ptr<boardsim::BoardModel> board;
+    BoardLink link{port, clock, host, prompter};
+
+    explicit Rig(const std::filesystem::path& dir, bool withBoard = true, boardsim::Faults f = {}) : faults(f) {
+        host.dataDir = dir;
+        port.clock = &clock;
+        if (withBoard) attachBoard();
+    }
+    void attachBoard() {
+        board = std::make_unique<boardsim::BoardModel>(state, faults);
+        port.board = board.get();
+    }
+    // Hands every chunk the board sent to the link, one receive event each.
+    void deliver() {
+        while (!port.incoming.empty()) {
+            port.pending += port.incoming.front();
+            port.incoming.pop_front();
+            link.Serial1RxData();
+        }
+    }
+    void deliverOne() {
+        if (port.incoming.empty()) return;
+        port.pending += port.incoming.front();
+        port.incoming.pop_front();
+        link.Serial1RxData();
+    }
+    // Runs until the link is idle (or `limitMs` passed); returns the virtual time taken.
+    int64_t run(int64_t limitMs = 60000) {
+        const int64_t start = clock.nowMs();
+        deliver();
+        while (link.busy() && clock.nowMs() - start < limitMs) {
+            clock.advance(10);
+            deliver();
+        }
+        return clock.nowMs() - start;
+    }
+    void connect() {
+        link.start();
+        run();
+    }
+    // Bytes written since write number `from`.
+    std::string sentSince(size_t from) const {
+        std::string s;
+        for (size_t i = from; i < port.writes.size(); ++i) s += port.writes[i];
+        return s;
+    }
+    const std::vector<std::string>& lines() const { return link.messages(); }
+};
+
+inline std::string bytes(std::initializer_list<int> b) {
+    std::string s;
+    for (int x : b) s += static_cast<char>(x);
+    return s;
+}
+
+}  // namespace mira::link::test
