@@ -11,6 +11,9 @@ namespace {
 constexpr HeadlessModuleKind kHeadlessKinds[] = {
     {"led", 0, 0, makeLedModule},
     {"decled", 0, 0, makeLedModule},
+    {"keypad", 1, 1, makeKeypadModule},
+    {"keypad2", 1, 2, makeKeypad2Module},
+    {"ascii", 1, 1, makeAsciiModule},
     {"tendigit", 0, 0, makeTenDigitModule},
     {"alpha", 0, 0, makeAlphaModule},
     {"switches", 1, 1, makeSwitchesModule},
@@ -148,6 +151,10 @@ int RunModules::beforeRun(std::ostream& err) {
     for (Open& o : modules_)
         if (const int status = o.module->beforeRun(err); status != kExitOk) return status;
     return kExitOk;
+}
+
+void RunModules::runStarts() {
+    for (Open& o : modules_) o.module->runStarts();
 }
 
 void RunModules::runEnded() {

@@ -43,6 +43,8 @@ class HeadlessModule {
     // After every module is open, before --pc applies (the paper tape reader feeds its tape
     // here). Returns an exit status; anything but kExitOk ends the command.
     virtual int beforeRun(std::ostream& /*err*/) { return kExitOk; }
+    // The run starts now (after any tape feed and --pc); key scripts count from here.
+    virtual void runStarts() {}
     // The run ended, for whatever reason, as the GUI's end of a run.
     virtual void runEnded() {}
     // The module's own fields; "kind" and the device numbers are written by the caller.
@@ -88,6 +90,7 @@ class RunModules {
     // Opens one module; returns an exit status and prints the message to `err`.
     int open(const ModuleRequest& request, std::ostream& err);
     int beforeRun(std::ostream& err);
+    void runStarts();
     void runEnded();
     bool empty() const { return modules_.empty(); }
     void writeJson(JsonWriter& j) const;  // the "modules" array
@@ -121,6 +124,9 @@ std::string oneLine(const std::string& text);
 
 // Headless kinds, each defined in its own file.
 ModuleMade makeLedModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makeKeypadModule(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makeKeypad2Module(const ModuleRequest& request, ModuleHost& host);
+ModuleMade makeAsciiModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makePrinterModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makeTenDigitModule(const ModuleRequest& request, ModuleHost& host);
 ModuleMade makeAlphaModule(const ModuleRequest& request, ModuleHost& host);

@@ -39,6 +39,17 @@ void printUsage(std::ostream& out) {
       --compiler-data FILE  instruction tables to assemble with (default: cmplr.dat)
       --module KIND@DEV[:ARG]  a device module, opened before the run as the Modules
                             menu opens it (repeatable); --json reports it under "modules":
+                              keypad@D:KEYS   Keypad on input device D; KEYS by caption
+                                          0-9 x / LF + -, ^ in front holds CTL (^LF)
+                              keypad2@D:KEYS[:FILE.kpf]  KeyPad 2; keys by the captions
+                                          of its table (FILE's, else the default), or #N
+                              ascii@D:KEYS  ASCII keyboard; keys as [shift+][ctrl+][alt+]KEY
+                                          with KEY a letter, a digit, space, enter, tab,
+                                          esc, f1..f12, comma, slash ... (US positions)
+                                          KEYS are comma-separated; the first key comes
+                                          1000 us after the start, each next one 1000 us
+                                          after the program took the one before; a key
+                                          that gives nothing does not wait
                               tendigit@D  ten-digit display on output device D
                               alpha@D     two-line alpha display on output device D
                               switches:MASK  external switches with data mask 0..255; when

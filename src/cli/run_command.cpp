@@ -333,6 +333,7 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
     }
     // A run starts as a release of RUN does with the clock at FAST, continuous.
     rc.startContinuousFastRun();
+    modules.runStarts();
     const auto res = rc.runHeadless(o.clockStates.value_or(UINT64_MAX), o.maxInstructions, &clock);
     modules.runEnded();
 

@@ -38,7 +38,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Example{"wif-table-lookup", {"--mode", "wif"}},
                       Example{"wif-print-line", {"--mode", "wif"}},
                       Example{"hello-alpha", {}}, Example{"hello-ten-digit", {}},
-                      Example{"wif-switch-mask", {"--mode", "wif"}}),
+                      Example{"wif-switch-mask", {"--mode", "wif"}},
+                      Example{"ascii-line", {}}, Example{"keypad2-sum", {}}),
     [](const ::testing::TestParamInfo<Example>& p) {
         std::string n = p.param.name;
         for (char& ch : n)

@@ -20,7 +20,10 @@
 #include "core/sound.h"
 #include "gui_test_support.h"
 #include "mira/mira.h"
+#include "modules/display8.h"
+#include "modules/display_art.h"
 #include "modules/funcselect.h"
+#include "modules/key.h"
 #include "modules/led.h"
 #include "modules/module_windows.h"
 #include "views/debug_views.h"
@@ -52,6 +55,31 @@ const char* const kProgram =
     "        JMP LOOP\n"
     "COUNT,  #D0\n";
 constexpr int kCountAddress = 8;
+
+// Echoes Keypad keys (input device 0) on the ten-digit display (output device 0), as
+// examples/echo-keypad.asm does, for the digit keys.
+const char* const kEchoProgram =
+    "START,  CLA\n"
+    "        TAD ON\n"
+    "        PUT 0\n"
+    "WAITK,  SKI 0\n"
+    "        JMP WAITK\n"
+    "        GET 0\n"
+    "        AND MASK\n"
+    "        TAD FIRST\n"
+    "        DCA PTR\n"
+    "        TAD I PTR\n"
+    "        PUT 0\n"
+    "        JMP WAITK\n"
+    "ON,     #D95\n"
+    "MASK,   #D15\n"
+    "FIRST,  TABLE\n"
+    "PTR,    #D0\n"
+    "        _PAGEBREAK\n"
+    "TABLE,  #D7\n"
+    "        #D8\n        #D9\n        #D13\n        #D4\n        #D5\n        #D6\n"
+    "        #D11\n        #D1\n        #D2\n        #D3\n        #D112\n        #D0\n"
+    "        #D12\n        #D10\n        #D13\n";
 
 void typeText(QWidget* w, const QString& text) {
     for (QChar ch : text) {
@@ -188,6 +216,80 @@ private Q_SLOTS:
             mem.resize(mem.size().expandedTo(QSize(760, 520)));
             QVERIFY(mem.grab().save(shots + QStringLiteral("/memory-view.png")));
         }
+    }
+
+    // The input side of the road: the echo program typed and transferred, the Keypad and
+    // the ten-digit display plugged in, keys clicked while the program runs.
+    void typeEchoProgramRunAndClickKeys() {
+        prompter_.messages.clear();
+        TmiraFM w(&prompter_, &player_);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        core::Machine& m = w.machine();
+
+        w.AssemblerClick();
+        gui::TeditFM& e = *w.editFM();
+        e.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&e));
+        QTRY_VERIFY(!e.ignoringChanges());
+        typeText(e.memo(), QString::fromLatin1(kEchoProgram));
+        QTest::keyClick(e.memo(), Qt::Key_F9);
+        QTest::keyClick(e.memo(), Qt::Key_F10);
+        if (!prompter_.messages.empty()) QFAIL(prompter_.messages.front().c_str());
+        QCOMPARE(m.memory[32], 7);  // TABLE after the page break
+
+        chooseFirstSlot();
+        w.findChild<QAction*>(QStringLiteral("Keypad1"))->trigger();
+        gui::TkeyFM& pad = *w.modules().find<gui::TkeyFM>();
+        QVERIFY(pad.isVisible());
+        QCOMPARE(pad.GetDevice(), 0);
+        chooseFirstSlot();
+        w.findChild<QAction*>(QStringLiteral("Display10Digit1"))->trigger();
+        gui::Tdisp8FM& ten = *w.modules().find<gui::Tdisp8FM>();
+        QVERIFY(ten.isVisible());
+        QCOMPARE(m.bus.slots[2].type, int(core::kModuleDisplay10));
+
+        for (int i = 0; i < 8; ++i) setSwitch(w, i, true);
+        click(w, core::kSwitchLoadAddress);
+        QCOMPARE(m.pc, 0);
+        setSwitch(w, core::kSwitchSingleCont, true);
+        setSwitch(w, core::kSwitchSlowFast, true);
+
+        // The keys are clicked from inside the running loop's yields, as a user would.
+        bool clickedWhileRunning = true;
+        auto press = [&](int at, int tag) {
+            QTimer::singleShot(at, &w, [&, tag] {
+                clickedWhileRunning = clickedWhileRunning && m.run;
+                QTest::mouseClick(pad.image(), Qt::LeftButton, {},
+                                  gui::TkeyFM::keyRect(tag).center());
+            });
+        };
+        press(300, 8);   // "1"
+        press(600, 9);   // "2"
+        press(900, 10);  // "3"
+        std::string shown;
+        QTimer::singleShot(1300, &w, [&] {
+            shown = ten.display().text();
+            QTest::mousePress(w.image(), Qt::LeftButton, Qt::NoModifier,
+                              QPoint(centreX(core::kSwitchHalt), kUpper));
+        });
+        click(w, core::kSwitchRun);
+        QTRY_VERIFY_WITH_TIMEOUT(!shown.empty() && !m.run, 15000);
+        QTest::mouseRelease(w.image(), Qt::LeftButton, Qt::NoModifier,
+                            QPoint(centreX(core::kSwitchHalt), kUpper));
+        QVERIFY(clickedWhileRunning);
+        QCOMPARE(shown, std::string("123       "));
+        // On the display: b of "1", a of "2" and "3" lit; a of "1" and the fourth cell dark.
+        auto pixel = [&](int x, int y) { return ten.image()->grab().toImage().pixel(x, y); };
+        using gui::displayart::tenCellLeft;
+        QTRY_COMPARE(pixel(tenCellLeft(0) + 7, 41), gui::displayart::kTenLit);
+        QCOMPARE(pixel(tenCellLeft(0) + 3, 38), gui::displayart::kTenUnlit);
+        QCOMPARE(pixel(tenCellLeft(1) + 3, 38), gui::displayart::kTenLit);
+        QCOMPARE(pixel(tenCellLeft(2) + 3, 38), gui::displayart::kTenLit);
+        QCOMPARE(pixel(tenCellLeft(3) + 3, 38), gui::displayart::kTenUnlit);
+        // The key register shifted out as it was read; no key is waiting.
+        QCOMPARE(pad.keypad().keyData(), 0);
+        QCOMPARE(m.bus.slots[0].flag, uint8_t(1));
     }
 };
 

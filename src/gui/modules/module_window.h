@@ -52,6 +52,9 @@ class ModuleWindow : public QWidget {
     // The window's own settings line (kind().stateKey).
     virtual std::string GetScreenData() const = 0;
     virtual void PutScreenData(const std::string& state) = 0;
+    // Lines beyond the window state that the module keeps (KeyPad 2's key table).
+    virtual void readSettings(const core::SettingsFile& /*settings*/) {}
+    virtual void writeSettings(core::SettingsFile& /*settings*/) const {}
     // Line 020: the default writes the visible field and, for one-slot modules, the slot.
     virtual void writeOpenState(core::OpenWindows& open) const;
     // Before the settings file is written, while the window may still ask (save a changed

@@ -2,9 +2,12 @@
 
 #include <QWidget>
 
+#include "modules/ascii.h"
 #include "modules/display57.h"
 #include "modules/display8.h"
 #include "modules/funcselect.h"
+#include "modules/key.h"
+#include "modules/key2.h"
 #include "modules/led.h"
 #include "modules/led_art.h"
 #include "modules/mag.h"
@@ -30,6 +33,9 @@ ModuleWindows::ModuleWindows(QWidget* mainWindow, core::Machine& machine,
     auto decled = std::make_unique<TdecledFM>(env);
     decledFM_ = decled.get();
     add(std::move(decled));
+    add(std::make_unique<TkeyFM>(env));
+    add(std::make_unique<TkeypadFM>(env));
+    add(std::make_unique<TasciiFM>(env));
     add(std::make_unique<TprnFM>(env));
     add(std::make_unique<Tdisp8FM>(env));
     add(std::make_unique<Tdisp57FM>(env));
@@ -71,7 +77,10 @@ void ModuleWindows::open(const devices::ModuleKind& kind) {
 }
 
 void ModuleWindows::PutScreenData(const core::SettingsFile& settings) {
-    for (const auto& w : windows_) w->PutScreenData(settings.windowLine(w->kind().stateKey));
+    for (const auto& w : windows_) {
+        w->PutScreenData(settings.windowLine(w->kind().stateKey));
+        w->readSettings(settings);
+    }
 }
 
 bool ModuleWindows::reopen(const core::ReopenStep& step) {
@@ -89,6 +98,7 @@ void ModuleWindows::beforeSettingsSave() {
 void ModuleWindows::GetScreenData(core::SettingsFile& settings) const {
     for (const auto& w : windows_) {
         settings.setWindowLine(w->kind().stateKey, w->GetScreenData());
+        w->writeSettings(settings);
         w->writeOpenState(settings.openWindows);
     }
 }
