@@ -25,20 +25,28 @@ void printUsage(std::ostream& out) {
       --in D=B1,B2,...      scripted input device D (0/1) offering these bytes
       --out D               recording output device D (0/1)
       --serial-in B1,B2,... WIF: the basic serial port offers these bytes
-      --module reader:FILE.ptp   feed a paper tape through the loader before the run
-                            (150 ms of virtual time per row); PC is left after the last
-                            byte unless --pc is given
-      --module punch@D      paper tape punch with a fresh tape on output device D
-      --module magtape@I,O[:FILE.mtf][:record|play]   cassette on input device I and
-                            output device O with FILE (else a new tape) in and the key
-                            down; the tape is not written back to FILE
       --trace               one line per instruction on stderr: address word ac c
                             (WIF addresses as 4 hex digits)
       --json                print the final state as one JSON object
       --answer yes|no|cancel   answer to the assembler's questions (default no)
       --compiler-data FILE  instruction tables to assemble with (default: cmplr.dat)
       --module KIND@DEV[:ARG]  a device module, opened before the run as the Modules
-                            menu opens it (repeatable); --json reports it under "modules":
+                            menu opens it (repeatable; one of each kind; DEV 0 or 1 is
+                            the input or output device); --json reports it under "modules":
+                              led@D, decled@D  octal / decimal LED display
+                              printer@D   printer; reports the roll, the line being
+                                          collected and the print state
+                              melody@D    melody player; records note events with their
+                                          virtual times instead of sounding them
+                              punch@D     paper tape punch with a fresh tape fitted
+                              reader:FILE.ptp  feed a paper tape through the loader
+                                          before the run (150 ms of virtual time per
+                                          row); PC is left after the last byte unless
+                                          --pc is given
+                              magtape@I,O[:FILE.mtf][:record|play]  cassette on input
+                                          device I and output device O with FILE (else
+                                          a new tape) in and the key down; the tape is
+                                          not written back to FILE
                               keypad@D:KEYS   Keypad on input device D; KEYS by caption
                                           0-9 x / LF + -, ^ in front holds CTL (^LF)
                               keypad2@D:KEYS[:FILE.kpf]  KeyPad 2; keys by the captions
