@@ -101,14 +101,19 @@ const std::string& scratchFile() {
     return path;
 }
 
-void writeScratch(std::string_view bytes, bool asContainer) {
-    std::ofstream f(scratchFile(), std::ios::binary | std::ios::trunc);
-    if (asContainer) {
-        const std::string stored = core::encodeContainer(core::textLines(bytes));
-        f.write(stored.data(), static_cast<std::streamsize>(stored.size()));
-    } else {
-        f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+// Selector bit 7: the bytes are the file's lines, stored as the emulator stores them (else
+// the raw bytes are the file). Bit 6: missing lines up to `fullLines` are blank cells, so
+// a short input still makes a whole cassette.
+void writeScratch(std::string_view bytes, uint8_t selector, size_t fullLines) {
+    std::string contents(bytes);
+    if (selector & 0x80) {
+        auto lines = core::textLines(bytes);
+        if (selector & 0x40)
+            while (lines.size() < fullLines) lines.emplace_back("256");
+        contents = core::encodeContainer(lines);
     }
+    std::ofstream f(scratchFile(), std::ios::binary | std::ios::trunc);
+    f.write(contents.data(), static_cast<std::streamsize>(contents.size()));
 }
 
 // Every window state string the settings file restores, through each Qt-free parser.
@@ -162,17 +167,18 @@ void windowState(const std::string& state, std::string_view fileBytes, uint8_t s
 
     // The printer and the cassette recorder load the file their state names.
     if (core::fieldAt(state, 2).empty()) return;
-    writeScratch(fileBytes, selector & 0x80);
     core::FieldListBuilder pointed;
     pointed.add(core::fieldAt(state, 0)).add(core::fieldAt(state, 1)).add(scratchFile());
     pointed.add(core::fieldAt(state, 3));
     {
+        writeScratch(fileBytes, selector, 0);
         devices::Printer printer(machine.bus, clock, prompter, sounds);
         printer.applyState(pointed.str());
         REQUIRE(printer.rollFileName().empty() || printer.rollFileName() == scratchFile());
         (void)printer.paperLayout();
     }
     {
+        writeScratch(fileBytes, selector, devices::kMagFileLines);
         devices::MagTape mag(machine.bus, clock, sounds, prompter);
         mag.applyState(pointed.str());
         REQUIRE(mag.fileName().empty() || mag.fileName() == scratchFile());
