@@ -107,7 +107,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     prompter.answer = (flags & 0x40) ? core::Answer::Yes : core::Answer::No;
     assembler::Assembler as;
     as.setInstructionTable(&table(m.options.mode));
-    if (!as.Assemble(core::textLines(text), m, prompter).ok) return 0;
+    const auto lines = core::textLines(text);
+    const bool wifBefore = m.isWif();
+    auto result = as.Assemble(lines, m, prompter);
+    if (result.modeChanged || m.isWif() != wifBefore) {
+        // A query switched the mode: as the editor, take the new mode's memory and table,
+        // and the student assembles again.
+        m.updateMemorySize();
+        check(m, "after a mode change");
+        as.setInstructionTable(&table(m.options.mode));
+        result = as.Assemble(lines, m, prompter);
+    }
+    if (!result.ok) return 0;
     if (!as.TransferToMemory(m, prompter, nullptr)) return 0;
     check(m, "after the transfer");
 
