@@ -97,7 +97,8 @@ void recentFiles(const std::vector<std::string>& lines) {
 // A file the state string's file name field is pointed at, so the loaders that a restored
 // state starts read the fuzzer's bytes instead of whatever a path names on this machine.
 const std::string& scratchFile() {
-    static const std::string path = "/tmp/mira8-data-files-fuzz-" + std::to_string(getpid()) + ".dat";
+    static const std::string path =
+        "/tmp/mira8-data-files-fuzz-" + std::to_string(getpid()) + ".dat";
     return path;
 }
 
@@ -184,6 +185,8 @@ void windowState(const std::string& state, std::string_view fileBytes, uint8_t s
         REQUIRE(mag.fileName().empty() || mag.fileName() == scratchFile());
         (void)mag.stateString(0, 0);
     }
+    // libFuzzer ends without running exit handlers; leave nothing behind in /tmp.
+    std::remove(scratchFile().c_str());
 }
 
 // Line 020 and the plan of windows it reopens.
