@@ -131,7 +131,6 @@ private:
     int output_ = 255;
     int deposited_ = 0;
     bool fault_ = false;
-    bool bound_ = false;
     std::string fileName_;
 };
 

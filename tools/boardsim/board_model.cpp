@@ -11,7 +11,6 @@ constexpr unsigned char kQuery = 160, kDriver = 161, kMemData = 162, kMemRead = 
                         kOptions = 165, kRecord = 166, kPageWrite = 167, kPageRead = 168, kDelete = 169,
                         kBoot = 170;
 constexpr int kWifArea = 255;
-constexpr int kBootWords = 384;
 constexpr char kGarbage = 0x5A;
 
 int u(char c) { return static_cast<unsigned char>(c); }
