@@ -489,13 +489,10 @@ void TeditFM::Assemble1Click() {
     animate_ = false;
     setStatus(1, QString());
     if (result.modeChanged || m_.isWif() != wifBefore) {
-        // A query switched the mode: the new mode's tables and captions.
-        mira_.LoadCompilerData();
-        m_.updateMemorySize();
-        mira_.SetMenuAvailability();
-        setModeCaptions();
-        pickGroup(0);
-        setCaption();
+        // A query switched the mode: everything the options dialog's mode change does, so
+        // the views, captions and module windows follow.
+        mira_.ChangeMode(m_.options.mode);
+        mira_.ApplyMode();
     }
     mira_.SetAuxLamps();
     if (a.wordCount() != wordsBefore) m_.breakpoints.fill(0);

@@ -135,6 +135,9 @@ public:
     OptionValues currentOptions() const;
     void applyOptions(const OptionValues& v);
     void ApplyMode();
+    // A confirmed change of operating mode, from the options dialog or an assembler query:
+    // cleared memory of the new size and the machine reset; ApplyMode follows.
+    void ChangeMode(core::OperatingMode mode);
     // Windows built elsewhere take part in ApplyMode through these hooks, run where the
     // views take over the new options (their doInit; in Normal mode the RAM, EEPROM and
     // stack views close).

@@ -1,0 +1,109 @@
+// Changes made to the machine outside a run (assembling, the editor's commands, a mode
+// change from an assembler query) reach the lamps, the views and the panel.
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+#include <string>
+
+#include "assembler/edit.h"
+#include "assembler/my_memo.h"
+#include "core/data_dir.h"
+#include "core/scrambled_file.h"
+#include "gui_test_support.h"
+#include "mira/mira.h"
+#include "views/debug_views.h"
+#include "views/eeprom.h"
+#include "views/memory.h"
+#include "views/ram.h"
+#include "views/stack.h"
+
+using namespace mira;
+using namespace mira::gui;
+
+namespace {
+using gui_test::ScriptedPrompter;
+}  // namespace
+
+class FollowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    ScriptedPrompter prompter_;
+
+    std::unique_ptr<TmiraFM> open() {
+        auto w = std::make_unique<TmiraFM>(&prompter_);
+        w->show();
+        [&] { QVERIFY(QTest::qWaitForWindowExposed(w.get())); }();
+        return w;
+    }
+    static TeditFM& editor(TmiraFM& w) {
+        TeditFM& e = *w.editFM();
+        e.show();
+        return e;
+    }
+    static QString caption(TmiraFM& w, const char* item) {
+        return w.findChild<QAction*>(QString::fromLatin1(item))->text();
+    }
+    // PC as the memory view's register row shows it, in decimal.
+    static QString shownPc(TmiraFM& w) {
+        w.views().flush();
+        return w.views().memFM->dataModel().cell(1, 3);
+    }
+    static QImage footer(TmiraFM& w) {
+        w.image()->repaint();
+        return w.image()->grab(QRect(8, 236, 300, 14)).toImage();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+
+    void init() {
+        dir_ = gui_test::freshDataDir();
+        QVERIFY(dir_);
+        prompter_ = ScriptedPrompter{};
+    }
+
+    void modeQueryAnsweredYesChangesModeLikeTheOptions() {
+        auto w = open();
+        core::Machine& m = w->machine();
+        DebugViews& v = w->views();
+        v.memFM->show();
+        TeditFM& e = editor(*w);
+        prompter_.answers = {core::Answer::Yes};
+        e.memo()->setPlainText(QStringLiteral("\t_ISWIMODEON\n"));
+        e.Assemble1Click();
+        QVERIFY(m.isWif());
+        QCOMPARE(v.memFM->windowTitle(), QStringLiteral("WI Memory Viewer"));
+        QCOMPARE(v.memFM->memoryModel().rowCount(), 1024);
+        QCOMPARE(caption(*w, "Mem2551"), QStringLiteral("$FFFF"));
+        QVERIFY(w->findChild<QAction*>(QStringLiteral("ViewRAM1"))->isEnabled());
+        v.ramFM->show();
+        v.stackFM->show();
+        m.memory[700] = 0xFFFF;
+        // And back: the WIF views close, the captions and memory are Normal's again.
+        prompter_.answers = {core::Answer::Yes};
+        e.memo()->setPlainText(QStringLiteral("\t_ISWIMODEOFF\n"));
+        e.Assemble1Click();
+        QVERIFY(!m.isWif());
+        QCOMPARE(v.memFM->windowTitle(), QStringLiteral("MIRA-8 Memory Viewer"));
+        QCOMPARE(v.memFM->memoryModel().rowCount(), 256);
+        QVERIFY(caption(*w, "Mem2551") != QStringLiteral("$FFFF"));
+        QVERIFY(!v.ramFM->isVisible());
+        QVERIFY(!v.stackFM->isVisible());
+        QVERIFY(!w->findChild<QAction*>(QStringLiteral("ViewRAM1"))->isEnabled());
+        QCOMPARE(QString::fromStdString(m.invariantViolation()), QString());
+        // A query answered No changes nothing.
+        prompter_.answers = {core::Answer::No};
+        e.memo()->setPlainText(QStringLiteral("\t_ISWIMODEON\n"));
+        e.Assemble1Click();
+        QVERIFY(!m.isWif());
+    }
+
+};
+
+QTEST_MAIN(FollowTest)
+#include "follow_test.moc"
