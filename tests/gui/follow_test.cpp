@@ -67,6 +67,62 @@ private Q_SLOTS:
         prompter_ = ScriptedPrompter{};
     }
 
+    void assembleAndSetPcReachTheLampsAndTheMemoryView() {
+        auto w = open();
+        core::Machine& m = w->machine();
+        m.liveDisplay = false;
+        w->views().memFM->show();
+        QCOMPARE(shownPc(*w), QStringLiteral("0"));
+        TeditFM& e = editor(*w);
+        e.memo()->setPlainText(QStringLiteral("\tCLA\n\tNOP\n\tHLT\n"));
+        e.Assemble1Click();
+        QVERIFY(prompter_.messages.empty());
+        QCOMPARE(m.pc, 3);
+        QCOMPARE(m.lamps.pc, 3);
+        QCOMPARE(m.lamps.ma, m.ma);
+        QCOMPARE(m.lamps.mb, m.mb);
+        QCOMPARE(m.lamps.ac, m.ac);
+        QCOMPARE(shownPc(*w), QStringLiteral("3"));
+        QCOMPARE(w->views().memFM->dataModel().cell(4, 3), QString::number(m.ac));
+        // "Set PC at cursor" after a transfer: the latch and the row, display not live.
+        e.Transfer1Click();
+        QVERIFY(e.animate());
+        e.memo()->setTextCursor(QTextCursor(e.memo()->document()->findBlockByNumber(1)));
+        e.SetPC1Click();
+        QCOMPARE(m.pc, 1);
+        QCOMPARE(m.lamps.pc, 1);
+        QCOMPARE(shownPc(*w), QStringLiteral("1"));
+    }
+
+    void clearingRamAndEepromBeforeAssemblyRedrawsTheirViews() {
+        auto w = open();
+        core::Machine& m = w->machine();
+        w->ChangeMode(core::OperatingMode::Wif);
+        w->ApplyMode();
+        QVERIFY(m.isWif());
+        TramFM& ram = *w->views().ramFM;
+        TeepFM& eep = *w->views().eepFM;
+        ram.show();
+        eep.show();
+        w->views().flush();  // nothing left over from the mode change
+        m.ram[3] = 7;
+        m.eeprom[4] = 9;
+        ram.UpdateRAM(-1);
+        eep.UpdateEEP(-1);
+        QCOMPARE(ram.model().text(3, CellModel::kDec), QStringLiteral("7"));
+        QCOMPARE(eep.model().text(4, CellModel::kDec), QStringLiteral("9"));
+        m.options.clearRamBeforeAssemble = true;
+        m.options.clearEepromBeforeAssemble = true;
+        TeditFM& e = editor(*w);
+        e.memo()->setPlainText(QString());
+        e.Assemble1Click();
+        QVERIFY(prompter_.messages.empty());
+        QCOMPARE(m.ram[3], uint8_t(0));
+        w->views().flush();
+        QCOMPARE(ram.model().text(3, CellModel::kDec), QStringLiteral("0"));
+        QCOMPARE(eep.model().text(4, CellModel::kDec), QStringLiteral("255"));
+    }
+
     void modeQueryAnsweredYesChangesModeLikeTheOptions() {
         auto w = open();
         core::Machine& m = w->machine();

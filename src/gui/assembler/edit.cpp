@@ -451,6 +451,8 @@ void TeditFM::SetPC1Click() {
     if (a < 0) return;
     m_.pc = a;
     m_.changed |= core::kChangePc;
+    // Not a run: the lamp latch follows at once, live display or not.
+    m_.latchLamps(core::kChangePc);
     mira_.runControl().publish();
 }
 
