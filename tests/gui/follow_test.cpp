@@ -159,6 +159,30 @@ private Q_SLOTS:
         QVERIFY(!m.isWif());
     }
 
+    void recentFilesSurviveAModeChange() {
+        auto w = open();
+        TeditFM& e = editor(*w);
+        const QString path = dir_->filePath(QStringLiteral("kept.asm"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("\tNOP\n");
+        }
+        e.chooseOpenFile = [path](const QString&) { return path; };
+        e.Open1Click();
+        QCOMPARE(e.recentFiles().paths().size(), size_t(1));
+        for (auto mode : {core::OperatingMode::Wif, core::OperatingMode::Normal}) {
+            w->ChangeMode(mode);
+            w->ApplyMode();
+        }
+        QCOMPARE(e.recentFiles().paths().size(), size_t(1));
+        QVERIFY(e.close());
+        const auto stored = core::readContainerFile(core::dataFile("m8str.dat"));
+        QVERIFY(stored.ok);
+        QVERIFY(!stored.lines.empty());
+        QCOMPARE(stored.lines.front(), "000" + path.toStdString());
+    }
+
 };
 
 QTEST_MAIN(FollowTest)

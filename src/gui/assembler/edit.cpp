@@ -272,7 +272,11 @@ void TeditFM::doInit() {
     mira_.assembler().discard();
     animate_ = false;
     setStatus(1, QString());
-    GetPutAdmin(true);
+    // The list is read once; a later doInit (a mode change) keeps what was added since.
+    if (!recentLoaded_) {
+        GetPutAdmin(true);
+        recentLoaded_ = true;
+    }
     columnDirty_ = true;
     numPanel->setFixedWidth(columnWidth());
     showCaret();
