@@ -183,6 +183,18 @@ private Q_SLOTS:
         QCOMPARE(stored.lines.front(), "000" + path.toStdString());
     }
 
+    void panelFooterFollowsTheMode() {
+        auto w = open();
+        const QImage normal = footer(*w);
+        w->ChangeMode(core::OperatingMode::Wif);
+        w->ApplyMode();
+        const QImage wif = footer(*w);
+        QVERIFY(normal != wif);
+        w->ChangeMode(core::OperatingMode::Normal);
+        w->ApplyMode();
+        QCOMPARE(footer(*w), normal);
+    }
+
 };
 
 QTEST_MAIN(FollowTest)

@@ -519,6 +519,7 @@ void TmiraFM::SetAuxLamps() {
 void TmiraFM::paintPanel(QPainter& p) {
     ensureArt();
     p.drawImage(QPoint(0, 0), art_->picture());
+    drawPanelFooter(p, m_.isWif());
     const QImage& on = art_->lampOn();
     auto lamp = [&](int x, int y, bool lit) {
         if (lit) p.drawImage(QPoint(x, y), on);
