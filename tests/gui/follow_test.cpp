@@ -195,6 +195,39 @@ private Q_SLOTS:
         QCOMPARE(footer(*w), normal);
     }
 
+    void fastBlanksTheCycleAndAnAnimationShowsTheCount() {
+        auto w = open();
+        core::Machine& m = w->machine();
+        TmemFM& mem = *w->views().memFM;
+        mem.show();
+        w->panel().returnSwitch(core::kSwitchSlowFast, false);
+        m.t = 3;
+        m.changed |= core::kChangeCycle;
+        w->runControl().publish();
+        w->views().flush();
+        QCOMPARE(mem.statusText(6), QStringLiteral("Cycle: 3"));
+        w->panel().throwSwitch(core::kSwitchSlowFast, false);
+        QVERIFY(!m.run);
+        w->views().flush();
+        QCOMPARE(mem.statusText(6), QStringLiteral("Cycle: -"));
+        // A stop redraws the cycle even with the clock at FAST.
+        m.changed |= core::kChangeCycle;
+        w->runControl().publish();
+        w->views().flush();
+        QCOMPARE(mem.statusText(6), QStringLiteral("Cycle: 3"));
+
+        w->panel().throwSwitch(core::kSwitchSingleCont, false);
+        m.instructionCount = 1234;
+        w->views().flush();
+        QCOMPARE(mem.statusText(9), QStringLiteral("0"));
+        w->panel().SpeedButton1Click();
+        QVERIFY(w->runControl().animating);
+        w->views().flush();
+        QCOMPARE(mem.statusText(9), QStringLiteral("1234"));
+        w->panel().SpeedButton1Click();  // stops at the next tick
+        QVERIFY(!m.run);
+    }
+
 };
 
 QTEST_MAIN(FollowTest)

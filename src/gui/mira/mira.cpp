@@ -500,6 +500,7 @@ void TmiraFM::syncSwitchPictures() {
             art_->mirrorSwitch(i);
             shownSwitches_[i] = thrown;
             changed = true;
+            if (i == core::kSwitchSlowFast && thrown && views_) views_->fastClockSelected();
         }
     }
     // A switch is the user's own click: it shows at once, not at the next frame.
