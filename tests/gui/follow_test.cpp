@@ -228,6 +228,14 @@ private Q_SLOTS:
         QVERIFY(!m.run);
     }
 
+    // X11 appends a set display name to every title ("St… — MIRA-8 Microcomputer"); an
+    // empty one ends every title, so nothing is appended.
+    void windowTitlesAreTheCaptionsAlone() {
+        QGuiApplication::setApplicationDisplayName(QStringLiteral("MIRA-8 Microcomputer"));
+        TmiraFM::nameApplication();
+        QCOMPARE(QGuiApplication::applicationName(), QStringLiteral("mira8"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QString());
+    }
 };
 
 QTEST_MAIN(FollowTest)

@@ -144,6 +144,11 @@ TmiraFM::~TmiraFM() {
 
 QWidget* TmiraFM::image() const { return miraImage; }
 
+void TmiraFM::nameApplication() {
+    QApplication::setApplicationName(QStringLiteral("mira8"));
+    QGuiApplication::setApplicationDisplayName(QString());
+}
+
 void TmiraFM::buildSpeedPanel() {
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));

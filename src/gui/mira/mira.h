@@ -101,6 +101,10 @@ public:
     QWidget* image() const;
     QMenu* popupMenu() const { return PopupMenu1; }
 
+    // The application's name, set before any window. No display name: X11 would append it
+    // to every window title, which must be the window's caption alone.
+    static void nameApplication();
+
     // The first activation's work; runs once, from the first show.
     void FormActivate();
     bool activated() const { return activated_; }
