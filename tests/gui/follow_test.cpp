@@ -228,6 +228,25 @@ private Q_SLOTS:
         QVERIFY(!m.run);
     }
 
+    void parPortRowShowsTheSwitchRegister() {
+        auto w = open();
+        core::Machine& m = w->machine();
+        TmemFM& mem = *w->views().memFM;
+        mem.show();
+        w->panel().setSRSwitches(true);
+        w->views().flush();
+        QCOMPARE(mem.dataModel().cell(5, 3), QStringLiteral("255"));
+        // Switch 0 is SR bit 7; an external mask takes bit 0 away as well.
+        w->panel().throwSwitch(0, false);
+        w->views().flush();
+        QCOMPARE(mem.dataModel().cell(5, 3), QStringLiteral("127"));
+        m.setExternalMask1(0xFE);
+        w->runControl().publish();
+        w->views().flush();
+        QCOMPARE(m.sr, 126);
+        QCOMPARE(mem.dataModel().cell(5, 3), QStringLiteral("126"));
+    }
+
     // X11 appends a set display name to every title ("St… — MIRA-8 Microcomputer"); an
     // empty one ends every title, so nothing is appended.
     void windowTitlesAreTheCaptionsAlone() {
