@@ -88,14 +88,26 @@ AssemblyResult AssemblyRun::run(const std::vector<std::string>& lines) {
             a_.constants_.push_back(Constant{std::string(s.name), s.value, -1});
             constantMap_.emplace(std::string(s.name), s.value);
         }
-        if (m_.options.clearRamBeforeAssemble) m_.ram.fill(0);
-        if (m_.options.clearEepromBeforeAssemble) m_.eeprom.fill(255);
+        if (m_.options.clearRamBeforeAssemble) {
+            m_.ram.fill(0);
+            m_.changed |= core::kChangeRam;
+        }
+        if (m_.options.clearEepromBeforeAssemble) {
+            m_.eeprom.fill(255);
+            m_.changed |= core::kChangeEeprom;
+        }
     }
 
     auto finish = [&](std::optional<Stop> stop) {
         // The passes use PC as their location counter, which may end one past the last
         // word; the register itself is only as wide as an address, so it wraps.
         m_.pc &= m_.addressMask;
+        // The registers moved outside a run: the lamps take them now, the views at the
+        // caller's next publish.
+        constexpr uint32_t kRegisters =
+            core::kChangePc | core::kChangeMa | core::kChangeMb | core::kChangeAc;
+        m_.changed |= kRegisters;
+        m_.latchLamps(kRegisters);
         AssemblyResult r;
         if (stop) {
             a_.assembled_ = false;

@@ -197,6 +197,8 @@ bool RunControl::startAnimation() {
     m_.countRefreshCounter = 0;
     displayRefreshCounter = 0;
     m_.changed &= ~kDeferredItems;
+    // As at the start of any run, the count display is redrawn.
+    m_.changed |= kChangeCount;
     m_.clearChangedList();
     m_.lastBreakStop = m_.pc;
     enterRunningCycle();

@@ -6,8 +6,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("mira8"));
-    QApplication::setApplicationDisplayName(QStringLiteral("MIRA-8 Microcomputer"));
+    mira::gui::TmiraFM::nameApplication();
     // The sound effects play when the machine has an audio output, silently not otherwise.
     mira::gui::QtSoundPlayer sound;
     mira::gui::TmiraFM miraFM(nullptr, &sound);

@@ -13,7 +13,8 @@ QString shown(const std::string& text) {
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return s;
 }
-QString title() { return QApplication::applicationDisplayName(); }
+// The application title; the application sets no display name (see nameApplication).
+QString title() { return QStringLiteral("MIRA-8 Microcomputer"); }
 }  // namespace
 
 void QtPrompter::info(const std::string& text) {

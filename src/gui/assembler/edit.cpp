@@ -272,7 +272,11 @@ void TeditFM::doInit() {
     mira_.assembler().discard();
     animate_ = false;
     setStatus(1, QString());
-    GetPutAdmin(true);
+    // The list is read once; a later doInit (a mode change) keeps what was added since.
+    if (!recentLoaded_) {
+        GetPutAdmin(true);
+        recentLoaded_ = true;
+    }
     columnDirty_ = true;
     numPanel->setFixedWidth(columnWidth());
     showCaret();
@@ -451,6 +455,8 @@ void TeditFM::SetPC1Click() {
     if (a < 0) return;
     m_.pc = a;
     m_.changed |= core::kChangePc;
+    // Not a run: the lamp latch follows at once, live display or not.
+    m_.latchLamps(core::kChangePc);
     mira_.runControl().publish();
 }
 
@@ -489,13 +495,10 @@ void TeditFM::Assemble1Click() {
     animate_ = false;
     setStatus(1, QString());
     if (result.modeChanged || m_.isWif() != wifBefore) {
-        // A query switched the mode: the new mode's tables and captions.
-        mira_.LoadCompilerData();
-        m_.updateMemorySize();
-        mira_.SetMenuAvailability();
-        setModeCaptions();
-        pickGroup(0);
-        setCaption();
+        // A query switched the mode: everything the options dialog's mode change does, so
+        // the views, captions and module windows follow.
+        mira_.ChangeMode(m_.options.mode);
+        mira_.ApplyMode();
     }
     mira_.SetAuxLamps();
     if (a.wordCount() != wordsBefore) m_.breakpoints.fill(0);

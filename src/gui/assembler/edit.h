@@ -175,6 +175,7 @@ private:
     bool crlf_ = false;
     int pickerGroup_ = 0;
     assembler::RecentFiles recent_;
+    bool recentLoaded_ = false;
     assembler::AddressColumn column_;
     bool columnDirty_ = true;
     assembler::Dialect columnDialect_ = assembler::Dialect::Normal;

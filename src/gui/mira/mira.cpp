@@ -144,6 +144,11 @@ TmiraFM::~TmiraFM() {
 
 QWidget* TmiraFM::image() const { return miraImage; }
 
+void TmiraFM::nameApplication() {
+    QApplication::setApplicationName(QStringLiteral("mira8"));
+    QGuiApplication::setApplicationDisplayName(QString());
+}
+
 void TmiraFM::buildSpeedPanel() {
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -500,6 +505,7 @@ void TmiraFM::syncSwitchPictures() {
             art_->mirrorSwitch(i);
             shownSwitches_[i] = thrown;
             changed = true;
+            if (i == core::kSwitchSlowFast && thrown && views_) views_->fastClockSelected();
         }
     }
     // A switch is the user's own click: it shows at once, not at the next frame.
@@ -519,6 +525,7 @@ void TmiraFM::SetAuxLamps() {
 void TmiraFM::paintPanel(QPainter& p) {
     ensureArt();
     p.drawImage(QPoint(0, 0), art_->picture());
+    drawPanelFooter(p, m_.isWif());
     const QImage& on = art_->lampOn();
     auto lamp = [&](int x, int y, bool lit) {
         if (lit) p.drawImage(QPoint(x, y), on);

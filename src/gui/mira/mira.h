@@ -101,6 +101,10 @@ public:
     QWidget* image() const;
     QMenu* popupMenu() const { return PopupMenu1; }
 
+    // The application's name, set before any window. No display name: X11 would append it
+    // to every window title, which must be the window's caption alone.
+    static void nameApplication();
+
     // The first activation's work; runs once, from the first show.
     void FormActivate();
     bool activated() const { return activated_; }
@@ -135,6 +139,9 @@ public:
     OptionValues currentOptions() const;
     void applyOptions(const OptionValues& v);
     void ApplyMode();
+    // A confirmed change of operating mode, from the options dialog or an assembler query:
+    // cleared memory of the new size and the machine reset; ApplyMode follows.
+    void ChangeMode(core::OperatingMode mode);
     // Windows built elsewhere take part in ApplyMode through these hooks, run where the
     // views take over the new options (their doInit; in Normal mode the RAM, EEPROM and
     // stack views close).

@@ -70,19 +70,23 @@ void TmiraFM::OptionsClick() {
     applyOptions(v);
     if (modeChanged) {
         if (prompter_->askYesNo(kModeChangeQuestion)) {
-            m_.options.mode = v.wif ? core::OperatingMode::Wif : core::OperatingMode::Normal;
-            // The message promises a clear memory: all of the new mode's words, not only
-            // as many as the old mode had.
-            m_.updateMemorySize();
-            m_.initMemory(0);  // the memory view's grid follows through allMemoryChanged()
-            m_.reset();
-            rc_.request = core::kRequestNone;
-            assembler_.discard();
+            ChangeMode(v.wif ? core::OperatingMode::Wif : core::OperatingMode::Normal);
         } else {
             m_.options.mode = before;
         }
     }
     ApplyMode();
+}
+
+void TmiraFM::ChangeMode(core::OperatingMode mode) {
+    m_.options.mode = mode;
+    // The message promises a clear memory: all of the new mode's words, not only as many
+    // as the old mode had (old words may also be too wide for the new mode).
+    m_.updateMemorySize();
+    m_.initMemory(0);  // the memory view's grid follows through allMemoryChanged()
+    m_.reset();
+    rc_.request = core::kRequestNone;
+    assembler_.discard();
 }
 
 void TmiraFM::ApplyMode() {

@@ -278,8 +278,6 @@ void drawSwitchDeck(QPainter& p, bool wif) {
     trim.setColorAt(0.5, QColor(0x5c, 0x5e, 0x62));
     trim.setColorAt(1, QColor(0x2c, 0x2d, 0x30));
     p.fillRect(QRect(0, 250, kPanelWidth, kPanelHeight - 250), trim);
-    text(p, QRectF(8, 238, 300, 11), QStringLiteral("MODEL 8  \u00B7  256 WORDS  \u00B7  8 BITS"), 7,
-         kDimLettering, Qt::AlignLeft | Qt::AlignVCenter, false);
 }
 
 QImage blankImage(QSize logical, qreal dpr) {
@@ -291,6 +289,17 @@ QImage blankImage(QSize logical, qreal dpr) {
 }
 
 }  // namespace
+
+void drawPanelFooter(QPainter& p, bool wif) {
+    // Drawn over the picture at each paint: the memory it names follows the mode.
+    p.save();
+    p.setRenderHint(QPainter::TextAntialiasing);
+    text(p, QRectF(8, 238, 300, 11),
+         wif ? QStringLiteral("MODEL 8  \u00B7  1024 WORDS  \u00B7  16 BITS")
+             : QStringLiteral("MODEL 8  \u00B7  256 WORDS  \u00B7  8 BITS"),
+         7, kDimLettering, Qt::AlignLeft | Qt::AlignVCenter, false);
+    p.restore();
+}
 
 QImage PanelArt::render(qreal dpr, bool wifLabels) {
     QImage img = blankImage(QSize(kPanelWidth, kPanelHeight), dpr);

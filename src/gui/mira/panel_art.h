@@ -8,6 +8,8 @@
 #include <QRect>
 #include <array>
 
+class QPainter;
+
 namespace mira::gui {
 
 inline constexpr int kPanelWidth = 735;
@@ -32,6 +34,9 @@ inline constexpr std::array<QRect, kOverlayCount> kOverlayRects{
     QRect(689, 50, 46, 86),   // wi4Img: auxiliary lamp names
     QRect(572, 51, 50, 85),   // wi5Img: state lamp names
 };
+
+// The lettering under the switches, naming the memory of the mode.
+void drawPanelFooter(QPainter& p, bool wif);
 
 class PanelArt {
 public:

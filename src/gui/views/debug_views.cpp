@@ -68,12 +68,19 @@ void DebugViews::eepromByteChanged(int index) {
     schedule();
 }
 
+void DebugViews::fastClockSelected() {
+    blankCycle_ = true;
+    schedule();
+}
+
 void DebugViews::flush() {
     frame_.stop();
     const uint32_t items = items_;
     const uint32_t slots = slots_;
     const uint64_t ram = ram_;
     const uint32_t eeprom = eeprom_;
+    const bool blankCycle = blankCycle_;
+    blankCycle_ = false;
     items_ = slots_ = eeprom_ = 0;
     ram_ = 0;
 
@@ -96,9 +103,9 @@ void DebugViews::flush() {
         }
         if (items & core::kChangeSerial) memFM->UpdateSerial();
         if (items & core::kChangeCount) memFM->UpdateInsCount();
-        if (items & core::kChangeCycle) {
+        if ((items & core::kChangeCycle) || blankCycle) {
             // A fast run's clock state changes far too often to be worth showing.
-            if (m_.run && m_.fastClock())
+            if ((m_.run || blankCycle) && m_.fastClock())
                 memFM->BlankCycle();
             else
                 memFM->UpdateCycle();

@@ -42,6 +42,8 @@ public:
     void slotChanged(int slot);
     void ramByteChanged(int index);
     void eepromByteChanged(int index);
+    // SLOW/FAST went to FAST: the cycle display blanks until a run or SLOW shows a cycle.
+    void fastClockSelected();
     // Applies what was gathered now.
     void flush();
 
@@ -71,6 +73,7 @@ private:
     uint32_t slots_ = 0;
     uint64_t ram_ = 0;
     uint32_t eeprom_ = 0;
+    bool blankCycle_ = false;
 };
 
 }  // namespace mira::gui

@@ -356,9 +356,9 @@ void TmemFM::UpdateData(int which) {
     if (which == -1 || which == 1) ShowDataRow(ma, 2, true);
     if (which == -1 || which == 2) ShowDataRow(mb, 3, true);
     if (which == -1 || which == 3) ShowDataRow(ac, 4, true);
-    // The port on device 0 is where the external switches come in: their byte is the
-    // port's value.
-    if (which == -1 || which == 5) ShowDataRow(m_.externalMask1, kParPortRow, true);
+    // Device 0's parallel port reads the switch register: the panel's SR switches ANDed
+    // with the external switches and the tape reader, so every switch change shows here.
+    if (which == -1 || which == 5) ShowDataRow(m_.sr, kParPortRow, true);
 }
 
 void TmemFM::ShowDataRow(int value, int row, bool full) {
