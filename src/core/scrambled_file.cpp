@@ -1,6 +1,8 @@
 #include "scrambled_file.h"
 
+#include <deque>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <limits>
 
@@ -18,21 +20,22 @@ std::string joinLines(const std::vector<std::string>& lines) {
     return text;
 }
 
-std::vector<std::string> splitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    if (text.empty()) return lines;
-    std::string current;
+void forEachLine(std::string_view text, const std::function<void(std::string_view)>& line) {
+    if (text.empty()) return;
+    size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const char ch = text[i];
-        if (ch == '\r' || ch == '\n') {
-            lines.push_back(std::move(current));
-            current.clear();
-            if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            current += ch;
-        }
+        if (ch != '\r' && ch != '\n') continue;
+        line(text.substr(start, i - start));
+        if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
     }
-    lines.push_back(std::move(current));
+    line(text.substr(start));
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    forEachLine(text, [&](std::string_view l) { lines.emplace_back(l); });
     return lines;
 }
 
@@ -41,6 +44,19 @@ std::vector<std::string> textLines(std::string_view text) {
     const bool endsWithLineEnd = !text.empty() && (text.back() == '\n' || text.back() == '\r');
     if (endsWithLineEnd) lines.pop_back();
     return lines;
+}
+
+std::vector<std::string> lastTextLines(std::string_view text, size_t count) {
+    std::deque<std::string> ring;
+    const bool endsWithLineEnd = !text.empty() && (text.back() == '\n' || text.back() == '\r');
+    forEachLine(text, [&](std::string_view l) {
+        ring.emplace_back(l);
+        // One more than asked is kept so the empty piece after a final line end can go.
+        if (ring.size() > count + 1) ring.pop_front();
+    });
+    if (endsWithLineEnd && !ring.empty()) ring.pop_back();
+    while (ring.size() > count) ring.pop_front();
+    return {std::make_move_iterator(ring.begin()), std::make_move_iterator(ring.end())};
 }
 
 std::string encodeContainer(const std::vector<std::string>& lines) {
@@ -54,7 +70,7 @@ std::string encodeContainer(const std::vector<std::string>& lines) {
     return stored;
 }
 
-ContainerRead decodeContainer(std::string_view bytes) {
+ContainerRead decodeContainer(std::string_view bytes, size_t keepLast) {
     ContainerRead result;
     auto fail = [&](ContainerError e) {
         result.error = e;
@@ -85,12 +101,12 @@ ContainerRead decodeContainer(std::string_view bytes) {
     std::string payload(bytes.substr(pos, length));
     for (char& ch : payload) ch = static_cast<char>(static_cast<uint8_t>(ch) ^ kScrambleKey);
     // Files written by text editors end their last line too.
-    result.lines = textLines(payload);
+    result.lines = keepLast == kAllLines ? textLines(payload) : lastTextLines(payload, keepLast);
     result.ok = true;
     return result;
 }
 
-ContainerRead readContainerFile(const std::filesystem::path& path) {
+ContainerRead readContainerFile(const std::filesystem::path& path, size_t keepLast) {
     const FileRead file = readWholeFile(path);
     if (!file.ok) {
         ContainerRead r;
@@ -98,7 +114,7 @@ ContainerRead readContainerFile(const std::filesystem::path& path) {
                                                         : ContainerError::CannotOpen;
         return r;
     }
-    return decodeContainer(file.bytes);
+    return decodeContainer(file.bytes, keepLast);
 }
 
 bool writeContainerFile(const std::filesystem::path& path, const std::vector<std::string>& lines) {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,11 +38,18 @@ std::vector<std::string> splitLines(std::string_view text);
 // a text editor shows them: LF, CR LF and CR each end a line, and a line end at the very
 // end of the text starts no further line.
 std::vector<std::string> textLines(std::string_view text);
+// The last `count` of `textLines(text)`, keeping no more than that while splitting.
+std::vector<std::string> lastTextLines(std::string_view text, size_t count);
+// Calls `line` for each piece `splitLines` would make, without copying.
+void forEachLine(std::string_view text, const std::function<void(std::string_view)>& line);
+
+inline constexpr size_t kAllLines = std::numeric_limits<size_t>::max();
 
 std::string encodeContainer(const std::vector<std::string>& lines);
-ContainerRead decodeContainer(std::string_view bytes);
+// `keepLast` bounds the lines kept (the newest), for files only their end matters of.
+ContainerRead decodeContainer(std::string_view bytes, size_t keepLast = kAllLines);
 
-ContainerRead readContainerFile(const std::filesystem::path& path);
+ContainerRead readContainerFile(const std::filesystem::path& path, size_t keepLast = kAllLines);
 // Replaces the file whole (atomically); false when it cannot be written.
 bool writeContainerFile(const std::filesystem::path& path, const std::vector<std::string>& lines);
 

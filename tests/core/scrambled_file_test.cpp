@@ -112,6 +112,28 @@ TEST(ScrambledFile, EveryLineListRoundTripsExactly) {
     }
 }
 
+TEST(ScrambledFile, ATailReadKeepsTheNewestLinesAsAWholeReadWouldSplitThem) {
+    const std::vector<std::string> texts = {
+        "", "\r\n", "a", "a\r\n", "a\r\nb", "a\rb\r", "a\n\n", "a\r\n\r\n", "\n\r\n\r",
+        "1\r\n2\r\n3\r\n4\r\n5", "1\r2\n3\r\n4\r\n5\r\n"};
+    for (const std::string& text : texts) {
+        const std::vector<std::string> all = textLines(text);
+        for (size_t count = 0; count <= all.size() + 1; ++count) {
+            const size_t from = all.size() > count ? all.size() - count : 0;
+            const std::vector<std::string> tail(all.begin() + static_cast<long>(from), all.end());
+            EXPECT_EQ(lastTextLines(text, count), tail) << testing::PrintToString(text) << " " << count;
+        }
+    }
+    // A trace file of a million lines comes back as its newest 500.
+    std::vector<std::string> many;
+    for (int i = 0; i < 1'000'000; ++i) many.push_back(std::to_string(i));
+    const auto r = decodeContainer(encodeContainer(many), 500);
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.lines.size(), 500u);
+    EXPECT_EQ(r.lines.front(), "999500");
+    EXPECT_EQ(r.lines.back(), "999999");
+}
+
 TEST(AtomicFile, KeepsPermissionsAndWritesThroughALink) {
     TempDir dir;
     const auto real = dir.file("epmvl.dat");

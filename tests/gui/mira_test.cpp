@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "assembler/edit.h"
 #include "core/data_dir.h"
 #include "core/panel.h"
 #include "core/scrambled_file.h"
@@ -268,6 +269,7 @@ private Q_SLOTS:
         {
             auto w = open();
             w->runControl().traceOn = true;
+            w->editFM()->show();
             prompter_.messages.clear();
             QVERIFY(w->close());
         }
@@ -278,6 +280,7 @@ private Q_SLOTS:
         };
         QVERIFY(starts(TmiraFM::kEepromSaveError));
         QVERIFY(starts(TmiraFM::kTraceSaveError));
+        QVERIFY(starts(TeditFM::kRecentSaveError));
     }
 
     void missingSwitchLineGivesSrZeroContinuousFast() {

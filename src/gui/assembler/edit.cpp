@@ -668,8 +668,9 @@ void TeditFM::GetPutAdmin(bool load) {
     if (load) {
         recent_.load(file);
         rebuildRecentMenu();
-    } else {
-        recent_.save(file);
+    } else if (!recent_.save(file)) {
+        // The list is the user's own trail through their files: a failed save is said.
+        mira_.prompter().error(std::string(kRecentSaveError) + file.string());
     }
 }
 

@@ -42,6 +42,8 @@ public:
     static constexpr int kMinHeight = 250;
     static inline const QColor kColumnBackground{192, 192, 192};
     static constexpr int kColumnTextLeft = 2;
+    static constexpr const char* kRecentSaveError =
+        "ERROR: The recent files list could not be saved to ";
 
     // --- operations other windows call ---
     void doInit();

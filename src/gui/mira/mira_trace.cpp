@@ -37,10 +37,11 @@ void TmiraFM::CodeTraceViewClick() {
 }
 
 void TmiraFM::LoadTraceFile() {
-    const core::ContainerRead read = core::readContainerFile(core::dataFile(kTraceFileName));
+    // Only the newest lines fit the trace; a huge file is not split whole first.
+    const core::ContainerRead read = core::readContainerFile(
+        core::dataFile(kTraceFileName), core::CodeTrace::kCapacity);
     if (!read.ok) return;  // a missing trace file is an empty trace
     rc_.trace.clear();
-    // The buffer keeps the newest 500, as it does while recording.
     for (const std::string& line : read.lines) rc_.trace.addLine(line);
     m_.observer().traceChanged();
 }
