@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/device.h"
+#include "devices/display_host.h"
 
 namespace mira::devices {
 
@@ -43,12 +44,7 @@ struct AlphaCell {
 };
 using AlphaLine = std::array<AlphaCell, kAlphaColumns>;
 
-class AlphaDisplayHost {
-public:
-    virtual ~AlphaDisplayHost() = default;
-    virtual void redraw() = 0;
-    virtual bool windowVisible() const = 0;
-};
+using AlphaDisplayHost = DisplayHost;
 
 class AlphaDisplay final : public core::Device {
 public:

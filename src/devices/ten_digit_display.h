@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/device.h"
+#include "devices/display_host.h"
 
 namespace mira::devices {
 
@@ -47,13 +48,7 @@ char tenDigitChar(int cell);
 // "Output Device 0", "Output Device 1", "No Device Set".
 std::string outputDeviceLabel(int slot);
 
-// What the display asks of its window.
-class TenDigitDisplayHost {
-public:
-    virtual ~TenDigitDisplayHost() = default;
-    virtual void redraw() = 0;
-    virtual bool windowVisible() const = 0;
-};
+using TenDigitDisplayHost = DisplayHost;
 
 class TenDigitDisplay final : public core::Device {
 public:

@@ -280,7 +280,7 @@ private Q_SLOTS:
         };
         QVERIFY(starts(TmiraFM::kEepromSaveError));
         QVERIFY(starts(TmiraFM::kTraceSaveError));
-        QVERIFY(starts(TeditFM::kRecentSaveError));
+        QVERIFY(starts(gui::TeditFM::kRecentSaveError));
     }
 
     void missingSwitchLineGivesSrZeroContinuousFast() {

@@ -130,36 +130,13 @@ std::optional<AsciiKey> asciiKeyOf(const QKeyEvent& e) {
     return asciiKeyFromQtKey(e.key());
 }
 
-AsciiImage::AsciiImage(TasciiFM& owner) : QWidget(&owner), owner_(owner) {
-    setObjectName(QStringLiteral("Image1"));
-    // Clicks on the picture give the window the keyboard, not the picture.
-    setFocusPolicy(Qt::NoFocus);
-}
-
-void AsciiImage::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    owner_.paintKeyboard(p);
-}
-void AsciiImage::mousePressEvent(QMouseEvent* e) {
-    owner_.imageMouseDown(e);
-}
-void AsciiImage::mouseMoveEvent(QMouseEvent* e) {
-    owner_.dragMove(e);
-}
-void AsciiImage::mouseReleaseEvent(QMouseEvent* e) {
-    owner_.dragRelease(e);
-}
-void AsciiImage::contextMenuEvent(QContextMenuEvent* e) {
-    owner_.PopupMenu1->popup(e->globalPos());
-}
-
 TasciiFM::TasciiFM(const ModuleEnv& env)
     : ModuleWindow(*devices::moduleKindOfType(core::kModuleAscii), env),
       kb_(env.machine.bus, env.sounds, this) {
     setObjectName(QStringLiteral("asciiFM"));
     setFixedSize(kWidth, kHeight);
     setFocusPolicy(Qt::StrongFocus);
-    Image1 = new AsciiImage(*this);
+    Image1 = new ModulePicture(*this, this, "Image1", ModulePicture::Transparent);
     Image1->setGeometry(0, 0, kWidth, kHeight);
     devLabel = new QLabel(this);
     devLabel->setObjectName(QStringLiteral("devLabel"));

@@ -3,19 +3,18 @@
 // the focus.
 #pragma once
 
+#include <QMenu>
 #include <QWidget>
 #include <optional>
 
 #include "devices/ascii_keyboard.h"
+#include "modules/module_picture.h"
 #include "modules/module_window.h"
 
 class QKeyEvent;
 class QLabel;
-class QMenu;
 
 namespace mira::gui {
-
-class TasciiFM;
 
 // The key a key event means: from its X11/evdev scan code where the platform gives one,
 // else from the Qt key (a shifted symbol names the key it is on).
@@ -23,22 +22,7 @@ std::optional<devices::AsciiKey> asciiKeyFromScanCode(quint32 scanCode);
 std::optional<devices::AsciiKey> asciiKeyFromQtKey(int key);
 std::optional<devices::AsciiKey> asciiKeyOf(const QKeyEvent& e);
 
-class AsciiImage final : public QWidget {
-  public:
-    explicit AsciiImage(TasciiFM& owner);
-
-  protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-    void contextMenuEvent(QContextMenuEvent* e) override;
-
-  private:
-    TasciiFM& owner_;
-};
-
-class TasciiFM : public ModuleWindow, public devices::AsciiKeyboardHost {
+class TasciiFM : public ModuleWindow, public devices::AsciiKeyboardHost, public PictureOwner {
   public:
     static constexpr int kWidth = 300;
     static constexpr int kHeight = 103;
@@ -85,13 +69,18 @@ class TasciiFM : public ModuleWindow, public devices::AsciiKeyboardHost {
     void closeEvent(QCloseEvent* e) override;
 
   private:
-    friend class AsciiImage;
     void paintKeyboard(QPainter& p);
+    // PictureOwner
+    void paintPicture(QPainter& p) override { paintKeyboard(p); }
+    void pictureMousePress(QMouseEvent* e) override { imageMouseDown(e); }
+    void pictureMouseMove(QMouseEvent* e) override { dragMove(e); }
+    void pictureMouseRelease(QMouseEvent* e) override { dragRelease(e); }
+    void pictureContextMenu(QContextMenuEvent* e) override { PopupMenu1->popup(e->globalPos()); }
     void placeLamp();
     void imageMouseDown(QMouseEvent* e);
 
     devices::AsciiKeyboard kb_;
-    AsciiImage* Image1 = nullptr;
+    ModulePicture* Image1 = nullptr;
     QLabel* devLabel = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QImage housing_;

@@ -1,70 +1,23 @@
-// The ten-digit display window `Tdisp8FM`: frameless, dragged by its picture, drawn from
-// the display logic it owns, with a popup menu to reset and disconnect it.
+// The ten-digit display window `Tdisp8FM`.
 #pragma once
 
 #include <QImage>
 
 #include "devices/ten_digit_display.h"
-#include "modules/module_picture.h"
-#include "modules/module_window.h"
-
-class QLabel;
-class QMenu;
+#include "modules/display_window.h"
 
 namespace mira::gui {
 
-class Tdisp8FM final : public ModuleWindow,
-                       public devices::TenDigitDisplayHost,
-                       public PictureOwner {
+class Tdisp8FM final : public DisplayWindow<devices::TenDigitDisplay> {
 public:
     explicit Tdisp8FM(const ModuleEnv& env);
-    ~Tdisp8FM() override;
-
-    devices::TenDigitDisplay& display() { return display_; }
-    const devices::TenDigitDisplay& display() const { return display_; }
-
-    void PutDevice(int slot) { display_.PutDevice(slot); }
-    int GetDevice() const { return display_.GetDevice(); }
-    void doInit();
-    void doReset() { doInit(); }
-
-    // ModuleWindow. Every opening initialises the display, so its slot reads ready
-    // whichever time the window is opened.
-    std::string GetScreenData() const override;
-    void PutScreenData(const std::string& state) override;
-    void bindSlot(int slot) override { PutDevice(slot); }
-    int boundSlot() const override { return GetDevice(); }
-    void initFromMenu() override { doInit(); }
-    void initForReopen(int) override { doInit(); }
-
-    QMenu* popupMenu() const { return PopupMenu1; }
-    QLabel* label() const { return devLabel; }
-    QWidget* image() const { return dispImage; }
-
-    // TenDigitDisplayHost
-    void redraw() override;
-    bool windowVisible() const override { return isVisible(); }
-
-    // PictureOwner
-    void paintPicture(QPainter& p) override;
-    void pictureMousePress(QMouseEvent* e) override { dragPress(e); }
-    void pictureMouseMove(QMouseEvent* e) override { dragMove(e); }
-    void pictureMouseRelease(QMouseEvent* e) override { dragRelease(e); }
-    void pictureContextMenu(QContextMenuEvent* e) override;
 
 protected:
-    void closeEvent(QCloseEvent* e) override;
+    void paintFace(QPainter& p, qreal dpr) override;
 
 private:
-    void refreshLabel();
-
-    devices::TenDigitDisplay display_;
     QImage housing_;
     QImage maskImage;
-
-    ModulePicture* dispImage = nullptr;
-    QLabel* devLabel = nullptr;
-    QMenu* PopupMenu1 = nullptr;
 };
 
 }  // namespace mira::gui

@@ -20,33 +20,12 @@ constexpr int kKeyW = 52, kKeyH = 44, kKeyX0 = 26, kKeyY0 = 36, kPitchX = 62, kP
 constexpr const char* kLampNames[6] = {"L", "D", "C", "B", "A", "F"};
 }  // namespace
 
-KeypadImage::KeypadImage(TkeyFM& owner) : QWidget(&owner), owner_(owner) {
-    setObjectName(QStringLiteral("keyImage"));
-}
-
-void KeypadImage::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    owner_.paintKeypad(p);
-}
-void KeypadImage::mousePressEvent(QMouseEvent* e) {
-    owner_.imageMouseDown(e);
-}
-void KeypadImage::mouseMoveEvent(QMouseEvent* e) {
-    owner_.dragMove(e);
-}
-void KeypadImage::mouseReleaseEvent(QMouseEvent* e) {
-    owner_.imageMouseUp(e);
-}
-void KeypadImage::contextMenuEvent(QContextMenuEvent* e) {
-    owner_.PopupMenu1->popup(e->globalPos());
-}
-
 TkeyFM::TkeyFM(const ModuleEnv& env)
     : ModuleWindow(*devices::moduleKindOfType(core::kModuleKeypad), env),
       pad_(env.machine.bus, this) {
     setObjectName(QStringLiteral("keyFM"));
     setFixedSize(kWidth, kHeight);
-    keyImage = new KeypadImage(*this);
+    keyImage = new ModulePicture(*this, this, "keyImage", ModulePicture::Transparent);
     keyImage->setGeometry(0, 0, kWidth, kHeight);
     devLabel = new QLabel(this);
     devLabel->setObjectName(QStringLiteral("devLabel"));

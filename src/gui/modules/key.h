@@ -2,36 +2,20 @@
 // owns, its popup menu and its place on the screen.
 #pragma once
 
+#include <QMenu>
 #include <QRect>
 #include <QWidget>
 #include <array>
 
 #include "devices/keypad.h"
+#include "modules/module_picture.h"
 #include "modules/module_window.h"
 
 class QLabel;
-class QMenu;
 
 namespace mira::gui {
 
-class TkeyFM;
-
-class KeypadImage final : public QWidget {
-  public:
-    explicit KeypadImage(TkeyFM& owner);
-
-  protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-    void contextMenuEvent(QContextMenuEvent* e) override;
-
-  private:
-    TkeyFM& owner_;
-};
-
-class TkeyFM : public ModuleWindow, public devices::KeypadHost {
+class TkeyFM : public ModuleWindow, public devices::KeypadHost, public PictureOwner {
   public:
     static constexpr int kWidth = 290;
     static constexpr int kHeight = 303;
@@ -77,14 +61,19 @@ class TkeyFM : public ModuleWindow, public devices::KeypadHost {
     void closeEvent(QCloseEvent* e) override;
 
   private:
-    friend class KeypadImage;
     void paintKeypad(QPainter& p);
+    // PictureOwner
+    void paintPicture(QPainter& p) override { paintKeypad(p); }
+    void pictureMousePress(QMouseEvent* e) override { imageMouseDown(e); }
+    void pictureMouseMove(QMouseEvent* e) override { dragMove(e); }
+    void pictureMouseRelease(QMouseEvent* e) override { imageMouseUp(e); }
+    void pictureContextMenu(QContextMenuEvent* e) override { PopupMenu1->popup(e->globalPos()); }
     void imageMouseDown(QMouseEvent* e);
     void imageMouseUp(QMouseEvent* e);
     int keyAt(QPoint pos) const;
 
     devices::Keypad pad_;
-    KeypadImage* keyImage = nullptr;
+    ModulePicture* keyImage = nullptr;
     QLabel* devLabel = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QImage housing_;

@@ -32,46 +32,12 @@ constexpr int kKeyPlace[devices::kKeypad2KeyCount][2] = {
 
 }  // namespace
 
-Keypad2Image::Keypad2Image(TkeypadFM& owner) : QWidget(&owner), owner_(owner) {
-    setObjectName(QStringLiteral("keyImage"));
-}
-
-bool Keypad2Image::event(QEvent* e) {
-    if (e->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(e);
-        const int key = owner_.keyAt(help->pos());
-        if (key >= 0)
-            QToolTip::showText(help->globalPos(), owner_.keyHint(key), this);
-        else
-            QToolTip::hideText();
-        return true;
-    }
-    return QWidget::event(e);
-}
-
-void Keypad2Image::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    owner_.paintKeypad(p);
-}
-void Keypad2Image::mousePressEvent(QMouseEvent* e) {
-    owner_.imageMouseDown(e);
-}
-void Keypad2Image::mouseMoveEvent(QMouseEvent* e) {
-    owner_.dragMove(e);
-}
-void Keypad2Image::mouseReleaseEvent(QMouseEvent* e) {
-    owner_.imageMouseUp(e);
-}
-void Keypad2Image::contextMenuEvent(QContextMenuEvent* e) {
-    owner_.PopupMenu1->popup(e->globalPos());
-}
-
 TkeypadFM::TkeypadFM(const ModuleEnv& env)
     : ModuleWindow(*devices::moduleKindOfType(core::kModuleKeypad2), env),
       pad_(env.machine.bus, table_, env.prompter, this) {
     setObjectName(QStringLiteral("keypadFM"));
     setFixedSize(kWidth, kHeight);
-    keyImage = new Keypad2Image(*this);
+    keyImage = new ModulePicture(*this, this, "keyImage", ModulePicture::Transparent);
     keyImage->setGeometry(0, 0, kWidth, kHeight);
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPixelSize(11);

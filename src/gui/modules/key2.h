@@ -2,37 +2,23 @@
 // the key data menu (captions dialog, load and save of key files), its labels and place.
 #pragma once
 
+#include <QMenu>
 #include <QRect>
 #include <QWidget>
 #include <optional>
 
 #include "devices/keypad2.h"
+#include "modules/module_picture.h"
 #include "modules/module_window.h"
 
 class QLabel;
-class QMenu;
 
 namespace mira::gui {
 
-class TkeypadFM;
-
-class Keypad2Image final : public QWidget {
-  public:
-    explicit Keypad2Image(TkeypadFM& owner);
-
-  protected:
-    bool event(QEvent* e) override;
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-    void contextMenuEvent(QContextMenuEvent* e) override;
-
-  private:
-    TkeypadFM& owner_;
-};
-
-class TkeypadFM : public ModuleWindow, public devices::Keypad2Host, public devices::KeyFileDialogs {
+class TkeypadFM : public ModuleWindow,
+                  public devices::Keypad2Host,
+                  public devices::KeyFileDialogs,
+                  public PictureOwner {
   public:
     static constexpr int kWidth = 303;
     static constexpr int kHeight = 289;
@@ -93,8 +79,17 @@ class TkeypadFM : public ModuleWindow, public devices::Keypad2Host, public devic
     void closeEvent(QCloseEvent* e) override;
 
   private:
-    friend class Keypad2Image;
     void paintKeypad(QPainter& p);
+    // PictureOwner
+    void paintPicture(QPainter& p) override { paintKeypad(p); }
+    void pictureMousePress(QMouseEvent* e) override { imageMouseDown(e); }
+    void pictureMouseMove(QMouseEvent* e) override { dragMove(e); }
+    void pictureMouseRelease(QMouseEvent* e) override { imageMouseUp(e); }
+    void pictureContextMenu(QContextMenuEvent* e) override { PopupMenu1->popup(e->globalPos()); }
+    std::optional<QString> pictureToolTip(QPoint pos) const override {
+        const int key = keyAt(pos);
+        return key >= 0 ? keyHint(key) : QString();
+    }
     void imageMouseDown(QMouseEvent* e);
     void imageMouseUp(QMouseEvent* e);
     int keyAt(QPoint pos) const;
@@ -103,7 +98,7 @@ class TkeypadFM : public ModuleWindow, public devices::Keypad2Host, public devic
     devices::KeyTable table_ = devices::KeyTable::defaults();
     devices::Keypad2 pad_;
     devices::KeyFileDialogs* dialogs_ = nullptr;
-    Keypad2Image* keyImage = nullptr;
+    ModulePicture* keyImage = nullptr;
     QLabel* devLabel = nullptr;
     QLabel* filLabel = nullptr;
     QMenu* PopupMenu1 = nullptr;

@@ -22,23 +22,6 @@ constexpr int kLabelTop = 136;
 constexpr int kLabelHeight = 18;
 }  // namespace
 
-// --- LedImage ---
-
-LedImage::LedImage(LedWindow& owner) : QWidget(&owner), owner_(owner) {
-    setObjectName(QStringLiteral("displayImage"));
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void LedImage::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    owner_.paintDisplay(p);
-}
-
-void LedImage::mousePressEvent(QMouseEvent* e) { owner_.dragPress(e); }
-void LedImage::mouseMoveEvent(QMouseEvent* e) { owner_.dragMove(e); }
-void LedImage::mouseReleaseEvent(QMouseEvent* e) { owner_.dragRelease(e); }
-void LedImage::contextMenuEvent(QContextMenuEvent* e) { owner_.PopupMenu1->popup(e->globalPos()); }
-
 // --- LedWindow ---
 
 LedWindow::LedWindow(devices::LedKind kind, const ModuleEnv& env)
@@ -50,7 +33,7 @@ LedWindow::LedWindow(devices::LedKind kind, const ModuleEnv& env)
       display_(kind, env.machine.bus, env.timers, env.prompter, this) {
     const ledart::Geometry& g = ledart::geometryOf(kind);
     setFixedSize(g.width, g.height);
-    displayImage = new LedImage(*this);
+    displayImage = new ModulePicture(*this, this, "displayImage");
     displayImage->setGeometry(0, 0, g.width, g.height);
     devLabel = new QLabel(this);
     devLabel->setObjectName(QStringLiteral("devLabel"));

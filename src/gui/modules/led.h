@@ -3,36 +3,19 @@
 #pragma once
 
 #include <QImage>
+#include <QMenu>
 #include <QWidget>
 #include <memory>
 
 #include "devices/led_display.h"
+#include "modules/module_picture.h"
 #include "modules/module_window.h"
 
 class QLabel;
-class QMenu;
 
 namespace mira::gui {
 
-class LedWindow;
-
-// The picture `displayImage`: housing, digit window and digits.
-class LedImage final : public QWidget {
-public:
-    explicit LedImage(LedWindow& owner);
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-    void contextMenuEvent(QContextMenuEvent* e) override;
-
-private:
-    LedWindow& owner_;
-};
-
-class LedWindow : public ModuleWindow, public devices::LedDisplayHost {
+class LedWindow : public ModuleWindow, public devices::LedDisplayHost, public PictureOwner {
 public:
     LedWindow(devices::LedKind kind, const ModuleEnv& env);
     ~LedWindow() override;
@@ -74,8 +57,13 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    friend class LedImage;
     void paintDisplay(QPainter& p);
+    // PictureOwner
+    void paintPicture(QPainter& p) override { paintDisplay(p); }
+    void pictureMousePress(QMouseEvent* e) override { dragPress(e); }
+    void pictureMouseMove(QMouseEvent* e) override { dragMove(e); }
+    void pictureMouseRelease(QMouseEvent* e) override { dragRelease(e); }
+    void pictureContextMenu(QContextMenuEvent* e) override { PopupMenu1->popup(e->globalPos()); }
     void refreshLabel();
     void ensureArt(qreal dpr);
 
@@ -87,7 +75,7 @@ private:
     QImage housing_;
     qreal artDpr_ = 0;
 
-    LedImage* displayImage = nullptr;
+    ModulePicture* displayImage = nullptr;
     QLabel* devLabel = nullptr;
     QMenu* PopupMenu1 = nullptr;
 };

@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QToolTip>
+#include <optional>
 #include <QWidget>
 
 namespace mira::gui {
@@ -20,14 +22,21 @@ public:
     virtual void pictureMouseMove(QMouseEvent* e) = 0;
     virtual void pictureMouseRelease(QMouseEvent* e) = 0;
     virtual void pictureContextMenu(QContextMenuEvent* e) = 0;
+    // A tip for the place under the mouse (empty: none there); no value leaves tips to
+    // the widget's own tool tip.
+    virtual std::optional<QString> pictureToolTip(QPoint) const { return std::nullopt; }
 };
 
 class ModulePicture final : public QWidget {
 public:
-    ModulePicture(PictureOwner& owner, QWidget* parent, const char* name)
+    // An opaque picture paints every pixel itself; elsewhere the window's background shows
+    // where the picture leaves pixels transparent.
+    enum Fill { Opaque, Transparent };
+
+    ModulePicture(PictureOwner& owner, QWidget* parent, const char* name, Fill fill = Opaque)
         : QWidget(parent), owner_(owner) {
         setObjectName(QString::fromLatin1(name));
-        setAttribute(Qt::WA_OpaquePaintEvent);
+        if (fill == Opaque) setAttribute(Qt::WA_OpaquePaintEvent);
         frameTimer_.setSingleShot(true);
         QObject::connect(&frameTimer_, &QTimer::timeout, this, [this] { update(); });
         sinceRepaint_.start();
@@ -45,6 +54,19 @@ public:
     }
 
 protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::ToolTip) {
+            auto* help = static_cast<QHelpEvent*>(e);
+            if (const auto tip = owner_.pictureToolTip(help->pos())) {
+                if (tip->isEmpty())
+                    QToolTip::hideText();
+                else
+                    QToolTip::showText(help->globalPos(), *tip, this);
+                return true;
+            }
+        }
+        return QWidget::event(e);
+    }
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         owner_.paintPicture(p);

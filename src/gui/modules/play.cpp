@@ -17,23 +17,6 @@
 
 namespace mira::gui {
 
-// --- PlayImage ---
-
-PlayImage::PlayImage(TplayFM& owner) : QWidget(&owner), owner_(owner) {
-    setObjectName(QStringLiteral("spkrImage"));
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void PlayImage::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    owner_.paintPicture(p);
-}
-
-void PlayImage::mousePressEvent(QMouseEvent* e) { owner_.dragPress(e); }
-void PlayImage::mouseMoveEvent(QMouseEvent* e) { owner_.dragMove(e); }
-void PlayImage::mouseReleaseEvent(QMouseEvent* e) { owner_.dragRelease(e); }
-void PlayImage::contextMenuEvent(QContextMenuEvent* e) { owner_.PopupMenu1->popup(e->globalPos()); }
-
 // --- TplayFM ---
 
 TplayFM::TplayFM(const ModuleEnv& env)
@@ -41,7 +24,7 @@ TplayFM::TplayFM(const ModuleEnv& env)
       player_(env.machine.bus, env.timers, env.machine.melodyNoteDelay, nullptr, this) {
     setObjectName(QStringLiteral("playFM"));
     setFixedSize(playart::kWidth, playart::kHeight);
-    spkrImage = new PlayImage(*this);
+    spkrImage = new ModulePicture(*this, this, "spkrImage");
     spkrImage->setGeometry(0, 0, playart::kWidth, playart::kHeight);
     // Only the cabinet shows; its rounded corners belong to the desktop.
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))

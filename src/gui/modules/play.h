@@ -3,38 +3,21 @@
 // Reset and Disconnect. The note logic and the MIDI output live in the player it owns.
 #pragma once
 
+#include <QMenu>
 #include <QWidget>
 #include <array>
 #include <memory>
 
 #include "devices/melody_player.h"
+#include "modules/module_picture.h"
 #include "modules/module_window.h"
 
 class QAction;
 class QLabel;
-class QMenu;
 
 namespace mira::gui {
 
-class TplayFM;
-
-// The picture `spkrImage`: cabinet, speaker, the cone flash and the lamp.
-class PlayImage final : public QWidget {
-public:
-    explicit PlayImage(TplayFM& owner);
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-    void contextMenuEvent(QContextMenuEvent* e) override;
-
-private:
-    TplayFM& owner_;
-};
-
-class TplayFM final : public ModuleWindow, public devices::MelodyPlayerHost {
+class TplayFM final : public ModuleWindow, public devices::MelodyPlayerHost, public PictureOwner {
 public:
     explicit TplayFM(const ModuleEnv& env);
     ~TplayFM() override;
@@ -73,15 +56,19 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    friend class PlayImage;
-    void paintPicture(QPainter& p);
+    // PictureOwner
+    void paintPicture(QPainter& p) override;
+    void pictureMousePress(QMouseEvent* e) override { dragPress(e); }
+    void pictureMouseMove(QMouseEvent* e) override { dragMove(e); }
+    void pictureMouseRelease(QMouseEvent* e) override { dragRelease(e); }
+    void pictureContextMenu(QContextMenuEvent* e) override { PopupMenu1->popup(e->globalPos()); }
     void refreshLabel();
     void ensureMidiOut();
 
     std::unique_ptr<devices::MidiOut> midi_;
     devices::MelodyPlayer player_;
 
-    PlayImage* spkrImage = nullptr;
+    ModulePicture* spkrImage = nullptr;
     QLabel* devLabel = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* outputItem_ = nullptr;
