@@ -70,6 +70,17 @@ public:
     static bool clockEngineRequested();
     // Clock states between two yields of the fast loop under the instruction engine.
     static constexpr int kInstructionYieldStates = 16384;
+
+    // What the fast run speed (100 "Slower" .. 900 "Faster") sets for the user: the longest
+    // a fast run goes on between two servicings of the GUI's events (mouse, keys, module
+    // timers, repaints), 1 ms at 100 and 1 ms more per step of 10, up to 81 ms at 900 (11 ms
+    // at the usual 200). The loop's own yields come far more often than any of these, so
+    // counting clock states alone would make every setting look the same. A value outside
+    // 100..900 counts as 200, as in the settings file.
+    static constexpr int64_t eventServiceIntervalNs(int fastRunSpeed) {
+        const int speed = fastRunSpeed < 100 || fastRunSpeed > 900 ? 200 : fastRunSpeed;
+        return (speed / 10 - 9) * int64_t{1'000'000};
+    }
     void placeRequest(int bits) { request |= bits; }
 
     // Headless running for the CLI and benchmarks: from the current state until the run

@@ -341,5 +341,107 @@ TEST(InstructionEngine, NormalRandomProgramsMatchTheClockStates) { compareMany(f
 
 TEST(InstructionEngine, WifRandomProgramsMatchTheClockStates) { compareMany(true, 2000); }
 
+// The GUI's fast loop: a program that ends on its own ends in the same state whichever
+// engine ran it, though the two yield at different places.
+void compareFastLoops(bool wif, int programs) {
+    int compared = 0;
+    for (int i = 0; i < programs; ++i) {
+        Setup s;
+        s.wif = wif;
+        s.seed = static_cast<uint32_t>(i * 40503u + 11);
+        s.zeroPage = i & 1;
+        s.outputResetMode = (i >> 1) & 1;
+        World fast(s, false), slow(s, true);
+        bool capped = false;
+        for (World* w : {&fast, &slow}) {
+            w->m.serialPort = nullptr;
+            const int32_t count0 = w->m.instructionCount;
+            // Programs that run on are cut off; only those that stop are compared.
+            w->rc.fastLoop([&] {
+                if (((w->m.instructionCount - count0) & kInstructionCountMask) > 5000) {
+                    w->rc.placeRequest(kRequestContinueSlow);
+                    capped = true;
+                }
+            });
+        }
+        if (capped) continue;
+        ++compared;
+        fast.log.clear();  // publish calls come at different yields
+        slow.log.clear();
+        const std::string d = difference(fast, slow);
+        if (!d.empty()) {
+            ADD_FAILURE() << "seed " << s.seed << " wif " << wif << ": " << d;
+            return;
+        }
+    }
+    EXPECT_GT(compared, programs / 5);
+}
+
+TEST(InstructionEngine, FastLoopEndsAsTheClockStatesDo) {
+    compareFastLoops(false, 250);
+    compareFastLoops(true, 250);
+}
+
+TEST(InstructionEngine, ChosenOnlyWhenNothingWatchesClockStates) {
+    Machine m;
+    RunControl rc(m);
+    rc.forceClockEngine = false;
+    rc.startContinuousFastRun();
+    EXPECT_EQ(rc.engine(), RunControl::Engine::Instruction);
+    m.liveDisplay = true;
+    EXPECT_EQ(rc.engine(), RunControl::Engine::ClockState) << "live display";
+    m.liveDisplay = false;
+    rc.animating = true;
+    EXPECT_EQ(rc.engine(), RunControl::Engine::ClockState) << "animation";
+    rc.animating = false;
+    m.switches[kSwitchSingleCont] = 0;
+    EXPECT_EQ(rc.engine(), RunControl::Engine::ClockState) << "single instruction";
+    m.switches[kSwitchSingleCont] = 1;
+    m.switches[kSwitchSlowFast] = 0;
+    EXPECT_EQ(rc.engine(), RunControl::Engine::ClockState) << "slow clock";
+    m.switches[kSwitchSlowFast] = 1;
+    m.fastRun = false;
+    EXPECT_EQ(rc.engine(), RunControl::Engine::ClockState) << "the editor follows each instruction";
+    m.fastRun = true;
+    rc.forceClockEngine = true;
+    EXPECT_EQ(rc.engine(), RunControl::Engine::ClockState) << "forced";
+}
+
+// A trace and the CLI's per-instruction hook see every instruction end under the engine.
+TEST(InstructionEngine, TraceAndHookSeeEveryInstruction) {
+    Machine m;
+    RunControl rc(m);
+    rc.forceClockEngine = false;
+    // TAD 5 / ISZ 6 / JMP 0 / (skip) HLT
+    m.memory[0] = 0x25;
+    m.memory[1] = 0x46;
+    m.memory[2] = 0xA0;
+    m.memory[3] = 0xF1;
+    m.memory[6] = 253;
+    rc.traceOn = true;
+    std::vector<int> hooked;
+    rc.onInstructionEnd = [&] { hooked.push_back(m.instructionAddress); };
+    rc.startContinuousFastRun();
+    ASSERT_EQ(rc.engine(), RunControl::Engine::Instruction);
+    const auto r = rc.runHeadless(UINT64_MAX, 100);
+    EXPECT_EQ(r.reason, RunControl::HeadlessStop::Stopped);
+    const std::vector<int> expected{0, 1, 2, 0, 1, 2, 0, 1, 3};
+    EXPECT_EQ(hooked, expected);
+    EXPECT_EQ(r.instructions, expected.size());
+    EXPECT_EQ(r.clockStates, 48 * expected.size());
+}
+
+// The fast run speed is how long a fast run may go between two servicings of the GUI.
+TEST(RunControl, FastRunSpeedSetsTheEventServiceInterval) {
+    EXPECT_EQ(RunControl::eventServiceIntervalNs(100), 1'000'000);
+    EXPECT_EQ(RunControl::eventServiceIntervalNs(200), 11'000'000);
+    EXPECT_EQ(RunControl::eventServiceIntervalNs(900), 81'000'000);
+    for (int speed = 110; speed <= 900; speed += 10)
+        EXPECT_GT(RunControl::eventServiceIntervalNs(speed),
+                  RunControl::eventServiceIntervalNs(speed - 10));
+    EXPECT_EQ(RunControl::eventServiceIntervalNs(50), RunControl::eventServiceIntervalNs(200));
+    EXPECT_EQ(RunControl::eventServiceIntervalNs(901), RunControl::eventServiceIntervalNs(200));
+}
+
 }  // namespace
 }  // namespace mira::core
