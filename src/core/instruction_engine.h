@@ -646,14 +646,19 @@ inline int runWif(Machine& m, Stretch& s) {
         stopAtEveryEnd ? 1 : std::min(s.maxInstructions, s.maxStates / kWifStates);
     // Lamp groups as in runNormal; every latch of a WIF instruction holds its end values.
     const uint64_t latch0 = packLamps(m.lamps.pc, m.lamps.ma, m.lamps.mb, m.lamps.ac);
-    uint64_t dirty = 0;
-    int32_t word = 0, k = 0, validWord = -1, validK = 0, address = 0;
+    uint64_t dirty = (m.lampsDirty & kChangePc ? 0xFFFFull : 0) |
+                     (m.lampsDirty & kChangeMa ? 0xFFFFull << 16 : 0) |
+                     (m.lampsDirty & kChangeMb ? 0xFFFFull << 32 : 0);
+    // Once PC, MA and MB are dirty only AC is tracked, which is cheaper.
+    bool trackAll = !((dirty & 0xFFFF) && (dirty & 0xFFFF0000ull) && (dirty & 0xFFFF00000000ull));
+    const int32_t lac = m.lamps.ac;
+    int32_t dac = 0;
+    int32_t word = memory[r.pc] & kWordMask, k = 0, validWord = -1, validK = 0, address = 0;
+    int top = kWifTop[word >> 10];
     uint64_t n = 0;
     int result = kStepInstructionEnd;
     for (;;) {
         address = r.pc;
-        word = memory[r.pc] & kWordMask;
-        const int top = kWifTop[word >> 10];
         k = top & 63;
         r.pcWritten = false;
         bool halt = false;
@@ -668,15 +673,25 @@ inline int runWif(Machine& m, Stretch& s) {
             r.pc = (r.pc + 1) & mask;
             r.changed |= kChangePc | kChangeState | kChangeCycle;
         }
-        dirty |= packLamps(r.pc, r.ma, r.mb, r.ac) ^ latch0;
+        if (trackAll) {
+            dirty |= packLamps(r.pc, r.ma, r.mb, r.ac) ^ latch0;
+            trackAll = !((dirty & 0xFFFF) && (dirty & 0xFFFF0000ull) && (dirty & 0xFFFF00000000ull));
+        } else {
+            dac |= r.ac ^ lac;
+        }
         ++n;
         if (halt) {
             result = kStepStop;
             break;
         }
         if (n >= maxN) break;
-        if (!(kWifTop[(memory[r.pc] & kWordMask) >> 10] & 64) || breakpoints[r.pc]) break;
+        const int32_t next = memory[r.pc] & kWordMask;
+        const int nextTop = kWifTop[next >> 10];
+        if (!(nextTop & 64) || breakpoints[r.pc]) break;
+        word = next;
+        top = nextTop;
     }
+    if (dac) dirty |= uint64_t{1} << 48;
     if (stopAtEveryEnd) result = kStepStop;
 
     m.pc = r.pc;
