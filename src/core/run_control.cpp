@@ -385,9 +385,9 @@ RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
         res.reason = reason;
         return res;
     };
-    const bool instructionEngine = engine() == Engine::Instruction;
     while (res.clockStates < maxClockStates) {
-        if (instructionEngine) {
+        // Asked at every boundary: a module's timer may have changed what watches the run.
+        if (engine() == Engine::Instruction) {
             // Clock states up to the state limit and strictly before the next timer is due.
             uint64_t budget = maxClockStates - res.clockStates;
             if (clock) {
