@@ -322,6 +322,14 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
                 if (handleStepResult(r)) return kRequestNone;
                 continue;
             }
+            // Nothing ran. At an instruction boundary with too few states left before the
+            // yield for the longest instruction, yield now: stepping clock state by clock
+            // state up to it would cost more than the yield.
+            const bool boundary = m.t == 0 && m.cycleState == (kWif ? kCycleExecute : kCycleFetch);
+            if (boundary && period - counter < engine::kNormalDeferStates) {
+                counter = period - 1;
+                continue;
+            }
         }
         // Whole cycles or instructions at once while no yield falls inside them.
         if (counter + kBatchStates[kWif] < period && !m.liveDisplay) {
