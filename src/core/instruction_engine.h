@@ -47,7 +47,7 @@ inline constexpr std::array<uint8_t, 256> kNormalWordStates = [] {
     std::array<uint8_t, 256> a{};
     for (int w = 0; w < 256; ++w) {
         const int op = w >> 5;
-        a[w] = op == normal::kOpIot ? 0
+        a[w] = op == normal::kOpIot               ? 0
                : op <= normal::kOpJmp && (w & 16) ? kNormalDeferStates
                                                   : kNormalStates;
     }
@@ -257,8 +257,8 @@ inline int runNormalIn(Machine& m, Stretch& s) {
     r.c = m.c;
     r.address = r.pc;
     r.pcTransferLoaded = m.pcTransferLoaded;
-    r.changed = kChangePc | kChangeMa | kChangeMb | kChangeStatus | kChangeIr | kChangeState |
-                kChangeCycle;
+    r.changed =
+        kChangePc | kChangeMa | kChangeMb | kChangeStatus | kChangeIr | kChangeState | kChangeCycle;
     // With HALT held or SINGLE/CONT at single the first instruction's end stops the run.
     const bool stopAtEveryEnd = stopRequested(m);
     r.maxN = stopAtEveryEnd ? 1 : s.maxInstructions;
@@ -377,8 +377,8 @@ inline int32_t wifStepPointer(int32_t pointer, int delta, int32_t mask) {
         r.pc = address & mask;
         r.pcWritten = true;
     };
-    constexpr uint32_t kBase = kChangeState | kChangeStatus | kChangeMa | kChangeMb | kChangePc |
-                               kChangeCycle;
+    constexpr uint32_t kBase =
+        kChangeState | kChangeStatus | kChangeMa | kChangeMb | kChangePc | kChangeCycle;
     switch (k >> 4) {
         case 0: {  // literal operations
             r.changed |= kBase;
@@ -395,8 +395,14 @@ inline int32_t wifStepPointer(int32_t pointer, int delta, int32_t mask) {
                     r.mb = sum & 255;
                     break;
                 }
-                case kLitAnd: r.mb = r.ma & r.ac; r.z = r.mb == 0; break;
-                case kLitOr: r.mb = r.ma | r.ac; r.z = r.mb == 0; break;
+                case kLitAnd:
+                    r.mb = r.ma & r.ac;
+                    r.z = r.mb == 0;
+                    break;
+                case kLitOr:
+                    r.mb = r.ma | r.ac;
+                    r.z = r.mb == 0;
+                    break;
                 case kLitLoad: r.mb = r.ma; break;
                 case kLitSub: {
                     const int32_t d = r.ac - r.ma;
@@ -406,12 +412,18 @@ inline int32_t wifStepPointer(int32_t pointer, int delta, int32_t mask) {
                     r.z = r.mb == 0;
                     break;
                 }
-                case kLitXor: r.mb = r.ma ^ r.ac; r.z = r.mb == 0; break;
+                case kLitXor:
+                    r.mb = r.ma ^ r.ac;
+                    r.z = r.mb == 0;
+                    break;
                 case kLitCompare:
                     if (compareSkips(word, r.ac)) r.skip = true;
                     r.mb = 0;
                     break;
-                case kLoadSr: r.mb = m.sr & 255; r.z = r.mb == 0; break;
+                case kLoadSr:
+                    r.mb = m.sr & 255;
+                    r.z = r.mb == 0;
+                    break;
                 case kDecimalAdjust: {
                     const DecimalAdjust d = decimalAdjust(r.ac, r.dc, r.c);
                     r.mb = d.value;
@@ -471,14 +483,38 @@ inline int32_t wifStepPointer(int32_t pointer, int delta, int32_t mask) {
                     r.mb = sum & 255;
                     break;
                 }
-                case kAnd: r.mb = b & a; r.z = r.mb == 0; break;
-                case kClear: r.mb = 0; r.z = 1; break;
-                case kDecrement: r.mb = (a - 1) & 255; r.z = r.mb == 0; break;
-                case kDecrementSkipZero: r.mb = (a - 1) & 255; if (r.mb == 0) r.skip = true; break;
-                case kIncrement: r.mb = (a + 1) & 255; r.z = r.mb == 0; break;
-                case kIncrementSkipZero: r.mb = (a + 1) & 255; if (r.mb == 0) r.skip = true; break;
-                case kOr: r.mb = b | a; r.z = r.mb == 0; break;
-                case kMove: r.mb = a; r.z = r.mb == 0; break;
+                case kAnd:
+                    r.mb = b & a;
+                    r.z = r.mb == 0;
+                    break;
+                case kClear:
+                    r.mb = 0;
+                    r.z = 1;
+                    break;
+                case kDecrement:
+                    r.mb = (a - 1) & 255;
+                    r.z = r.mb == 0;
+                    break;
+                case kDecrementSkipZero:
+                    r.mb = (a - 1) & 255;
+                    if (r.mb == 0) r.skip = true;
+                    break;
+                case kIncrement:
+                    r.mb = (a + 1) & 255;
+                    r.z = r.mb == 0;
+                    break;
+                case kIncrementSkipZero:
+                    r.mb = (a + 1) & 255;
+                    if (r.mb == 0) r.skip = true;
+                    break;
+                case kOr:
+                    r.mb = b | a;
+                    r.z = r.mb == 0;
+                    break;
+                case kMove:
+                    r.mb = a;
+                    r.z = r.mb == 0;
+                    break;
                 case kRotateLeft:
                     r.mb = ((a << 1) & 255) | (r.c ? 1 : 0);
                     r.c = (a >> 7) & 1;
@@ -495,9 +531,15 @@ inline int32_t wifStepPointer(int32_t pointer, int delta, int32_t mask) {
                     r.z = r.mb == 0;
                     break;
                 }
-                case kXor: r.mb = b ^ a; r.z = r.mb == 0; break;
+                case kXor:
+                    r.mb = b ^ a;
+                    r.z = r.mb == 0;
+                    break;
                 case kSwapNibbles: r.mb = ((a << 4) | (a >> 4)) & 255; break;
-                default: r.mb = a ^ 255; r.z = r.mb == 0; break;  // complement
+                default:
+                    r.mb = a ^ 255;
+                    r.z = r.mb == 0;
+                    break;  // complement
             }
             const bool toB = !destinationByBit5(k) || (word & 32);
             wifWrite(m, r, toB ? selectorB(word) : selectorA(word), word, r.mb);
@@ -521,9 +563,7 @@ inline int32_t wifStepPointer(int32_t pointer, int delta, int32_t mask) {
                     push(m, r.pc + 1);
                     setPc(r.mb * 256 + r.ma);
                     return false;
-                case kGoto:
-                    setPc(r.mb * 256 + r.ma);
-                    return false;
+                case kGoto: setPc(r.mb * 256 + r.ma); return false;
                 case kReturn:
                 case kReturnLit: {
                     const int32_t top = pop(m);
@@ -563,8 +603,12 @@ inline int32_t wifStepPointer(int32_t pointer, int delta, int32_t mask) {
                 case kBitSet: r.mb |= r.ma; break;
                 case kBitClear: r.mb &= r.ma; break;
                 case kBitToggle: r.mb ^= r.ma; break;
-                case kBitTestSkipSet: if (r.ma & r.mb) r.skip = true; return false;
-                case kBitTestSkipClear: if (!(r.ma & r.mb)) r.skip = true; return false;
+                case kBitTestSkipSet:
+                    if (r.ma & r.mb) r.skip = true;
+                    return false;
+                case kBitTestSkipClear:
+                    if (!(r.ma & r.mb)) r.skip = true;
+                    return false;
                 default:  // ROM pointer
                     if (word & 256) {
                         r.romPointer = ((r.mb * 256) & 1023) | (r.romPointer & 255);
@@ -592,7 +636,8 @@ inline int32_t wifStepPointer(int32_t pointer, int delta, int32_t mask) {
                 r.changed |= kChangeAc;
             } else {
                 // See tableAccess: a low-byte write keeps the word's page bits.
-                const int32_t value = (word & 1) ? (stored & 255) | (r.ac << 8) : (stored & 768) | r.ac;
+                const int32_t value =
+                    (word & 1) ? (stored & 255) | (r.ac << 8) : (stored & 768) | r.ac;
                 m.writeMemory(p, value & kWordMask);
             }
             if (word & 8)
@@ -629,15 +674,16 @@ inline int runWif(Machine& m, Stretch& s) {
     if (m.cycleState != kCycleExecute || m.t != 0 || s.maxInstructions == 0) return kStepContinue;
     const int32_t mask = m.addressMask;
     const int32_t* memory = m.memory.data();
-    if (!(kWifTop[(memory[m.pc & mask] & kWordMask) >> 10] & 64) || s.maxStates < uint64_t(kWifStates))
+    if (!(kWifTop[(memory[m.pc & mask] & kWordMask) >> 10] & 64) ||
+        s.maxStates < uint64_t(kWifStates))
         return kStepContinue;
     m.pc &= mask;  // as the instruction's start does, before the breakpoint test
     if (m.breakpointStop()) {
         s.states += 1;  // the step that makes the test
         return kStepBreakpoint;
     }
-    WifRegs r{m.pc, m.ma, m.mb, m.ac, m.c, m.z, m.dc, m.romPointer, m.h, m.l,
-              m.skip, m.bankFlag, m.wifPcWritten, 0};
+    WifRegs r{m.pc, m.ma,   m.mb,       m.ac,           m.c, m.z, m.dc, m.romPointer, m.h,
+              m.l,  m.skip, m.bankFlag, m.wifPcWritten, 0};
     const bool stopAtEveryEnd = normal::stopRequested(m);
     const uint8_t* breakpoints = !m.options.ignoreBreakpoints && m.continuous()
                                      ? m.breakpoints.data()
@@ -675,7 +721,8 @@ inline int runWif(Machine& m, Stretch& s) {
         }
         if (trackAll) {
             dirty |= packLamps(r.pc, r.ma, r.mb, r.ac) ^ latch0;
-            trackAll = !((dirty & 0xFFFF) && (dirty & 0xFFFF0000ull) && (dirty & 0xFFFF00000000ull));
+            trackAll =
+                !((dirty & 0xFFFF) && (dirty & 0xFFFF0000ull) && (dirty & 0xFFFF00000000ull));
         } else {
             dac |= r.ac ^ lac;
         }
@@ -720,9 +767,9 @@ inline int runWif(Machine& m, Stretch& s) {
     m.deferLamp = false;
     m.execLamp = false;
     m.t = 0;
-    m.lampsDirty |= ((dirty & 0xFFFF) ? kChangePc : 0u) | ((dirty >> 16 & 0xFFFF) ? kChangeMa : 0u) |
-                    ((dirty >> 32 & 0xFFFF) ? kChangeMb : 0u) | ((dirty >> 48) ? kChangeAc : 0u) |
-                    kChangeState;
+    m.lampsDirty |=
+        ((dirty & 0xFFFF) ? kChangePc : 0u) | ((dirty >> 16 & 0xFFFF) ? kChangeMa : 0u) |
+        ((dirty >> 32 & 0xFFFF) ? kChangeMb : 0u) | ((dirty >> 48) ? kChangeAc : 0u) | kChangeState;
     m.lamps = LampLatch{r.pc, r.ma, r.mb, r.ac};
     m.changed |= changed;
     s.states += n * kWifStates;

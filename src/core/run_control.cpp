@@ -293,8 +293,8 @@ template <bool kWif>
 int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
     Machine& m = m_;
     int counter = 0;
-    // The instruction engine yields at instruction ends only, every kInstructionYieldStates
-    // clock states or so; the clock-state engine every fast-run-speed states. What the
+    // The instruction engine yields every kInstructionYieldStates clock states, at an
+    // instruction end; the clock-state engine every fast-run-speed states. What the
     // fast run speed sets for the user is how often the GUI services its events at those
     // yields (eventServiceIntervalNs). Whatever a yield changes (switches, live display,
     // animation) decides the engine of the next stretch.

@@ -117,7 +117,7 @@ private:
     // through the full end-of-instruction handling (a throttle flush or a per-instruction
     // hook).
     uint64_t instructionsBeforeFlush() const;
-    // A stretch of the instruction engine; `stretch` says what ran.
+    // A stretch of the instruction engine; `states` and `instructions` say what ran.
     template <bool kWif>
     int runStretch(uint64_t maxStates, uint64_t maxInstructions, uint64_t& states,
                    uint64_t& instructions);

@@ -33,8 +33,9 @@ std::string event(const char* what, int64_t a, int64_t b, int64_t c = 0) {
 
 // Writes down every call the views would get, with the instruction count and virtual time.
 class RecordingObserver final : public MachineObserver {
-public:
-    RecordingObserver(const Machine& m, const VirtualClock& c, Log& log) : m_(m), c_(c), log_(log) {}
+  public:
+    RecordingObserver(const Machine& m, const VirtualClock& c, Log& log)
+        : m_(m), c_(c), log_(log) {}
     void lampsChanged(uint32_t g) override { add("lamps", g); }
     void itemsChanged(uint32_t i) override { add("items", i); }
     void memoryWordChanged(int a) override { add("word", a); }
@@ -46,7 +47,7 @@ public:
     void runStopped() override { add("stopped", 0); }
     void traceChanged() override { add("trace", 0); }
 
-private:
+  private:
     void add(const char* what, int64_t v) {
         log_.push_back(event(what, v, m_.instructionCount, c_.nowMicros()));
     }
@@ -58,7 +59,7 @@ private:
 // An output module that turns busy on the reset pulse and ready again a random number of
 // milliseconds after each byte (its own virtual timer), logging when things happen.
 class TimedOutput final : public Device {
-public:
+  public:
     TimedOutput(DeviceBus& bus, int slot, VirtualClock& clock, int delayMs, Log& log)
         : bus_(bus), slot_(slot), clock_(clock), log_(log), timer_(clock.createTimer(delayMs)) {
         timer_->setCallback([this] {
@@ -77,7 +78,7 @@ public:
         timer_->start();
     }
 
-private:
+  private:
     DeviceBus& bus_;
     int slot_;
     VirtualClock& clock_;
@@ -88,7 +89,7 @@ private:
 // An input module offering counting bytes; a pulse takes the byte and the next one is
 // ready after its timer.
 class TimedInput final : public Device {
-public:
+  public:
     TimedInput(DeviceBus& bus, int slot, VirtualClock& clock, int delayMs, Log& log)
         : bus_(bus), slot_(slot), clock_(clock), log_(log), timer_(clock.createTimer(delayMs)) {
         timer_->setCallback([this] {
@@ -110,7 +111,7 @@ public:
         }
     }
 
-private:
+  private:
     DeviceBus& bus_;
     int slot_;
     VirtualClock& clock_;
@@ -216,30 +217,34 @@ std::string difference(const World& x, const World& y) {
     {
         const Machine& a = x.m;
         const Machine& b = y.m;
-        MIRA_FIELD(pc) MIRA_FIELD(ma) MIRA_FIELD(mb) MIRA_FIELD(ac) MIRA_FIELD(ir)
-        MIRA_FIELD(sr) MIRA_FIELD(c) MIRA_FIELD(z) MIRA_FIELD(dc) MIRA_FIELD(memory)
-        MIRA_FIELD(lastBreakStop) MIRA_FIELD(run) MIRA_FIELD(cycleState) MIRA_FIELD(t)
-        MIRA_FIELD(instructionLamps) MIRA_FIELD(fetchLamp) MIRA_FIELD(deferLamp)
-        MIRA_FIELD(execLamp) MIRA_FIELD(deferPending) MIRA_FIELD(pcTransferLoaded)
-        MIRA_FIELD(instructionAddress) MIRA_FIELD(instructionCount)
-        MIRA_FIELD(countRefreshCounter) MIRA_FIELD(switches) MIRA_FIELD(lamps.pc)
-        MIRA_FIELD(lamps.ma) MIRA_FIELD(lamps.mb) MIRA_FIELD(lamps.ac) MIRA_FIELD(ram)
-        MIRA_FIELD(eeprom) MIRA_FIELD(eepromPointer) MIRA_FIELD(stack) MIRA_FIELD(stackDepth)
-        MIRA_FIELD(stackOverflow) MIRA_FIELD(romPointer) MIRA_FIELD(h) MIRA_FIELD(l)
-        MIRA_FIELD(serialRegister) MIRA_FIELD(serialAccess) MIRA_FIELD(externalControl)
-        MIRA_FIELD(bankFlag) MIRA_FIELD(codeTimerFlag) MIRA_FIELD(skip) MIRA_FIELD(wifWord)
-        MIRA_FIELD(wifOpcode) MIRA_FIELD(wifPcWritten) MIRA_FIELD(wifByteReceived)
-        MIRA_FIELD(ramChanged) MIRA_FIELD(eepromChanged) MIRA_FIELD(wifRandom)
-        MIRA_FIELD(changed) MIRA_FIELD(lampsDirty) MIRA_FIELD(changedCount)
-        MIRA_FIELD(changedMark)
-        for (int i = 0; i < kSlotCount; ++i) {
-            MIRA_FIELD(bus.slots[i].output) MIRA_FIELD(bus.slots[i].input)
-            MIRA_FIELD(bus.slots[i].flag) MIRA_FIELD(bus.slots[i].pulse)
+        MIRA_FIELD(pc)
+        MIRA_FIELD(ma) MIRA_FIELD(mb) MIRA_FIELD(ac) MIRA_FIELD(ir) MIRA_FIELD(sr) MIRA_FIELD(c)
+            MIRA_FIELD(z) MIRA_FIELD(dc) MIRA_FIELD(memory) MIRA_FIELD(lastBreakStop) MIRA_FIELD(
+                run) MIRA_FIELD(cycleState) MIRA_FIELD(t) MIRA_FIELD(instructionLamps)
+                MIRA_FIELD(fetchLamp) MIRA_FIELD(deferLamp) MIRA_FIELD(execLamp) MIRA_FIELD(
+                    deferPending) MIRA_FIELD(pcTransferLoaded) MIRA_FIELD(instructionAddress)
+                    MIRA_FIELD(instructionCount) MIRA_FIELD(countRefreshCounter) MIRA_FIELD(
+                        switches) MIRA_FIELD(lamps.pc) MIRA_FIELD(lamps.ma) MIRA_FIELD(lamps.mb)
+                        MIRA_FIELD(lamps.ac) MIRA_FIELD(ram) MIRA_FIELD(eeprom) MIRA_FIELD(
+                            eepromPointer) MIRA_FIELD(stack) MIRA_FIELD(stackDepth)
+                            MIRA_FIELD(stackOverflow) MIRA_FIELD(romPointer) MIRA_FIELD(h)
+                                MIRA_FIELD(l) MIRA_FIELD(serialRegister) MIRA_FIELD(serialAccess)
+                                    MIRA_FIELD(externalControl) MIRA_FIELD(bankFlag) MIRA_FIELD(
+                                        codeTimerFlag) MIRA_FIELD(skip) MIRA_FIELD(wifWord)
+                                        MIRA_FIELD(wifOpcode) MIRA_FIELD(wifPcWritten)
+                                            MIRA_FIELD(wifByteReceived) MIRA_FIELD(ramChanged)
+                                                MIRA_FIELD(eepromChanged) MIRA_FIELD(wifRandom)
+                                                    MIRA_FIELD(changed) MIRA_FIELD(lampsDirty)
+                                                        MIRA_FIELD(changedCount) MIRA_FIELD(
+                                                            changedMark) for (int i = 0;
+                                                                              i < kSlotCount; ++i) {
+            MIRA_FIELD(bus.slots[i].output)
+            MIRA_FIELD(bus.slots[i].input) MIRA_FIELD(bus.slots[i].flag)
+                MIRA_FIELD(bus.slots[i].pulse)
         }
-        for (int i = 0; i < a.changedCount && i < b.changedCount; ++i)
-            MIRA_FIELD(changedList[i])
-        MIRA_FIELD(codeTimer->isActive()) MIRA_FIELD(codeTimer->interval())
-        MIRA_FIELD(eepTimer->isActive())
+        for (int i = 0; i < a.changedCount && i < b.changedCount; ++i) MIRA_FIELD(changedList[i])
+        MIRA_FIELD(codeTimer->isActive())
+        MIRA_FIELD(codeTimer->interval()) MIRA_FIELD(eepTimer->isActive())
     }
     {
         const RunControl& a = x.rc;
@@ -255,9 +260,8 @@ std::string difference(const World& x, const World& y) {
     if (x.log != y.log) {
         size_t i = 0;
         while (i < x.log.size() && i < y.log.size() && x.log[i] == y.log[i]) ++i;
-        out << "log at " << i << ": "
-            << (i < x.log.size() ? x.log[i] : std::string("(end)")) << " / "
-            << (i < y.log.size() ? y.log[i] : std::string("(end)")) << "; ";
+        out << "log at " << i << ": " << (i < x.log.size() ? x.log[i] : std::string("(end)"))
+            << " / " << (i < y.log.size() ? y.log[i] : std::string("(end)")) << "; ";
     }
     return out.str();
 }
@@ -345,9 +349,13 @@ constexpr int kPrograms = 2000;
 constexpr int kPrograms = 500;
 #endif
 
-TEST(InstructionEngine, NormalRandomProgramsMatchTheClockStates) { compareMany(false, kPrograms); }
+TEST(InstructionEngine, NormalRandomProgramsMatchTheClockStates) {
+    compareMany(false, kPrograms);
+}
 
-TEST(InstructionEngine, WifRandomProgramsMatchTheClockStates) { compareMany(true, kPrograms); }
+TEST(InstructionEngine, WifRandomProgramsMatchTheClockStates) {
+    compareMany(true, kPrograms);
+}
 
 // The GUI's fast loop: a program that ends on its own ends in the same state whichever
 // engine ran it, though the two yield at different places.
