@@ -1,4 +1,5 @@
-// Headless speed of the clock-state step: the figure the GUI's fast run is compared with.
+// Headless speed of Normal mode on both engines, the GUI's fast loop and the bare clock-state
+// step.
 #include <benchmark/benchmark.h>
 
 #include "core/machine.h"
@@ -17,9 +18,11 @@ void prepareLoop(Machine& m, RunControl& rc) {
 }
 
 // The run loop as the CLI uses it: step, stop handling, instruction-end bookkeeping.
+// Argument 0 runs the instruction engine, 1 the clock-state engine.
 void BM_NormalHeadlessRun(benchmark::State& state) {
     Machine m;
     RunControl rc(m);
+    rc.forceClockEngine = state.range(0) != 0;
     prepareLoop(m, rc);
     constexpr uint64_t kStates = 1'000'000;
     for (auto _ : state) {
@@ -30,7 +33,7 @@ void BM_NormalHeadlessRun(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(state.iterations() * kStates),
                            benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_NormalHeadlessRun)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NormalHeadlessRun)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The GUI's fast loop with a yield hook that does nothing, at the default yield period.
 void BM_NormalFastLoopYielding(benchmark::State& state) {

@@ -11,7 +11,8 @@
 // exactly the same clock states; the headless figure is RunControl::runHeadless, the GUI
 // figure the main window's own fast run (RUN released at FAST, the run-loop request
 // serviced with Qt's events processed at the yields, panel repainted at display rate) on
-// the offscreen platform with the default fast run speed.
+// the offscreen platform with the default fast run speed. A last table runs the GUI at the
+// two ends of the fast run speed setting. MIRA8_ENGINE=clock measures the clock-state engine.
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
@@ -119,10 +120,11 @@ void prepareWindow(gui::TmiraFM& w) {
 
 // RUN released at FAST places request 2 and starts ChgModeTimer; its tick is taken here at
 // once, so the clock starts with the fast loop and stops when it returns.
-Run runGui(int outer, const Run& headless, bool memoryView = false) {
+Run runGui(int outer, const Run& headless, bool memoryView = false, int speed = 0) {
     SilentPrompter prompter;
     gui::TmiraFM w(&prompter);
     prepareWindow(w);
+    if (speed > 0) w.machine().fastRunSpeed = speed;
     // The memory view open beside the panel: its rows follow the run at each flush.
     if (memoryView) {
         w.views().ViewMemoryClick();
@@ -220,21 +222,27 @@ struct HaltCheck {
     int instructionsAfterClick = -1;
     bool stoppedAtInstructionEnd = false;
     double msToStop = 0;
+    // How late the click's timer ran after it was due: the wait until the fast run next
+    // serviced the GUI's events.
+    double msLate = 0;
 };
 
 // An endless loop at FAST; HALT is pressed from a timer, that is inside one of the fast
 // loop's yields, as a user's click arrives.
-HaltCheck checkHalt() {
+HaltCheck checkHalt(int speed = 0) {
     SilentPrompter prompter;
     gui::TmiraFM w(&prompter);
     prepareWindow(w);
     core::Machine& m = w.machine();
+    if (speed > 0) m.fastRunSpeed = speed;
     m.memory[0] = kJmp | 0;
     HaltCheck check;
     int atClick = 0;
     bool pressed = false;
     Clock::time_point clicked;
+    const Clock::time_point due = Clock::now() + std::chrono::milliseconds(500);
     QTimer::singleShot(500, &w, [&] {
+        check.msLate = std::chrono::duration<double, std::milli>(Clock::now() - due).count();
         pressed = true;
         atClick = m.instructionCount;
         clicked = Clock::now();
@@ -297,7 +305,12 @@ int main(int argc, char** argv) {
         std::printf("program: 3 nested ISZ loops, %d outer passes: %llu clock states, %llu instructions\n",
                     outer, static_cast<unsigned long long>(probe.states * outer),
                     static_cast<unsigned long long>(probe.instructions * outer));
-        std::printf("fast run speed %d (clock states between yields)\n\n", core::Machine().fastRunSpeed);
+        const int speed = core::Machine().fastRunSpeed;
+        std::printf("engine: %s; fast run speed %d (the GUI serviced at most every %lld ms)\n\n",
+                    core::RunControl::clockEngineRequested() ? "clock states (MIRA8_ENGINE=clock)"
+                                                            : "whole instructions",
+                    speed,
+                    static_cast<long long>(core::RunControl::eventServiceIntervalNs(speed) / 1'000'000));
         std::printf("%-6s %18s %18s %8s %18s %18s %8s\n", "run", "headless states/s",
                     "GUI states/s", "ratio", "bare loop states/s", "GUI+memory view", "ratio");
         std::vector<double> headlessRates, guiRates, ratios, bareRates, viewRates, viewRatios;
@@ -320,6 +333,23 @@ int main(int argc, char** argv) {
         std::printf("%-6s %18.4g %18.4g %7.1f%% %18.4g %18.4g %7.1f%%\n", "median",
                     median(headlessRates), median(guiRates), 100 * median(ratios), median(bareRates),
                     median(viewRates), 100 * median(viewRatios));
+
+        // The fast run speed setting at both ends of its range: the GUI's rate (no view
+        // open) and how long a HALT click takes to stop an endless loop.
+        std::printf("\nfast run speed   GUI states/s   ratio to headless   HALT click seen late by\n");
+        for (const int sp : {100, 900}) {
+            std::vector<double> rates, speedRatios, haltMs;
+            for (int r = 1; r <= repeat; ++r) {
+                const Run h = runHeadless(outer);
+                const Run g = runGui(outer, h, false, sp);
+                rates.push_back(g.rate());
+                speedRatios.push_back(g.rate() / h.rate());
+                haltMs.push_back(checkHalt(sp).msLate);
+            }
+            std::printf("%-14d %14.4g %18.1f%% %14.1f ms\n", sp, median(rates),
+                        100 * median(speedRatios), median(haltMs));
+            std::fflush(stdout);
+        }
 
     }
 

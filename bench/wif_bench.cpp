@@ -42,11 +42,13 @@ void prepareLoop(Machine& m, RunControl& rc) {
 }
 
 // The run loop as the CLI uses it, with the virtual clock the CLI drives (1 µs per state).
+// Argument 0 runs the instruction engine, 1 the clock-state engine.
 void BM_WifHeadlessRun(benchmark::State& state) {
     VirtualClock clock;
     Machine m;
     m.attachTimers(clock);
     RunControl rc(m);
+    rc.forceClockEngine = state.range(0) != 0;
     prepareLoop(m, rc);
     constexpr uint64_t kStates = 1'000'000;
     uint64_t instructions = 0;
@@ -60,7 +62,7 @@ void BM_WifHeadlessRun(benchmark::State& state) {
     state.counters["instructions/s"] =
         benchmark::Counter(static_cast<double>(instructions), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_WifHeadlessRun)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WifHeadlessRun)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The GUI's fast loop with a yield hook that does nothing.
 void BM_WifFastLoopYielding(benchmark::State& state) {

@@ -91,8 +91,10 @@ void printUsage(std::ostream& out) {
                             read-memory, write-memory, erase-memory, delete, read-options,
                             write-options, upgrade-driver; see board --help
 
-  bench [--mode normal|wif] [--seconds S]
-                            run a fixed loop headless for about S seconds (default 2)
+  bench [--mode normal|wif] [--seconds S] [--engine instruction|clock]
+                            run a fixed loop headless for about S seconds of processor
+                            time (default 2) in the given mode, else in each mode; the
+                            clock-state engine with --engine clock or MIRA8_ENGINE=clock
 )";
 }
 

@@ -1,7 +1,11 @@
 #include "run_control.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdlib>
+#include <cstring>
 
+#include "instruction_engine.h"
 #include "normal_cpu.h"
 #include "timer.h"
 #include "wif_cpu.h"
@@ -289,8 +293,15 @@ template <bool kWif>
 int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
     Machine& m = m_;
     int counter = 0;
+    // The instruction engine yields every kInstructionYieldStates clock states, at an
+    // instruction end; the clock-state engine every fast-run-speed states. What the
+    // fast run speed sets for the user is how often the GUI services its events at those
+    // yields (eventServiceIntervalNs). Whatever a yield changes (switches, live display,
+    // animation) decides the engine of the next stretch.
+    bool instructionEngine = engine() == Engine::Instruction;
+    int period = instructionEngine ? kInstructionYieldStates : m.fastRunSpeed;
     for (;;) {
-        if (++counter >= m.fastRunSpeed) {
+        if (++counter >= period) {
             counter = 0;
             publishAtYield();
             if (processEvents) processEvents();
@@ -299,9 +310,29 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
                 request = kRequestNone;
                 return r;
             }
+            instructionEngine = engine() == Engine::Instruction;
+            period = instructionEngine ? kInstructionYieldStates : m.fastRunSpeed;
+        }
+        if (instructionEngine) {
+            uint64_t states = 0, instructions = 0;
+            const int r = runStretch<kWif>(static_cast<uint64_t>(period - counter), UINT64_MAX,
+                                           states, instructions);
+            if (r != kStepContinue) {
+                counter += static_cast<int>(states) - 1;
+                if (handleStepResult(r)) return kRequestNone;
+                continue;
+            }
+            // Nothing ran. At an instruction boundary with too few states left before the
+            // yield for the longest instruction, yield now: stepping clock state by clock
+            // state up to it would cost more than the yield.
+            const bool boundary = m.t == 0 && m.cycleState == (kWif ? kCycleExecute : kCycleFetch);
+            if (boundary && period - counter < engine::kNormalDeferStates) {
+                counter = period - 1;
+                continue;
+            }
         }
         // Whole cycles or instructions at once while no yield falls inside them.
-        if (counter + kBatchStates[kWif] < m.fastRunSpeed && !m.liveDisplay) {
+        if (counter + kBatchStates[kWif] < period && !m.liveDisplay) {
             int states = 0;
             const int r = cpuBatch<kWif>(m, states);
             counter += states - 1;
@@ -318,6 +349,39 @@ int RunControl::fastLoop(const std::function<void()>& processEvents) {
     return m_.isWif() ? fastLoopImpl<true>(processEvents) : fastLoopImpl<false>(processEvents);
 }
 
+bool RunControl::clockEngineRequested() {
+    const char* e = std::getenv("MIRA8_ENGINE");
+    return e && std::strcmp(e, "clock") == 0;
+}
+
+RunControl::Engine RunControl::engine() const {
+    const bool unwatched = m_.fastRun && !m_.liveDisplay && !animating && m_.fastClock() &&
+                           m_.continuous();
+    return unwatched && !forceClockEngine ? Engine::Instruction : Engine::ClockState;
+}
+
+uint64_t RunControl::instructionsBeforeFlush() const {
+    if (traceOn || onInstructionEnd) return 1;
+    const int limit = kThrottleLimits[throttleStep];
+    return displayRefreshCounter < limit ? static_cast<uint64_t>(limit - displayRefreshCounter + 1)
+                                         : 1;
+}
+
+template <bool kWif>
+int RunControl::runStretch(uint64_t maxStates, uint64_t maxInstructions, uint64_t& states,
+                           uint64_t& instructions) {
+    engine::Stretch s;
+    s.maxStates = maxStates;
+    s.maxInstructions = std::min(maxInstructions, instructionsBeforeFlush());
+    const int r = kWif ? engine::runWif(m_, s) : engine::runNormal(m_, s);
+    states = s.states;
+    instructions = s.instructions;
+    // Every instruction but the last ended plainly: only the throttle counter moves (the
+    // stretch ends before the one that flushes). The caller handles the last one's end.
+    if (s.instructions > 1) displayRefreshCounter += static_cast<int>(s.instructions - 1);
+    return r;
+}
+
 template <bool kWif>
 RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
                                                     uint64_t maxInstructions, VirtualClock* clock) {
@@ -330,6 +394,30 @@ RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
         return res;
     };
     while (res.clockStates < maxClockStates) {
+        // Asked at every boundary: a module's timer may have changed what watches the run.
+        if (engine() == Engine::Instruction) {
+            // Clock states up to the state limit and strictly before the next timer is due.
+            uint64_t budget = maxClockStates - res.clockStates;
+            if (clock) {
+                const int64_t due = clock->nextDueMicros();
+                budget = due <= now ? 0 : std::min<uint64_t>(budget, static_cast<uint64_t>(due - now - 1));
+            }
+            uint64_t states = 0, instructions = 0;
+            const int r = runStretch<kWif>(budget, maxInstructions - std::min(maxInstructions, res.instructions),
+                                           states, instructions);
+            if (r != kStepContinue) {
+                res.clockStates += states;
+                res.instructions += instructions;
+                now += static_cast<int64_t>(states);
+                if (clock) clock->advanceTo(now);
+                if (handleStepResult(r))
+                    return finish(r == kStepBreakpoint ? HeadlessStop::Breakpoint
+                                                       : HeadlessStop::Stopped);
+                if (res.instructions >= maxInstructions) return finish(HeadlessStop::InstructionLimit);
+                continue;
+            }
+            // Otherwise the clock-state code below runs this instruction.
+        }
         int r;
         if (res.clockStates + kBatchStates[kWif] <= maxClockStates &&
             !(clock && clock->anyDueBy(now + kBatchStates[kWif]))) {

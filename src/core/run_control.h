@@ -58,6 +58,29 @@ public:
     // first cycle (a run already going keeps its cycle and clock state).
     void beginFastRun();
     bool inFastLoop() const { return inFastLoop_; }
+
+    // Which code runs a fast or headless run. The instruction engine runs whole
+    // instructions (instruction_engine.h) whenever nothing watches clock states: a fast,
+    // continuous run with the display not live and no animation. The clock-state engine is
+    // forced by `forceClockEngine`, which starts from the MIRA8_ENGINE environment variable
+    // ("clock"), for tests and for comparing the two.
+    enum class Engine { Instruction, ClockState };
+    Engine engine() const;
+    bool forceClockEngine = clockEngineRequested();
+    static bool clockEngineRequested();
+    // Clock states between two yields of the fast loop under the instruction engine.
+    static constexpr int kInstructionYieldStates = 16384;
+
+    // What the fast run speed (100 "Slower" .. 900 "Faster") sets for the user: the longest
+    // a fast run goes on between two servicings of the GUI's events (mouse, keys, module
+    // timers, repaints), 1 ms at 100 and 1 ms more per step of 10, up to 81 ms at 900 (11 ms
+    // at the usual 200). The loop's own yields come far more often than any of these, so
+    // counting clock states alone would make every setting look the same. A value outside
+    // 100..900 counts as 200, as in the settings file.
+    static constexpr int64_t eventServiceIntervalNs(int fastRunSpeed) {
+        const int speed = fastRunSpeed < 100 || fastRunSpeed > 900 ? 200 : fastRunSpeed;
+        return (speed / 10 - 9) * int64_t{1'000'000};
+    }
     void placeRequest(int bits) { request |= bits; }
 
     // Headless running for the CLI and benchmarks: from the current state until the run
@@ -90,6 +113,14 @@ public:
 private:
     template <bool kWif>
     int fastLoopImpl(const std::function<void()>& processEvents);
+    // Instructions the instruction engine may run before the next one whose end must go
+    // through the full end-of-instruction handling (a throttle flush or a per-instruction
+    // hook).
+    uint64_t instructionsBeforeFlush() const;
+    // A stretch of the instruction engine; `states` and `instructions` say what ran.
+    template <bool kWif>
+    int runStretch(uint64_t maxStates, uint64_t maxInstructions, uint64_t& states,
+                   uint64_t& instructions);
     template <bool kWif>
     HeadlessResult headlessImpl(uint64_t maxClockStates, uint64_t maxInstructions,
                                 VirtualClock* clock);

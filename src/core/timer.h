@@ -48,6 +48,8 @@ public:
 
     // Cheap check for hot loops: true when some timer is due at or before `us`.
     bool anyDueBy(int64_t us) const { return nextDue_ <= us; }
+    // When the earliest running timer falls due; far in the future when none runs.
+    int64_t nextDueMicros() const { return nextDue_; }
     // Moves time to `us` (never back), firing what falls due; cheap when nothing does, so
     // a timer started later counts from the true current time.
     void advanceTo(int64_t us) {

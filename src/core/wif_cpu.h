@@ -255,6 +255,9 @@ inline int startInstruction(Machine& m) {
     return kStepContinue;
 }
 
+// The group steps take T as an argument so that a caller running a whole instruction with
+// constant steps (the instruction engine) gets each step's code alone.
+
 // --- group 0: literal operations ---
 
 inline void literalOperation(Machine& m, int k, int32_t word) {
@@ -310,10 +313,10 @@ inline void literalOperation(Machine& m, int k, int32_t word) {
     m.changed |= kChangeMb | kChangeStatus;
 }
 
-inline int literalStep(Machine& m) {
+inline int literalStep(Machine& m, int t) {
     const int k = m.wifOpcode;
     const int32_t word = m.wifWord;
-    switch (m.t) {
+    switch (t) {
         case 1:
             if (k == kRandom)
                 m.ma = 0;
@@ -403,10 +406,10 @@ inline bool destinationByBit5(int k) {
     return k == kAdd || k == kAnd || k == kOr || k == kSubtract || k == kXor;
 }
 
-inline int registerStep(Machine& m) {
+inline int registerStep(Machine& m, int t) {
     const int k = m.wifOpcode;
     const int32_t word = m.wifWord;
-    switch (m.t) {
+    switch (t) {
         case 1:
             m.ma = readOperand(m, selectorA(word), word);
             m.mb = readOperand(m, selectorB(word), word);
@@ -430,10 +433,10 @@ inline int registerStep(Machine& m) {
 
 // --- group 2: control and bit operations ---
 
-inline int controlStep(Machine& m) {
+inline int controlStep(Machine& m, int t) {
     const int k = m.wifOpcode;
     const int32_t word = m.wifWord;
-    switch (m.t) {
+    switch (t) {
         case 1:
             if (k == kCall || k == kGoto) {
                 m.ma = word & 255;
@@ -699,9 +702,9 @@ inline int step(Machine& m) {
         m.deferLamp = false;
     }
     switch (k >> 4) {
-        case 0: return literalStep(m);
-        case 1: return registerStep(m);
-        case 2: return controlStep(m);
+        case 0: return literalStep(m, t);
+        case 1: return registerStep(m, t);
+        case 2: return controlStep(m, t);
         default: return ioStep(m);
     }
 }

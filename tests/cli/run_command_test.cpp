@@ -180,6 +180,8 @@ TEST(CliBench, OptionsRefuseJunkAndMissingValues) {
     EXPECT_NE(err.str().find("--seconds needs a value"), std::string::npos) << err.str();
     err.str("");
     EXPECT_EQ(benchCommand({"--mode"}, out, err), kExitUsage);
+    EXPECT_EQ(benchCommand({"--engine"}, out, err), kExitUsage);
+    EXPECT_EQ(benchCommand({"--engine", "fast"}, out, err), kExitUsage);
     EXPECT_NE(err.str().find("--mode needs"), std::string::npos) << err.str();
     EXPECT_EQ(out.str(), "") << "nothing ran";
 }
@@ -194,7 +196,7 @@ TEST_F(CliTest, LongOutputKeepsTheLastBytesAndCountsAll) {
 }
 
 TEST(CliBinary, BenchPrintsParsableRates) {
-    const std::string cmd = std::string(MIRA8_CLI_PATH) + " bench --seconds 0.2";
+    const std::string cmd = std::string(MIRA8_CLI_PATH) + " bench --mode normal --seconds 0.2";
     FILE* p = popen(cmd.c_str(), "r");
     ASSERT_NE(p, nullptr);
     char buf[256];
@@ -215,4 +217,29 @@ TEST(CliBinary, BenchPrintsParsableRates) {
 }
 
 }  // namespace
+TEST(CliBinary, BenchWithoutModeRatesBothModesOnEitherEngine) {
+    for (const char* engine : {"instruction", "clock"}) {
+        const std::string cmd =
+            std::string(MIRA8_CLI_PATH) + " bench --seconds 0.1 --engine " + engine;
+        FILE* p = popen(cmd.c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        char buf[256];
+        std::string text;
+        while (fgets(buf, sizeof buf, p)) text += buf;
+        EXPECT_EQ(pclose(p), 0);
+        std::istringstream lines(text);
+        for (const char* mode : {"normal", "wif"}) {
+            for (const char* label : {"clock-states/s:", "instructions/s:"}) {
+                std::string m, l;
+                uint64_t v = 0;
+                lines >> m >> l >> v;
+                EXPECT_EQ(m, mode) << text;
+                EXPECT_EQ(l, label) << text;
+                EXPECT_GT(v, 0u) << text;
+            }
+        }
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4) << text;
+    }
+}
+
 }  // namespace mira::cli

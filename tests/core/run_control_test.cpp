@@ -153,6 +153,7 @@ TEST(RunControl, StartRunDoesNothingWhileRunning) {
 
 TEST(RunControl, FastLoopYieldsEveryFastRunSpeedClockStates) {
     Rig r;
+    r.rc.forceClockEngine = true;  // the instruction engine yields at instruction ends
     r.m.fastRunSpeed = 150;
     r.load({JMP(0)});
     r.start();

@@ -33,11 +33,9 @@ namespace mira::gui {
 namespace {
 // Repaints at most at a display's frame rate.
 constexpr int kFrameMs = 16;
-// The fast loop yields every fast-run-speed clock states; Qt's queue is looked at when at
-// least this long has passed since the last look, so a yield costs a clock read.
-constexpr qint64 kEventPollNs = 1'000'000;
-// ... and the clock itself is read only every so many yields (a few microseconds of fast
-// running at the default speed), which keeps a yield to a counter and a compare.
+// The fast loop yields often; Qt's queue is looked at when the time the fast run speed
+// sets (RunControl::eventServiceIntervalNs) has passed since the last look, and the clock
+// itself is read only every so many yields, which keeps a yield to a counter and a compare.
 constexpr int kYieldsPerClockRead = 8;
 }  // namespace
 
@@ -328,7 +326,8 @@ void TmiraFM::fastRunStarting() { modules_->fastRunStarting(); }
 void TmiraFM::processEvents() {
     if (++yieldsSinceClockRead_ < kYieldsPerClockRead) return;
     yieldsSinceClockRead_ = 0;
-    if (sinceEvents_.nsecsElapsed() < kEventPollNs) return;
+    if (sinceEvents_.nsecsElapsed() < core::RunControl::eventServiceIntervalNs(m_.fastRunSpeed))
+        return;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     sinceEvents_.restart();
 }

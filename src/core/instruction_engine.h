@@ -1,0 +1,780 @@
+// The instruction engine: whole instructions at a time for runs that nobody watches clock
+// by clock. From an instruction boundary it leaves the machine exactly as the clock-state
+// steps leave it at the same instruction end: registers, flags, memory, the changed-word
+// list, the count and its refresh counter, the lamp latch with its dirty groups and the
+// items views must redraw. Only the serial channels are not kept: every instruction loads a
+// channel before it shifts it, so their contents at an instruction end are never read.
+//
+// Instructions that talk to a module, a timer, the serial port or the EEPROM (Normal IOT;
+// WIF group 3 except the table instruction) are left to the clock-state steps, as are
+// breakpoints after the first instruction of a stretch, so that every rule about them is
+// the clock path's own.
+//
+// Virtual time. A Normal instruction takes 48 clock states (72 with a defer cycle), a WIF
+// instruction 4; one clock state is 1 µs. The caller gives a stretch the number of clock
+// states it may use: up to the run's state limit and ending strictly before the next timer
+// falls due. The engine only runs an instruction that fits whole, adds its states to the
+// stretch's count and leaves the clock to the caller, which moves it on by that count at the
+// stretch's end. No timer can fire and no instruction in a stretch starts or reads one, so
+// the clock, every timer and every module see the same times as on the clock path.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "machine.h"
+#include "normal_cpu.h"
+#include "wif_cpu.h"
+
+namespace mira::core::engine {
+
+struct Stretch {
+    // Limits given by the caller.
+    uint64_t maxStates = 0;
+    uint64_t maxInstructions = 0;
+    // What ran.
+    uint64_t states = 0;
+    uint64_t instructions = 0;
+};
+
+inline constexpr int kNormalStates = 2 * (normal::kLastClockState + 1);
+inline constexpr int kNormalDeferStates = 3 * (normal::kLastClockState + 1);
+inline constexpr int kWifStates = wif::kLastStep + 1;
+
+// Clock states of each Normal instruction word, 0 for the IOT the engine leaves alone.
+inline constexpr std::array<uint8_t, 256> kNormalWordStates = [] {
+    std::array<uint8_t, 256> a{};
+    for (int w = 0; w < 256; ++w) {
+        const int op = w >> 5;
+        a[w] = op == normal::kOpIot               ? 0
+               : op <= normal::kOpJmp && (w & 16) ? kNormalDeferStates
+                                                  : kNormalStates;
+    }
+    return a;
+}();
+
+// The four register lamp groups packed a byte each (Normal registers are 8 bits wide).
+inline uint32_t packNormal(int32_t pc, int32_t ma, int32_t mb, int32_t ac) {
+    return static_cast<uint32_t>(pc) | static_cast<uint32_t>(ma) << 8 |
+           static_cast<uint32_t>(mb) << 16 | static_cast<uint32_t>(ac) << 24;
+}
+
+// An all-clear breakpoint table for stretches in which breakpoints do not stop.
+inline constexpr std::array<uint8_t, kMaxMemory> kNoBreakpoints{};
+
+// The state of a Normal stretch between its two loops.
+struct NormalRun {
+    int32_t pc, ma, mb, ac, c, word, address;
+    bool pcTransferLoaded;
+    uint32_t dirty;  // packed as packNormal: a byte is non-zero once its group is dirty
+    uint32_t changed;
+    uint64_t budget, n, maxN;
+    int result;
+};
+
+// The lamp groups PC, MA and MB are all dirty: only AC can still change its dirty bit.
+inline bool addressGroupsDirty(uint32_t dirty) {
+    return (dirty & 0xFF) && (dirty & 0xFF00) && (dirty & 0xFF0000);
+}
+
+// Whole Normal instructions until the stretch ends (true) or, with kTrackLamps, until PC,
+// MA and MB are all dirty (false), from which on the cheaper loop without their tracking
+// goes on. The lamp latch is kept as runNormal describes.
+template <bool kZeroPage, bool kTrackLamps>
+[[gnu::always_inline]] inline bool normalLoop(Machine& m, NormalRun& r, const uint8_t* breakpoints,
+                                              uint32_t latch0) {
+    using namespace normal;
+    int32_t* memory = m.memory.data();
+    int32_t pc = r.pc, ma = r.ma, mb = r.mb, ac = r.ac, c = r.c, word = r.word;
+    int32_t address = r.address;
+    bool pcTransferLoaded = r.pcTransferLoaded;
+    uint32_t dirty = r.dirty, changed = r.changed;
+    uint64_t budget = r.budget, n = r.n;
+    const uint64_t maxN = r.maxN;
+    const int32_t lac = static_cast<int32_t>(latch0 >> 24);
+    int result = kStepInstructionEnd;
+    bool ended = true;
+    for (;;) {
+        const int op = word >> 5;
+        const int32_t pc1 = (pc + 1) & 255;
+        address = pc;
+        budget -= kNormalWordStates[word];
+        // Fetch: T9 latches PC+1 and MA = PC, T21 MB = the word, T23 all with MB = the
+        // address; AC is latched unchanged.
+        int32_t ea = effectiveAddress(word, pc, word, kZeroPage);
+        if constexpr (kTrackLamps)
+            dirty |= (packNormal(pc1, pc, word, ac) ^ latch0) | ((ea << 16) ^ (latch0 & 0xFF0000));
+        if (op <= kOpJmp && (word & 16)) {
+            // Defer: MA = the pointer, MB = the word it holds; both latched at T21/T23.
+            const int32_t indirect = memory[ea] & 255;
+            if constexpr (kTrackLamps) dirty |= packNormal(pc1, ea, indirect, ac) ^ latch0;
+            ea = indirect;
+        }
+        pc = pc1;
+        switch (op) {
+            case kOpAnd:
+                ma = ea;
+                mb = memory[ea] & 255;
+                ac &= mb;
+                c = 0;
+                changed |= kChangeAc;
+                break;
+            case kOpTad:
+                ma = ea;
+                mb = memory[ea] & 255;
+                ac = (ac + mb) & 255;
+                c = 0;
+                changed |= kChangeAc;
+                break;
+            case kOpIsz:
+                ma = ea;
+                mb = ((memory[ea] & 255) + 1) & 255;
+                // A branch, not arithmetic: the next fetch need not wait for the load.
+                if (mb == 0) [[unlikely]] {
+                    c = 1;
+                    pc = (pc + 1) & 255;
+                } else {
+                    c = 0;
+                }
+                memory[ea] = mb;
+                m.markMemoryChanged(ea);
+                changed |= kChangeAc;
+                break;
+            case kOpDca:
+                ma = ea;
+                mb = ac;
+                memory[ea] = ac;
+                m.markMemoryChanged(ea);
+                ac = 0;
+                c = 0;
+                changed |= kChangeAc;
+                break;
+            case kOpJmb:
+                ma = ea;
+                mb = pc1;
+                memory[ea] = pc1;
+                m.markMemoryChanged(ea);
+                pc = (ea + 1) & 255;
+                c = 1;
+                changed |= kChangeAc;
+                break;
+            case kOpJmp:
+                ma = ea;
+                mb = ea;
+                pc = ea;
+                c = 0;
+                changed |= kChangeAc;
+                break;
+            default: {  // OPR (IOT never gets here)
+                ma = 0;
+                mb = word;
+                if (!(word & 16)) {
+                    int32_t carry = 0;
+                    ac = group1Result(word, ac, carry);
+                    c = 0;  // T12 clears the carry group 1 set at T1
+                    pcTransferLoaded = false;
+                    changed |= kChangeAc;
+                } else {
+                    c = ((word & 8) && ac == 0) || ((word & 4) && (ac & 128));
+                    if (word & 2) {
+                        ac = ((ac >> 1) | ((ac & 1) << 7)) & 255;
+                        changed |= kChangeAc;
+                    }
+                    pcTransferLoaded = (word & 12) != 0;
+                    if (pcTransferLoaded) pc = (pc + c) & 255;
+                    if (word & 1) {
+                        changed |= kChangeCount;
+                        result = kStepStop;
+                    }
+                }
+                break;
+            }
+        }
+        // The end latches every group; the OPR's T9 latch of AC holds a value latched here
+        // or at the fetch.
+        if constexpr (kTrackLamps)
+            dirty |= packNormal(pc, ma, mb, ac) ^ latch0;
+        else
+            dirty |= static_cast<uint32_t>(ac ^ lac) << 24;
+        ++n;
+        if (result == kStepStop || n >= maxN) break;
+        const int32_t next = memory[pc] & 255;
+        const uint32_t len = kNormalWordStates[next];
+        if (len == 0 || budget < len || breakpoints[pc]) break;
+        word = next;
+        if constexpr (kTrackLamps) {
+            if (addressGroupsDirty(dirty)) {
+                ended = false;
+                break;
+            }
+        }
+    }
+    r.pc = pc;
+    r.ma = ma;
+    r.mb = mb;
+    r.ac = ac;
+    r.c = c;
+    r.word = word;
+    r.address = address;
+    r.pcTransferLoaded = pcTransferLoaded;
+    r.dirty = dirty;
+    r.changed = changed;
+    r.budget = budget;
+    r.n = n;
+    r.result = result;
+    return ended;
+}
+
+// Runs whole Normal instructions from the start of a fetch cycle. Returns kStepContinue
+// when it ran none (not at a boundary, the next one is left to the clock path, or it does
+// not fit), kStepBreakpoint when the first instruction stops on a breakpoint (one clock
+// state, as on the clock path), else the result of the last instruction run:
+// kStepInstructionEnd or kStepStop. The ends of all earlier instructions were plain ends.
+//
+// Lamps: a lamp group is dirty at the end when any value latched in the stretch differs
+// from the latch at its start (the first such latch is the one that marks it). The latched
+// values are those of T9, T21 and the cycle ends, worked out per instruction.
+template <bool kZeroPage>
+inline int runNormalIn(Machine& m, Stretch& s) {
+    using namespace normal;
+    if (m.cycleState != kCycleFetch || m.t != 0 || s.maxInstructions == 0) return kStepContinue;
+    NormalRun r{};
+    r.pc = m.pc & 255;
+    r.word = m.memory[r.pc] & 255;
+    r.budget = s.maxStates;
+    {
+        const uint32_t len = kNormalWordStates[r.word];
+        if (len == 0 || r.budget < len) return kStepContinue;
+    }
+    if (m.breakpointStop()) {
+        s.states += 1;  // the fetch's first clock state makes the test
+        return kStepBreakpoint;
+    }
+    r.ma = m.ma;
+    r.mb = m.mb;
+    r.ac = m.ac;
+    r.c = m.c;
+    r.address = r.pc;
+    r.pcTransferLoaded = m.pcTransferLoaded;
+    r.changed =
+        kChangePc | kChangeMa | kChangeMb | kChangeStatus | kChangeIr | kChangeState | kChangeCycle;
+    // With HALT held or SINGLE/CONT at single the first instruction's end stops the run.
+    const bool stopAtEveryEnd = stopRequested(m);
+    r.maxN = stopAtEveryEnd ? 1 : s.maxInstructions;
+    const uint8_t* breakpoints = !m.options.ignoreBreakpoints && m.continuous()
+                                     ? m.breakpoints.data()
+                                     : kNoBreakpoints.data();
+    const uint32_t latch0 = packNormal(m.lamps.pc, m.lamps.ma, m.lamps.mb, m.lamps.ac);
+    r.dirty = (m.lampsDirty & kChangePc ? 0xFFu : 0u) | (m.lampsDirty & kChangeMa ? 0xFF00u : 0u) |
+              (m.lampsDirty & kChangeMb ? 0xFF0000u : 0u) |
+              (m.lampsDirty & kChangeAc ? 0xFF000000u : 0u);
+    if (addressGroupsDirty(r.dirty) || !normalLoop<kZeroPage, true>(m, r, breakpoints, latch0))
+        normalLoop<kZeroPage, false>(m, r, breakpoints, latch0);
+    if (stopAtEveryEnd) r.result = kStepStop;
+
+    const int32_t word = r.word;
+    m.pc = r.pc;
+    m.ma = r.ma;
+    m.mb = r.mb;
+    m.ac = r.ac;
+    m.ir = word;
+    m.c = r.c;
+    m.instructionAddress = r.address;
+    m.deferPending = (word >> 5) <= kOpJmp && (word & 16);
+    m.pcTransferLoaded = r.pcTransferLoaded;
+    m.instructionCount = static_cast<int32_t>((m.instructionCount + r.n) & kInstructionCountMask);
+    // The count display is redrawn each time the refresh counter passes 897.
+    const uint64_t refresh = static_cast<uint64_t>(m.countRefreshCounter) + r.n;
+    if (refresh > kCountRefreshLimit) r.changed |= kChangeCount;
+    m.countRefreshCounter = static_cast<int32_t>(refresh % (kCountRefreshLimit + 1));
+    m.setInstructionLampsOff();
+    m.fetchLamp = true;
+    m.deferLamp = false;
+    m.execLamp = false;
+    m.cycleState = kCycleFetch;
+    m.t = 0;
+    const uint32_t dirty = r.dirty;
+    m.lampsDirty |= ((dirty & 0xFF) ? kChangePc : 0u) | ((dirty & 0xFF00) ? kChangeMa : 0u) |
+                    ((dirty & 0xFF0000) ? kChangeMb : 0u) | ((dirty >> 24) ? kChangeAc : 0u) |
+                    kChangeState;
+    m.lamps = LampLatch{r.pc, r.ma, r.mb, r.ac};
+    m.changed |= r.changed;
+    s.states += s.maxStates - r.budget;
+    s.instructions += r.n;
+    return r.result;
+}
+
+inline int runNormal(Machine& m, Stretch& s) {
+    return m.options.zeroPageMode ? runNormalIn<true>(m, s) : runNormalIn<false>(m, s);
+}
+
+// WIF instructions the engine runs itself: all but group 3's module, serial, timer and
+// EEPROM instructions. Undefined numbers are plain idle steps and qualify too.
+inline constexpr bool wifRunsWhole(int opcode) {
+    return opcode < wif::kInputSkip || opcode == wif::kTable || !wif::isValidOpcode(opcode);
+}
+
+// The WIF registers an instruction works on, kept in locals for a stretch. The stack, the
+// random generator and RAM stay in the machine.
+struct WifRegs {
+    int32_t pc, ma, mb, ac, c, z, dc, romPointer, h, l;
+    bool skip, bank, pcWritten;
+    uint32_t changed;
+};
+
+inline int wifRam(const WifRegs& r, int32_t word) {
+    return (word & 31) + (r.bank ? wif::kBankOffset : 0);
+}
+
+[[gnu::always_inline]] inline int32_t wifRead(const Machine& m, const WifRegs& r, int selector,
+                                              int32_t word) {
+    switch (selector) {
+        case 0: return r.ac;
+        case 1: return m.ram[wifRam(r, word)];
+        case 2: return m.ram[m.ram[0] & 63];
+        default: return r.pc & 255;
+    }
+}
+
+[[gnu::always_inline]] inline void wifWrite(Machine& m, WifRegs& r, int selector, int32_t word,
+                                            int32_t value) {
+    value &= 255;
+    switch (selector) {
+        case 0:
+            r.ac = value;
+            r.changed |= kChangeAc;
+            break;
+        case 1:
+        case 2: {
+            const int index = selector == 1 ? wifRam(r, word) : m.ram[0] & 63;
+            m.ram[index] = static_cast<uint8_t>(value);
+            m.ramChanged |= uint64_t{1} << index;
+            r.changed |= kChangeRam;
+            break;
+        }
+        default:
+            r.pc = ((r.romPointer & wif::kPageBits) | ((value + 1) & 255)) & m.addressMask;
+            r.pcWritten = true;
+            r.changed |= kChangePc;
+            break;
+    }
+}
+
+inline int32_t wifStepPointer(int32_t pointer, int delta, int32_t mask) {
+    const int32_t p = pointer + delta;
+    if (p > mask) return 0;
+    if (p < 0) return mask;
+    return p;
+}
+
+// One whole WIF instruction of opcode k (not one the engine leaves to the clock path), as
+// steps 0..3 of wif_cpu.h do it. Returns true for the halt instruction.
+[[gnu::always_inline]] inline bool wifExecute(Machine& m, WifRegs& r, int32_t word, int k) {
+    using namespace wif;
+    const int32_t mask = m.addressMask;
+    auto setPc = [&](int32_t address) {
+        r.pc = address & mask;
+        r.pcWritten = true;
+    };
+    constexpr uint32_t kBase =
+        kChangeState | kChangeStatus | kChangeMa | kChangeMb | kChangePc | kChangeCycle;
+    switch (k >> 4) {
+        case 0: {  // literal operations
+            r.changed |= kBase;
+            if (k == kRandom)
+                r.ma = 0;
+            else if (k != kDecimalAdjust)
+                r.ma = word & 255;
+            switch (k) {
+                case kLitAdd: {
+                    const int32_t sum = r.ma + r.ac;
+                    r.dc = ((r.ma & 15) + (r.ac & 15)) > 15;
+                    r.z = sum == 0;
+                    r.c = sum > 255;
+                    r.mb = sum & 255;
+                    break;
+                }
+                case kLitAnd:
+                    r.mb = r.ma & r.ac;
+                    r.z = r.mb == 0;
+                    break;
+                case kLitOr:
+                    r.mb = r.ma | r.ac;
+                    r.z = r.mb == 0;
+                    break;
+                case kLitLoad: r.mb = r.ma; break;
+                case kLitSub: {
+                    const int32_t d = r.ac - r.ma;
+                    r.dc = (r.ac & 15) - (r.ma & 15) >= 0;
+                    r.c = d >= 0;
+                    r.mb = d & 255;
+                    r.z = r.mb == 0;
+                    break;
+                }
+                case kLitXor:
+                    r.mb = r.ma ^ r.ac;
+                    r.z = r.mb == 0;
+                    break;
+                case kLitCompare:
+                    if (compareSkips(word, r.ac)) r.skip = true;
+                    r.mb = 0;
+                    break;
+                case kLoadSr:
+                    r.mb = m.sr & 255;
+                    r.z = r.mb == 0;
+                    break;
+                case kDecimalAdjust: {
+                    const DecimalAdjust d = decimalAdjust(r.ac, r.dc, r.c);
+                    r.mb = d.value;
+                    r.c = d.carry;
+                    break;
+                }
+                case kProduct:
+                    switch (selectorA(word)) {
+                        case 0: {
+                            const int32_t p = r.ma * r.ac;
+                            r.ma = (p >> 8) & 255;
+                            r.mb = p & 255;
+                            break;
+                        }
+                        case 1: r.mb = r.h; break;
+                        default: r.mb = r.l; break;
+                    }
+                    break;
+                default: r.mb = 0; break;
+            }
+            switch (k) {
+                case kLitNop:
+                case kLitCompare: break;
+                case kProduct:
+                    if (selectorA(word) == 0) {
+                        r.h = r.ma;
+                        r.l = r.mb;
+                        r.changed |= kChangeWifRegs;
+                    } else {
+                        r.ac = r.mb;
+                        r.changed |= kChangeAc;
+                    }
+                    break;
+                case kRandom:
+                    r.ac = randomByte(m);
+                    r.z = r.ac == 0;
+                    r.changed |= kChangeAc;
+                    break;
+                default:
+                    r.ac = r.mb;
+                    r.changed |= kChangeAc;
+                    break;
+            }
+            return false;
+        }
+        case 1: {  // register operations
+            r.changed |= kBase;
+            r.ma = wifRead(m, r, selectorA(word), word);
+            r.mb = wifRead(m, r, selectorB(word), word);
+            const int32_t a = r.ma, b = r.mb;
+            switch (k) {
+                case kAdd: {
+                    const int32_t sum = a + b;
+                    r.dc = ((a & 15) + (b & 15)) > 15;
+                    r.z = sum == 0;
+                    r.c = sum > 255;
+                    r.mb = sum & 255;
+                    break;
+                }
+                case kAnd:
+                    r.mb = b & a;
+                    r.z = r.mb == 0;
+                    break;
+                case kClear:
+                    r.mb = 0;
+                    r.z = 1;
+                    break;
+                case kDecrement:
+                    r.mb = (a - 1) & 255;
+                    r.z = r.mb == 0;
+                    break;
+                case kDecrementSkipZero:
+                    r.mb = (a - 1) & 255;
+                    if (r.mb == 0) r.skip = true;
+                    break;
+                case kIncrement:
+                    r.mb = (a + 1) & 255;
+                    r.z = r.mb == 0;
+                    break;
+                case kIncrementSkipZero:
+                    r.mb = (a + 1) & 255;
+                    if (r.mb == 0) r.skip = true;
+                    break;
+                case kOr:
+                    r.mb = b | a;
+                    r.z = r.mb == 0;
+                    break;
+                case kMove:
+                    r.mb = a;
+                    r.z = r.mb == 0;
+                    break;
+                case kRotateLeft:
+                    r.mb = ((a << 1) & 255) | (r.c ? 1 : 0);
+                    r.c = (a >> 7) & 1;
+                    break;
+                case kRotateRight:
+                    r.mb = (a >> 1) | (r.c ? 128 : 0);
+                    r.c = a & 1;
+                    break;
+                case kSubtract: {
+                    const int32_t d = b - a;
+                    r.dc = (b & 15) - (a & 15) >= 0;
+                    r.c = d >= 0;
+                    r.mb = d & 255;
+                    r.z = r.mb == 0;
+                    break;
+                }
+                case kXor:
+                    r.mb = b ^ a;
+                    r.z = r.mb == 0;
+                    break;
+                case kSwapNibbles: r.mb = ((a << 4) | (a >> 4)) & 255; break;
+                default:
+                    r.mb = a ^ 255;
+                    r.z = r.mb == 0;
+                    break;  // complement
+            }
+            const bool toB = !destinationByBit5(k) || (word & 32);
+            wifWrite(m, r, toB ? selectorB(word) : selectorA(word), word, r.mb);
+            return false;
+        }
+        case 2: {  // control and bit operations
+            r.changed |= kBase;
+            if (k == kCall || k == kGoto) {
+                r.ma = word & 255;
+                r.mb = (word >> 8) & 3;
+            } else if (k >= kBitSet && k <= kBitTestSkipClear) {
+                r.ma = wifRead(m, r, selectorA(word), word);
+                r.mb = 1 << ((word >> 5) & 7);
+                if (k == kBitClear) r.mb ^= 255;
+            } else if (k == kRomPointer) {
+                r.ma = (word >> 8) & 1;
+                r.mb = word & 255;
+            }
+            switch (k) {
+                case kCall:
+                    push(m, r.pc + 1);
+                    setPc(r.mb * 256 + r.ma);
+                    return false;
+                case kGoto: setPc(r.mb * 256 + r.ma); return false;
+                case kReturn:
+                case kReturnLit: {
+                    const int32_t top = pop(m);
+                    r.ma = top & 255;
+                    r.mb = (top >> 8) & 3;
+                    if (k == kReturnLit) {
+                        r.ac = word & 255;
+                        r.changed |= kChangeAc;
+                    }
+                    setPc(r.mb * 256 + r.ma);
+                    return false;
+                }
+                case kHalt: return true;
+                case kFlagTest: {
+                    if (word & 14) {
+                        const int32_t flag = word & 2 ? r.c : word & 4 ? r.dc : r.z;
+                        if ((word & 1) == (flag ? 1 : 0)) r.skip = true;
+                    } else if (word & 16) {
+                        if ((word & 1) == (r.bank ? 1 : 0)) r.skip = true;
+                    }
+                    r.ma = r.pc & 255;
+                    r.mb = (r.pc >> 8) & 255;
+                    return false;
+                }
+                case kFlagSet:
+                    if (word & 2)
+                        r.c = word & 1;
+                    else if (word & 4)
+                        r.dc = word & 1;
+                    else if (word & 8)
+                        r.z = word & 1;
+                    else if (word & 16) {
+                        r.bank = word & 1;
+                        r.changed |= kChangeWifRegs;
+                    }
+                    return false;
+                case kBitSet: r.mb |= r.ma; break;
+                case kBitClear: r.mb &= r.ma; break;
+                case kBitToggle: r.mb ^= r.ma; break;
+                case kBitTestSkipSet:
+                    if (r.ma & r.mb) r.skip = true;
+                    return false;
+                case kBitTestSkipClear:
+                    if (!(r.ma & r.mb)) r.skip = true;
+                    return false;
+                default:  // ROM pointer
+                    if (word & 256) {
+                        r.romPointer = ((r.mb * 256) & 1023) | (r.romPointer & 255);
+                        r.mb &= 3;
+                    } else {
+                        r.romPointer = (r.romPointer & kPageBits) | r.mb;
+                    }
+                    r.changed |= kChangeWifRegs;
+                    return false;
+            }
+            wifWrite(m, r, selectorA(word), word, r.mb);  // the bit set, clear and toggle
+            return false;
+        }
+        default: {  // the table instruction
+            r.changed |= kChangeState | kChangeStatus | kChangePc | kChangeCycle | kChangeWifRegs;
+            int32_t& p = r.romPointer;
+            if (word & 4)
+                p = wifStepPointer(p, 1, mask);
+            else if (word & 16)
+                p = wifStepPointer(p, -1, mask);
+            p &= mask;
+            const int32_t stored = m.memory[p];
+            if (word & 2) {
+                r.ac = (word & 1) ? (stored >> 8) & 255 : stored & 255;
+                r.changed |= kChangeAc;
+            } else {
+                // See tableAccess: a low-byte write keeps the word's page bits.
+                const int32_t value =
+                    (word & 1) ? (stored & 255) | (r.ac << 8) : (stored & 768) | r.ac;
+                m.writeMemory(p, value & kWordMask);
+            }
+            if (word & 8)
+                p = wifStepPointer(p, 1, mask);
+            else if (word & 32)
+                p = wifStepPointer(p, -1, mask);
+            return false;
+        }
+    }
+}
+
+// Per value of a word's top six bits: the opcode, plus 64 when the engine runs it and 128
+// when it is no instruction.
+inline constexpr std::array<uint8_t, 64> kWifTop = [] {
+    std::array<uint8_t, 64> a{};
+    for (int top = 0; top < 64; ++top) {
+        const int k = wif::opcodeOf(top << 10);
+        a[top] = static_cast<uint8_t>(k | (wifRunsWhole(k) ? 64 : 0) |
+                                      (wif::isValidOpcode(k) ? 0 : 128));
+    }
+    return a;
+}();
+
+inline uint64_t packLamps(int32_t pc, int32_t ma, int32_t mb, int32_t ac) {
+    return static_cast<uint64_t>(static_cast<uint16_t>(pc)) |
+           static_cast<uint64_t>(static_cast<uint16_t>(ma)) << 16 |
+           static_cast<uint64_t>(static_cast<uint16_t>(mb)) << 32 |
+           static_cast<uint64_t>(static_cast<uint16_t>(ac)) << 48;
+}
+
+// Runs whole WIF instructions from an instruction boundary; results as runNormal.
+inline int runWif(Machine& m, Stretch& s) {
+    using namespace wif;
+    if (m.cycleState != kCycleExecute || m.t != 0 || s.maxInstructions == 0) return kStepContinue;
+    const int32_t mask = m.addressMask;
+    const int32_t* memory = m.memory.data();
+    if (!(kWifTop[(memory[m.pc & mask] & kWordMask) >> 10] & 64) ||
+        s.maxStates < uint64_t(kWifStates))
+        return kStepContinue;
+    m.pc &= mask;  // as the instruction's start does, before the breakpoint test
+    if (m.breakpointStop()) {
+        s.states += 1;  // the step that makes the test
+        return kStepBreakpoint;
+    }
+    WifRegs r{m.pc, m.ma,   m.mb,       m.ac,           m.c, m.z, m.dc, m.romPointer, m.h,
+              m.l,  m.skip, m.bankFlag, m.wifPcWritten, 0};
+    const bool stopAtEveryEnd = normal::stopRequested(m);
+    const uint8_t* breakpoints = !m.options.ignoreBreakpoints && m.continuous()
+                                     ? m.breakpoints.data()
+                                     : kNoBreakpoints.data();
+    const uint64_t maxN =
+        stopAtEveryEnd ? 1 : std::min(s.maxInstructions, s.maxStates / kWifStates);
+    // Lamp groups as in runNormal; every latch of a WIF instruction holds its end values.
+    const uint64_t latch0 = packLamps(m.lamps.pc, m.lamps.ma, m.lamps.mb, m.lamps.ac);
+    uint64_t dirty = (m.lampsDirty & kChangePc ? 0xFFFFull : 0) |
+                     (m.lampsDirty & kChangeMa ? 0xFFFFull << 16 : 0) |
+                     (m.lampsDirty & kChangeMb ? 0xFFFFull << 32 : 0);
+    // Once PC, MA and MB are dirty only AC is tracked, which is cheaper.
+    bool trackAll = !((dirty & 0xFFFF) && (dirty & 0xFFFF0000ull) && (dirty & 0xFFFF00000000ull));
+    const int32_t lac = m.lamps.ac;
+    int32_t dac = 0;
+    int32_t word = memory[r.pc] & kWordMask, k = 0, validWord = -1, validK = 0, address = 0;
+    int top = kWifTop[word >> 10];
+    uint64_t n = 0;
+    int result = kStepInstructionEnd;
+    for (;;) {
+        address = r.pc;
+        k = top & 63;
+        r.pcWritten = false;
+        bool halt = false;
+        if (!(top & 128)) {
+            r.skip = false;
+            validWord = word;
+            validK = k;
+            halt = wifExecute(m, r, word, k);
+            if (!r.pcWritten) r.pc = (r.pc + (r.skip ? 1 : 0) + 1) & mask;
+        } else {
+            // No instruction: the skip flag and the instruction lamps stay as they were.
+            r.pc = (r.pc + 1) & mask;
+            r.changed |= kChangePc | kChangeState | kChangeCycle;
+        }
+        if (trackAll) {
+            dirty |= packLamps(r.pc, r.ma, r.mb, r.ac) ^ latch0;
+            trackAll =
+                !((dirty & 0xFFFF) && (dirty & 0xFFFF0000ull) && (dirty & 0xFFFF00000000ull));
+        } else {
+            dac |= r.ac ^ lac;
+        }
+        ++n;
+        if (halt) {
+            result = kStepStop;
+            break;
+        }
+        if (n >= maxN) break;
+        const int32_t next = memory[r.pc] & kWordMask;
+        const int nextTop = kWifTop[next >> 10];
+        if (!(nextTop & 64) || breakpoints[r.pc]) break;
+        word = next;
+        top = nextTop;
+    }
+    if (dac) dirty |= uint64_t{1} << 48;
+    if (stopAtEveryEnd) result = kStepStop;
+
+    m.pc = r.pc;
+    m.ma = r.ma;
+    m.mb = r.mb;
+    m.ac = r.ac;
+    m.c = r.c;
+    m.z = r.z;
+    m.dc = r.dc;
+    m.romPointer = r.romPointer;
+    m.h = r.h;
+    m.l = r.l;
+    m.skip = r.skip;
+    m.bankFlag = r.bank;
+    m.wifPcWritten = r.pcWritten;
+    m.instructionAddress = address;
+    m.wifWord = word;
+    m.wifOpcode = k;
+    if (validWord >= 0) setInstructionLamps(m, validWord, validK);
+    uint32_t changed = r.changed;
+    m.instructionCount = static_cast<int32_t>((m.instructionCount + n) & kInstructionCountMask);
+    const uint64_t refresh = static_cast<uint64_t>(m.countRefreshCounter) + n;
+    if (refresh > kCountRefreshLimit) changed |= kChangeCount;
+    m.countRefreshCounter = static_cast<int32_t>(refresh % (kCountRefreshLimit + 1));
+    m.fetchLamp = true;
+    m.deferLamp = false;
+    m.execLamp = false;
+    m.t = 0;
+    m.lampsDirty |=
+        ((dirty & 0xFFFF) ? kChangePc : 0u) | ((dirty >> 16 & 0xFFFF) ? kChangeMa : 0u) |
+        ((dirty >> 32 & 0xFFFF) ? kChangeMb : 0u) | ((dirty >> 48) ? kChangeAc : 0u) | kChangeState;
+    m.lamps = LampLatch{r.pc, r.ma, r.mb, r.ac};
+    m.changed |= changed;
+    s.states += n * kWifStates;
+    s.instructions += n;
+    return result;
+}
+
+}  // namespace mira::core::engine
