@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     mira::gui::TmiraFM::nameApplication();
     // The menu entry's name and icon, for the desktop's task bar and window switcher.
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.mira8.Emulator"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.mira8.emulator"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("mira8")));
     if (action == StartAction::CheckData) return mira::gui::checkData(std::cout);
     // The sound effects play when the machine has an audio output, silently not otherwise.
