@@ -1,7 +1,8 @@
-# Makes a help2man include file from a template and the user manual, so the man pages say
-# what the manual says: @MANUAL_INTRO@ becomes the manual's opening chapter and
-# @MANUAL_FILES@ its table of files, both turned into roff.
-#   cmake -DMANUAL=docs/manual.md -DTEMPLATE=x.h2m.in -DOUT=x.h2m -P man_include.cmake
+# Writes a man page from its template, the program's --help (shown as the program prints
+# it) and the user manual (@MANUAL_INTRO@: the opening chapter; @MANUAL_FILES@: the table
+# of files), so the page says what the program and the manual say.
+#   cmake -DPROGRAM=bin/mira8 -DTEMPLATE=man/mira8.1.in -DOUT=mira8.1 -DMANUAL=docs/manual.md
+#         -DVERSION=0.1.0 -DDATADIR=/usr/share -P man_page.cmake
 
 # Markdown lines to roff: paragraphs, `code` and **bold**, table rows as .TP items (the
 # first cell as the tag; further columns named by their headings); pictures are left to
@@ -87,6 +88,21 @@ function(manual_part manual heading stop out)
   endif()
   set(${out} "${rest}" PARENT_SCOPE)
 endfunction()
+
+# Verbatim text for a .nf block: backslashes, minus signs and control characters escaped.
+function(verbatim_roff text out)
+  string(REPLACE "\\" "\\e" text "${text}")
+  string(REPLACE "-" "\\-" text "${text}")
+  string(REGEX REPLACE "(^|\n)([.'])" "\\1\\\\&\\2" text "${text}")
+  string(REGEX REPLACE "\n+$" "" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+execute_process(COMMAND "${PROGRAM}" --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "man pages: ${PROGRAM} --help failed (${status})")
+endif()
+verbatim_roff("${help}" HELP)
 
 file(READ "${MANUAL}" manual)
 string(REGEX MATCH "\n## 1\\.[^\n]*" intro_heading "${manual}")
