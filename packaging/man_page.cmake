@@ -114,3 +114,5 @@ manual_part("${manual}" "${files_heading}" "## " files)
 markdown_to_roff("${intro}" MANUAL_INTRO)
 markdown_to_roff("${files}" MANUAL_FILES)
 configure_file("${TEMPLATE}" "${OUT}" @ONLY)
+# Installed compressed, as man pages are on Debian.
+file(ARCHIVE_CREATE OUTPUT "${OUT}.gz" PATHS "${OUT}" FORMAT raw COMPRESSION GZip COMPRESSION_LEVEL 9)

@@ -83,7 +83,8 @@ run env QT_QPA_PLATFORM=offscreen timeout 3 $exec_line >/dev/null 2>&1 || status
 zcat /usr/share/man/man1/mira8.1.gz | grep -q "zomira.dat" || fail "the mira8 man page lacks the manual's files"
 
 apt-get remove -y -qq mira8 >/dev/null
-apt-get purge -y -qq mira8 >/dev/null
+# Purged too when anything (configuration) was kept; without any, dpkg has forgotten it.
+if dpkg-query -W mira8 >/dev/null 2>&1; then apt-get purge -y -qq mira8 >/dev/null; fi
 if dpkg-query -W -f='${Status}' mira8 2>/dev/null | grep -q installed; then fail "mira8 still installed"; fi
 while read -r p; do
   if [ -e "$p" ] || [ -L "$p" ]; then
