@@ -2,7 +2,8 @@
 # Builds the Debian package build/package/mira8_VERSION_ARCH.deb from a Release build and
 # prints its size and dependencies. With --check (CI, as root): validates the menu entry
 # and the AppStream file, installs the package, runs the installed programs, then removes
-# and purges it and checks that nothing of it is left.
+# and purges it (a mira8 already installed is purged first) and checks that nothing of it
+# is left.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 check=0
@@ -21,7 +22,8 @@ if [ "${#missing[@]}" -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# -O2 as Debian builds its packages (GCC 12 at -O3 warns falsely of overlapping copies).
+# The package preset builds with -O2, as Debian builds its packages (GCC 12 at -O3 warns
+# falsely of overlapping copies).
 cmake --preset package -DMIRA8_WERROR=ON >/dev/null
 cmake --build --preset package -j "$(nproc)"
 rm -f build/package/mira8_*.deb
@@ -33,6 +35,13 @@ echo "Recommends: $(dpkg-deb -f "$deb" Recommends)"
 if [ "$check" = 0 ]; then exit 0; fi
 
 fail() { echo "package check: $*" >&2; exit 1; }
+home=""
+# A failed check leaves neither the package nor a scratch home behind.
+cleanup() {
+  if [ -n "$home" ]; then rm -rf "$home"; fi
+  if dpkg-query -W mira8 >/dev/null 2>&1; then apt-get purge -y -qq mira8 >/dev/null || true; fi
+}
+trap cleanup EXIT
 # A package left by an earlier run would hide what this one leaves behind.
 if dpkg-query -W -f='${Status}' mira8 2>/dev/null | grep -q "install ok installed"; then
   apt-get purge -y -qq mira8 >/dev/null
@@ -59,7 +68,6 @@ appstreamcli validate --no-net /usr/share/metainfo/org.mira8.emulator.metainfo.x
 
 # A fresh user: no MIRA8_DATA_DIR, an empty home, run from elsewhere than the tree.
 home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
 run() { (cd / && env -u MIRA8_DATA_DIR -u XDG_DATA_HOME HOME="$home" "$@"); }
 out=$(run mira8-cli run --out 0 /usr/share/mira8/examples/count-to-led.words)
 grep -qx "stop: halt" <<<"$out" || fail "mira8-cli run did not halt: $out"
