@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev librtmidi-dev
   libfluidsynth-dev timgm6mb-soundfont
   xvfb xauth
+  qt6-svg-dev
 )
 if [ "${MIRA8_NO_GUI:-0}" = 1 ]; then
   packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev)

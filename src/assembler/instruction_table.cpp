@@ -182,18 +182,7 @@ CompilerDataResult LoadCompilerData(const std::filesystem::path& path, core::Mac
     return r;
 }
 
-std::filesystem::path findCompilerData() {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path inData = core::dataFile(kCompilerDataFileName);
-    if (fs::exists(inData, ec)) return inData;
-    const fs::path exeDir = core::executableDirectory();
-    for (const fs::path& candidate :
-         {exeDir / kCompilerDataFileName, exeDir / ".." / "share" / "mira8" / kCompilerDataFileName}) {
-        if (fs::exists(candidate, ec)) return candidate;
-    }
-    return inData;
-}
+std::filesystem::path findCompilerData() { return core::findDataFile(kCompilerDataFileName); }
 
 TableSourceResult compileTableSource(std::string_view text, core::OperatingMode mode) {
     struct SourceRecord {

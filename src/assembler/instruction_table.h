@@ -60,9 +60,8 @@ CompilerDataResult LoadCompilerData(const std::filesystem::path& path, core::Ope
 // instruction table state, and on failure the operating mode falls back to Normal.
 CompilerDataResult LoadCompilerData(const std::filesystem::path& path, core::Machine& machine);
 
-// Where "cmplr.dat" is looked for: the data directory, the executable's directory, then
-// ../share/mira8 beside the executable (an installed tree). Returns the first that
-// exists, else the data directory's path (which then fails to load).
+// Where "cmplr.dat" is: the first of core::dataSearchPath() that holds it, else the data
+// directory's path (which then fails to load).
 std::filesystem::path findCompilerData();
 
 // --- the human-readable table sources of data/ ---

@@ -132,7 +132,8 @@ public:
         return assembler::DisassembleWord(word, normal, *t, displayRadix(normal), normal ? 255 : 1023);
     }
     std::filesystem::path dataFile(const std::string& name) override {
-        if (name == link::kFirmwareFile && !firmwareFile.empty()) return firmwareFile;
+        if (name == link::kFirmwareFile)
+            return firmwareFile.empty() ? core::findDataFile(name) : std::filesystem::path(firmwareFile);
         return core::dataFile(name);
     }
 

@@ -416,24 +416,28 @@ private Q_SLOTS:
             opened.push_back(path);
             return succeed;
         };
+        // MIRA8_DATA_DIR names this test's empty folder; the build's manual beside the
+        // program is opened all the same.
+        const QString beside =
+            QString::fromStdString((core::executableDirectory() / "mira8help.pdf").string());
+        QVERIFY2(QFile::exists(beside), qPrintable(beside));
         action(*w, "Help1")->trigger();
-        QCOMPARE(prompter_.messages.back(), std::string("ERROR: File not found"));
-        QVERIFY(opened.empty());
+        QCOMPARE(opened.size(), size_t(1));
+        QCOMPARE(opened[0], beside);
+        QCOMPARE(prompter_.messages.back(), "ERROR: Failed to load file " + beside.toStdString());
 
+        // The user's own copy in the data folder comes first.
         const QString pdf = dir_->filePath(QStringLiteral("mira8help.pdf"));
         QFile f(pdf);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("%PDF-1.4\n");
         f.close();
-        action(*w, "Help1")->trigger();
-        QCOMPARE(opened.size(), size_t(1));
-        QCOMPARE(opened[0], pdf);
-        QCOMPARE(prompter_.messages.back(), "ERROR: Failed to load file " + pdf.toStdString());
         const size_t count = prompter_.messages.size();
         succeed = true;
         action(*w, "Help1")->trigger();
         QCOMPARE(prompter_.messages.size(), count);
         QCOMPARE(opened.size(), size_t(2));
+        QCOMPARE(opened[1], pdf);
     }
 
     void realPlayerNeverBlocks() {

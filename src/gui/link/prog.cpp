@@ -459,6 +459,10 @@ std::string TprogFM::disassemble(int32_t word, bool normal) {
     return assembler::DisassembleWord(word, normal, *t, displayRadix(normal), normal ? 255 : 1023);
 }
 
-std::filesystem::path TprogFM::dataFile(const std::string& name) { return core::dataFile(name); }
+std::filesystem::path TprogFM::dataFile(const std::string& name) {
+    // The firmware is shipped, not made: a lab may put it beside the program for everyone.
+    if (name == link::kFirmwareFile) return core::findDataFile(name);
+    return core::dataFile(name);
+}
 
 }  // namespace mira::gui

@@ -4,8 +4,6 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QUrl>
-#include <cstdlib>
-#include <filesystem>
 
 #include "assembler/edit.h"
 #include "assembler/formatters.h"
@@ -34,22 +32,6 @@ QMenu* submenu(QMenu* menu, const char* name, const QString& caption) {
 }
 
 constexpr const char* kHelpFile = "mira8help.pdf";
-
-// The help document: beside the executable as specified, else in the data directory, else
-// in an installed tree's share/mira8 (where the build installs it). MIRA8_DATA_DIR, when
-// set, is the only place looked at, as for every data file.
-std::filesystem::path helpDocumentPath() {
-    if (const char* dir = std::getenv("MIRA8_DATA_DIR"); dir && *dir)
-        return core::dataFile(kHelpFile);
-    const std::filesystem::path exe = core::executableDirectory();
-    const std::filesystem::path candidates[] = {
-        exe / kHelpFile, core::dataFile(kHelpFile), exe / ".." / "share" / "mira8" / kHelpFile};
-    for (const auto& p : candidates) {
-        std::error_code ec;
-        if (std::filesystem::exists(p, ec)) return p.lexically_normal();
-    }
-    return candidates[0];
-}
 
 }  // namespace
 
@@ -197,7 +179,9 @@ bool TmiraFM::openWithDesktop(const QString& path) {
 }
 
 void TmiraFM::HelpClick() {
-    const QString path = QString::fromStdString(helpDocumentPath().string());
+    // MIRA8_DATA_DIR moves the user's files, not the program's: the document beside the
+    // executable or in the installed share folder is found all the same.
+    const QString path = QString::fromStdString(core::findDataFile(kHelpFile).string());
     if (!QFileInfo::exists(path)) {
         prompter_->error("ERROR: File not found");
         return;
