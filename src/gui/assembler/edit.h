@@ -42,6 +42,13 @@ public:
     static constexpr int kMinHeight = 250;
     static inline const QColor kColumnBackground{192, 192, 192};
     static constexpr int kColumnTextLeft = 2;
+    // Typing, pasting, inserting or replacing that would pass the text's limit, and a
+    // file too long to open.
+    static constexpr const char* kTextLimitMessage =
+        "ERROR: The editor holds at most 1,000,000 characters; the text was left as it was";
+    static constexpr const char* kFileTooLongMessage =
+        "ERROR: Failed to open program file\r\rIt has more than 1,000,000 characters, the "
+        "most the editor holds";
 
     // --- operations other windows call ---
     void doInit();
