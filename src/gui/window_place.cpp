@@ -1,0 +1,155 @@
+#include "window_place.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QHash>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+#include <vector>
+
+#include "core/window_placement.h"
+
+namespace mira::gui {
+
+namespace {
+
+QPointer<QWidget> gPanel;
+
+// A window not yet mapped has no frame to measure; this is what a window manager's title
+// bar and borders commonly add, so that the first placement already leaves it whole.
+constexpr int kGuessedTitle = 28;
+constexpr int kGuessedBorder = 4;
+
+// The window's outer frame at its position (pos() is the frame's corner, as move() takes it).
+core::PlaceRect outerRect(const QWidget* w) {
+    QSize size = w->frameGeometry().size();
+    if (size == w->size() && !(w->windowFlags() & Qt::FramelessWindowHint))
+        size += QSize(2 * kGuessedBorder, kGuessedTitle + kGuessedBorder);
+    return {w->x(), w->y(), size.width(), size.height()};
+}
+
+std::vector<core::PlaceRect> screenAreas() {
+    std::vector<core::PlaceRect> areas;
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QRect a = s->availableGeometry();
+        areas.push_back({a.x(), a.y(), a.width(), a.height()});
+    }
+    if (areas.empty()) areas.push_back({0, 0, 1024, 768});
+    return areas;
+}
+
+class Placer final : public QObject {
+  public:
+    using QObject::QObject;
+    std::vector<QPointer<QWidget>> managed;
+
+    void place(QWidget* w) {
+        const std::vector<core::PlaceRect> screens = screenAreas();
+        const core::PlaceRect outer = outerRect(w);
+        core::PlaceRect to;
+        // Never moved, or moved to the corner by a stored place that the clamp sent there.
+        const bool unplaced = !w->testAttribute(Qt::WA_Moved) || w->pos() == QPoint(0, 0);
+        if (unplaced && gPanel && gPanel != w && gPanel->isVisible()) {
+            const core::PlaceRect panel = outerRect(gPanel);
+            // The first cascade place that no other open window already holds.
+            int index = 0;
+            for (; index < core::kCascadeSteps; ++index) {
+                to = core::placeBesidePanel(panel, outer.width, outer.height, screens, index);
+                bool taken = false;
+                for (const QPointer<QWidget>& o : managed)
+                    if (o && o != w && o->isVisible() && o->pos() == QPoint(to.x, to.y))
+                        taken = true;
+                if (!taken) break;
+            }
+        } else {
+            to = core::keepOnScreen(outer, screens);
+            if (to == outer) return;
+        }
+        w->move(to.x, to.y);
+    }
+
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Show && o->isWidgetType()) {
+            auto* w = static_cast<QWidget*>(o);
+            if (w->isWindow()) place(w);
+        }
+        return false;
+    }
+};
+
+Placer* placer() {
+    static QPointer<Placer> p;
+    if (!p) p = new Placer(qApp);
+    return p;
+}
+
+// Remembers, for each open modal window, who had the activation and the focus.
+class FocusReturn final : public QObject {
+  public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* o, QEvent* e) override {
+        const QEvent::Type t = e->type();
+        if ((t != QEvent::Show && t != QEvent::Hide) || !o->isWidgetType()) return false;
+        auto* w = static_cast<QWidget*>(o);
+        if (!w->isWindow() || !w->isModal()) return false;
+        if (t == QEvent::Show) {
+            QWidget* opener = QApplication::activeWindow();
+            if (opener == w) return false;
+            openers_.insert(w, {opener, QApplication::focusWidget()});
+            return false;
+        }
+        const Opened was = openers_.take(w);
+        if (!was.window) return false;
+        // After the box has gone: the window manager may first hand the activation to the
+        // box's parent, so the opener asks for it back once the hide has settled.
+        QTimer::singleShot(0, qApp, [was] {
+            if (!was.window || !was.window->isVisible()) return;
+            if (QApplication::activeModalWidget() &&
+                QApplication::activeModalWidget() != was.window)
+                return;
+            was.window->activateWindow();
+            if (was.focus && was.focus->isVisible() && was.focus->window() == was.window)
+                was.focus->setFocus(Qt::ActiveWindowFocusReason);
+        });
+        return false;
+    }
+
+  private:
+    struct Opened {
+        QPointer<QWidget> window;
+        QPointer<QWidget> focus;
+    };
+    QHash<QObject*, Opened> openers_;
+};
+
+}  // namespace
+
+void setPlacementPanel(QWidget* panel) {
+    gPanel = panel;
+}
+
+void placeOnShow(QWidget* window) {
+    Placer* p = placer();
+    window->installEventFilter(p);
+    p->managed.emplace_back(window);
+}
+
+void installFocusReturn() {
+    static QPointer<FocusReturn> f;
+    if (f) return;
+    f = new FocusReturn(qApp);
+    qApp->installEventFilter(f);
+}
+
+QWidget* openerWindow(QWidget* fallback) {
+    QWidget* active = QApplication::activeWindow();
+    return active ? active : fallback;
+}
+
+}  // namespace mira::gui
