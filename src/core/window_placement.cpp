@@ -80,12 +80,22 @@ PlaceRect placeBesidePanel(const PlaceRect& panel, int width, int height,
         r.y += step;
         return fitInto(r, screen);
     }
-    // No side takes the whole window: it overlaps the panel as little as the screen allows,
-    // from the corner of the screen farthest from the panel's centre.
-    const bool panelLeft = panel.x + panel.width / 2 < screen.x + screen.width / 2;
-    PlaceRect r{panelLeft ? screen.right() - width - step : screen.x + step, screen.y + step, width,
-                height};
-    return fitInto(r, screen);
+    // No side takes the whole window: the side where, pushed wholly onto the screen, it
+    // covers the least of the panel.
+    PlaceRect best{};
+    int64_t bestOverlap = std::numeric_limits<int64_t>::max();
+    for (size_t i = 0; i < sides.size(); ++i) {
+        PlaceRect r = sides[i];
+        r.x += i == 1 ? -step : step;
+        r.y += step;
+        r = fitInto(r, screen);
+        const int64_t o = overlapArea(r, panel);
+        if (o < bestOverlap) {
+            bestOverlap = o;
+            best = r;
+        }
+    }
+    return best;
 }
 
 PlaceRect keepOnScreen(const PlaceRect& window, std::span<const PlaceRect> screens) {

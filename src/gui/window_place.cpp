@@ -54,7 +54,12 @@ class Placer final : public QObject {
         core::PlaceRect to;
         // Never moved, or moved to the corner by a stored place that the clamp sent there.
         const bool unplaced = !w->testAttribute(Qt::WA_Moved) || w->pos() == QPoint(0, 0);
-        if (unplaced && gPanel && gPanel != w && gPanel->isVisible()) {
+        if (unplaced && w == gPanel) {
+            // The panel itself, with no place of its own, takes the screen's top-left corner
+            // (where its settings line puts it by default), leaving room beside it.
+            const core::PlaceRect& screen = core::screenFor(outer, screens);
+            to = core::fitInto({screen.x, screen.y, outer.width, outer.height}, screen);
+        } else if (unplaced && gPanel && gPanel->isVisible()) {
             const core::PlaceRect panel = outerRect(gPanel);
             // The first cascade place that no other open window already holds.
             int index = 0;
@@ -70,7 +75,11 @@ class Placer final : public QObject {
             to = core::keepOnScreen(outer, screens);
             if (to == outer) return;
         }
+        // Before the first mapping the frame is not known, and move() alone puts the client
+        // area where the frame belongs (the title bar above the screen): the window is also
+        // told that the place is its frame's.
         w->move(to.x, to.y);
+        if (QWindow* handle = w->windowHandle()) handle->setFramePosition(QPoint(to.x, to.y));
     }
 
     bool eventFilter(QObject* o, QEvent* e) override {

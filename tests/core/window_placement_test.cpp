@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 using mira::core::kCascadeStep;
@@ -63,6 +64,13 @@ TEST(WindowPlacement, NoRoomBesideThePanelStillKeepsTheWindowOnScreen) {
     const PlaceRect panel{100, 200, 735, 400};
     const PlaceRect r = placeBesidePanel(panel, 724, 640, small, 3);
     EXPECT_TRUE(whollyOn(r, small[0]));
+    // A panel in the middle of the screen: the window covers as little of it as it can.
+    const PlaceRect middle{432, 370, 735, 259};
+    const PlaceRect m = placeBesidePanel(middle, 728, 606, kOneScreen, 0);
+    EXPECT_TRUE(whollyOn(m, kOneScreen[0]));
+    const int coverW = std::min(m.right(), middle.right()) - std::max(m.x, middle.x);
+    const int coverH = std::min(m.bottom(), middle.bottom()) - std::max(m.y, middle.y);
+    EXPECT_LE(coverW * coverH, 300 * 259);
     // A window larger than the screen keeps its title bar reachable at the top-left.
     const PlaceRect huge = placeBesidePanel(panel, 2000, 900, small, 0);
     EXPECT_EQ(huge.x, 0);

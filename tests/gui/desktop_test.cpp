@@ -49,6 +49,18 @@ class DesktopTest : public QObject {
         prompter_ = gui_test::ScriptedPrompter{};
     }
 
+    void panelWithoutAPlaceTakesTheTopLeftCorner() {
+        TmiraFM w(&prompter_);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.pos(), QGuiApplication::primaryScreen()->availableGeometry().topLeft());
+        // The memory view then fits to its right.
+        TmemFM& mem = *w.views().memFM;
+        mem.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&mem));
+        QVERIFY(!overlaps(mem, w));
+    }
+
     void windowsWithoutAPlaceOpenBesideThePanel() {
         TmiraFM w(&prompter_);
         w.move(40, 30);

@@ -330,6 +330,12 @@ private Q_SLOTS:
                               mem.addGrid->visualRect(at).center());
             QVERIFY2(m.breakpoints[static_cast<size_t>(last)] == 1, what);
             m.breakpoints[static_cast<size_t>(last)] = 0;
+            // A wheel over the memory grid, whose own range reaches its blank row, leaves the
+            // two grids on the same top row.
+            QScrollBar* own = mem.memGrid->verticalScrollBar();
+            own->setValue(own->maximum());
+            QCOMPARE(mem.addGrid->verticalScrollBar()->value(), own->value());
+            QCOMPARE(mem.topRow(), mem.memSB->maximum());
             // A wheel or page past the end stops with the last address at the bottom.
             mem.doSetTopRow(rows + 50);
             QCOMPARE(mem.topRow(), mem.memSB->maximum());

@@ -287,10 +287,12 @@ TmemFM::TmemFM(core::Machine& m, core::RunControl& rc, core::Prompter& prompter,
     setCentralWidget(central);
 
     connect(memSB, &QScrollBar::valueChanged, this, [this](int v) { doSetTopRow(v); });
-    // A wheel over either grid moves both, through the shared bar.
+    // A wheel over either grid moves both and the shared bar. A grid's own range reaches one
+    // row further (its blank last row); the top row is clamped back at once, so that the two
+    // grids never part at the end.
     for (QTableView* g : {addGrid, memGrid})
         connect(g->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
-            if (!syncing_) memSB->setValue(v);
+            if (!syncing_) doSetTopRow(v);
         });
 
     buildMenu();
