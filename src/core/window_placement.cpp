@@ -59,9 +59,8 @@ const PlaceRect& screenFor(const PlaceRect& window, std::span<const PlaceRect> s
 }
 
 PlaceRect placeBesidePanel(const PlaceRect& panel, int width, int height,
-                           std::span<const PlaceRect> screens, int index) {
+                           std::span<const PlaceRect> screens, std::span<const PlaceRect> others) {
     const PlaceRect& screen = screenFor(panel, screens);
-    const int step = (index % kCascadeSteps) * kCascadeStep;
     // Beside the panel, slid along its edge as far as the screen needs.
     const int alongX = std::max(screen.x, std::min(panel.x, screen.right() - width));
     const int alongY = std::max(screen.y, std::min(panel.y, screen.bottom() - height));
@@ -71,31 +70,47 @@ PlaceRect placeBesidePanel(const PlaceRect& panel, int width, int height,
         {alongX, panel.bottom() + kPanelGap, width, height},
         {alongX, panel.y - kPanelGap - height, width, height},
     }};
+    auto covers = [&](const PlaceRect& r) {
+        return std::any_of(others.begin(), others.end(),
+                           [&](const PlaceRect& o) { return overlapArea(r, o) > 0; });
+    };
+    auto cornerTaken = [&](const PlaceRect& r) {
+        return std::any_of(others.begin(), others.end(),
+                           [&](const PlaceRect& o) { return o.x == r.x && o.y == r.y; });
+    };
+    // The n-th cascade place of a side: down and away from the panel, whole on the screen.
+    auto stepped = [&](size_t side, int n) {
+        PlaceRect r = sides[side];
+        r.x += (side == 1 ? -1 : 1) * n * kCascadeStep;
+        r.y += n * kCascadeStep;
+        return fitInto(r, screen);
+    };
+    // A side where the whole window fits next to the panel and covers no other window.
+    for (const PlaceRect& side : sides)
+        if (inside(side, screen) && !covers(side)) return side;
+    // Else a cascade on the first side that takes the window whole.
     for (size_t i = 0; i < sides.size(); ++i) {
         if (!inside(sides[i], screen)) continue;
-        // The cascade steps down and away from the panel; at the screen's edge it stays
-        // whole rather than leave the screen.
-        PlaceRect r = sides[i];
-        r.x += i == 1 ? -step : step;
-        r.y += step;
-        return fitInto(r, screen);
+        for (int n = 0; n < kCascadeSteps; ++n) {
+            const PlaceRect r = stepped(i, n);
+            if (!cornerTaken(r)) return r;
+        }
+        return stepped(i, kCascadeSteps - 1);
     }
     // No side takes the whole window: the side where, pushed wholly onto the screen, it
-    // covers the least of the panel.
-    PlaceRect best{};
+    // covers the least of the panel, cascaded likewise.
+    size_t best = 0;
     int64_t bestOverlap = std::numeric_limits<int64_t>::max();
     for (size_t i = 0; i < sides.size(); ++i) {
-        PlaceRect r = sides[i];
-        r.x += i == 1 ? -step : step;
-        r.y += step;
-        r = fitInto(r, screen);
-        const int64_t o = overlapArea(r, panel);
+        const int64_t o = overlapArea(stepped(i, 0), panel);
         if (o < bestOverlap) {
             bestOverlap = o;
-            best = r;
+            best = i;
         }
     }
-    return best;
+    for (int n = 0; n < kCascadeSteps; ++n)
+        if (!cornerTaken(stepped(best, n))) return stepped(best, n);
+    return stepped(best, 0);
 }
 
 PlaceRect keepOnScreen(const PlaceRect& window, std::span<const PlaceRect> screens) {

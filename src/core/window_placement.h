@@ -33,10 +33,13 @@ PlaceRect fitInto(PlaceRect window, const PlaceRect& area);
 const PlaceRect& screenFor(const PlaceRect& window, std::span<const PlaceRect> screens);
 
 // A window with no stored place: to the right of the panel, else to its left, below or
-// above it, whichever first takes the whole window on the panel's screen; the `index`-th
-// such window steps kCascadeStep further down and right. Always wholly on that screen.
+// above it, the first side that takes the whole window on the panel's screen without
+// covering one of the `others` (the windows already open). When every such side is taken,
+// the window cascades kCascadeStep down and away from the panel on the first side that
+// fits, at a corner no other window has. Always wholly on the screen.
 PlaceRect placeBesidePanel(const PlaceRect& panel, int width, int height,
-                           std::span<const PlaceRect> screens, int index);
+                           std::span<const PlaceRect> screens,
+                           std::span<const PlaceRect> others = {});
 
 // A stored place: kept as it is while at least kMinVisible pixels of the window, each way,
 // lie on some screen (the reach the settings' own clamp leaves); otherwise the window is

@@ -60,17 +60,11 @@ class Placer final : public QObject {
             const core::PlaceRect& screen = core::screenFor(outer, screens);
             to = core::fitInto({screen.x, screen.y, outer.width, outer.height}, screen);
         } else if (unplaced && gPanel && gPanel->isVisible()) {
-            const core::PlaceRect panel = outerRect(gPanel);
-            // The first cascade place that no other open window already holds.
-            int index = 0;
-            for (; index < core::kCascadeSteps; ++index) {
-                to = core::placeBesidePanel(panel, outer.width, outer.height, screens, index);
-                bool taken = false;
-                for (const QPointer<QWidget>& o : managed)
-                    if (o && o != w && o->isVisible() && o->pos() == QPoint(to.x, to.y))
-                        taken = true;
-                if (!taken) break;
-            }
+            std::vector<core::PlaceRect> others;
+            for (const QPointer<QWidget>& o : managed)
+                if (o && o != w && o != gPanel && o->isVisible()) others.push_back(outerRect(o));
+            to = core::placeBesidePanel(outerRect(gPanel), outer.width, outer.height, screens,
+                                        others);
         } else {
             to = core::keepOnScreen(outer, screens);
             if (to == outer) return;

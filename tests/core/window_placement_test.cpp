@@ -29,31 +29,32 @@ bool overlaps(const PlaceRect& a, const PlaceRect& b) {
 }  // namespace
 
 TEST(WindowPlacement, FirstWindowOpensRightOfThePanelAtItsTop) {
-    const PlaceRect r = placeBesidePanel(kPanel, 724, 640, kOneScreen, 0);
+    const PlaceRect r = placeBesidePanel(kPanel, 724, 640, kOneScreen);
     EXPECT_EQ(r, (PlaceRect{735 + kPanelGap, 0, 724, 640}));
     EXPECT_FALSE(overlaps(r, kPanel));
 }
 
-TEST(WindowPlacement, LaterWindowsCascadeAndStayWhole) {
-    PlaceRect previous{};
-    for (int i = 0; i < 12; ++i) {
-        const PlaceRect r = placeBesidePanel(kPanel, 724, 640, kOneScreen, i);
+TEST(WindowPlacement, NextWindowsTakeAFreeSideThenCascade) {
+    std::vector<PlaceRect> open;
+    for (int i = 0; i < 7; ++i) {
+        const PlaceRect r = placeBesidePanel(kPanel, 724, 640, kOneScreen, open);
         EXPECT_TRUE(whollyOn(r, kOneScreen[0])) << i;
         EXPECT_FALSE(overlaps(r, kPanel)) << i;
-        if (i > 0 && i % mira::core::kCascadeSteps != 0) {
-            EXPECT_EQ(r.y, previous.y + kCascadeStep) << i;
-            EXPECT_NE(r, previous) << i;
-        }
-        previous = r;
+        for (const PlaceRect& o : open) EXPECT_FALSE(o.x == r.x && o.y == r.y) << i;
+        open.push_back(r);
     }
+    // Right of the panel, then below it (free), then cascading down from the first.
+    EXPECT_EQ(open[1], (PlaceRect{0, 300 + kPanelGap, 724, 640}));
+    EXPECT_EQ(open[2], (PlaceRect{739 + kCascadeStep, kCascadeStep, 724, 640}));
+    EXPECT_EQ(open[3].y, 2 * kCascadeStep);
 }
 
 TEST(WindowPlacement, PanelAtTheRightEdgeSendsTheWindowLeftOrBelow) {
     const PlaceRect panel{1600 - 735, 100, 735, 300};
-    const PlaceRect left = placeBesidePanel(panel, 500, 400, kOneScreen, 0);
+    const PlaceRect left = placeBesidePanel(panel, 500, 400, kOneScreen);
     EXPECT_EQ(left, (PlaceRect{panel.x - kPanelGap - 500, 100, 500, 400}));
     // Too wide for either side: below the panel.
-    const PlaceRect below = placeBesidePanel(panel, 1000, 400, kOneScreen, 0);
+    const PlaceRect below = placeBesidePanel(panel, 1000, 400, kOneScreen);
     EXPECT_EQ(below.y, panel.bottom() + kPanelGap);
     EXPECT_TRUE(whollyOn(below, kOneScreen[0]));
     EXPECT_FALSE(overlaps(below, panel));
@@ -62,17 +63,18 @@ TEST(WindowPlacement, PanelAtTheRightEdgeSendsTheWindowLeftOrBelow) {
 TEST(WindowPlacement, NoRoomBesideThePanelStillKeepsTheWindowOnScreen) {
     const std::vector<PlaceRect> small = {{0, 0, 1024, 768}};
     const PlaceRect panel{100, 200, 735, 400};
-    const PlaceRect r = placeBesidePanel(panel, 724, 640, small, 3);
+    const std::vector<PlaceRect> others = {{0, 0, 300, 300}};
+    const PlaceRect r = placeBesidePanel(panel, 724, 640, small, others);
     EXPECT_TRUE(whollyOn(r, small[0]));
     // A panel in the middle of the screen: the window covers as little of it as it can.
     const PlaceRect middle{432, 370, 735, 259};
-    const PlaceRect m = placeBesidePanel(middle, 728, 606, kOneScreen, 0);
+    const PlaceRect m = placeBesidePanel(middle, 728, 606, kOneScreen);
     EXPECT_TRUE(whollyOn(m, kOneScreen[0]));
     const int coverW = std::min(m.right(), middle.right()) - std::max(m.x, middle.x);
     const int coverH = std::min(m.bottom(), middle.bottom()) - std::max(m.y, middle.y);
     EXPECT_LE(coverW * coverH, 300 * 259);
     // A window larger than the screen keeps its title bar reachable at the top-left.
-    const PlaceRect huge = placeBesidePanel(panel, 2000, 900, small, 0);
+    const PlaceRect huge = placeBesidePanel(panel, 2000, 900, small);
     EXPECT_EQ(huge.x, 0);
     EXPECT_EQ(huge.y, 0);
 }
@@ -80,7 +82,7 @@ TEST(WindowPlacement, NoRoomBesideThePanelStillKeepsTheWindowOnScreen) {
 TEST(WindowPlacement, WindowFollowsThePanelOntoItsScreen) {
     const std::vector<PlaceRect> two = {{0, 0, 1600, 1000}, {1600, 0, 1280, 1024}};
     const PlaceRect panel{1700, 50, 735, 300};
-    const PlaceRect r = placeBesidePanel(panel, 400, 300, two, 0);
+    const PlaceRect r = placeBesidePanel(panel, 400, 300, two);
     EXPECT_TRUE(whollyOn(r, two[1]));
     EXPECT_EQ(r.x, panel.right() + kPanelGap);
 }
