@@ -100,7 +100,15 @@ class FocusReturn final : public QObject {
         const QEvent::Type t = e->type();
         if ((t != QEvent::Show && t != QEvent::Hide) || !o->isWidgetType()) return false;
         auto* w = static_cast<QWidget*>(o);
-        if (!w->isWindow() || !w->isModal()) return false;
+        if (!w->isWindow()) return false;
+        if (!w->isModal()) {
+            // A window that opens (a module after its slot question) keeps the activation
+            // it is given.
+            if (t == QEvent::Show &&
+                !(w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip))
+                ++shown_;
+            return false;
+        }
         if (t == QEvent::Show) {
             QWidget* opener = QApplication::activeWindow();
             if (opener == w) return false;
@@ -111,11 +119,11 @@ class FocusReturn final : public QObject {
         if (!was.window) return false;
         // After the box has gone: the window manager may first hand the activation to the
         // box's parent, so the opener asks for it back once the hide has settled.
-        QTimer::singleShot(0, qApp, [was] {
-            if (!was.window || !was.window->isVisible()) return;
-            if (QApplication::activeModalWidget() &&
-                QApplication::activeModalWidget() != was.window)
-                return;
+        const unsigned shownBefore = shown_;
+        QTimer::singleShot(0, this, [this, was, shownBefore] {
+            if (!was.window || !was.window->isVisible() || shown_ != shownBefore) return;
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && modal != was.window) return;
             was.window->activateWindow();
             if (was.focus && was.focus->isVisible() && was.focus->window() == was.window)
                 was.focus->setFocus(Qt::ActiveWindowFocusReason);
@@ -129,6 +137,7 @@ class FocusReturn final : public QObject {
         QPointer<QWidget> focus;
     };
     QHash<QObject*, Opened> openers_;
+    unsigned shown_ = 0;
 };
 
 }  // namespace
