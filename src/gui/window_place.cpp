@@ -148,6 +148,7 @@ void setPlacementPanel(QWidget* panel) {
 
 void placeOnShow(QWidget* window) {
     Placer* p = placer();
+    std::erase_if(p->managed, [](const QPointer<QWidget>& w) { return w.isNull(); });
     window->installEventFilter(p);
     p->managed.emplace_back(window);
 }
