@@ -180,6 +180,23 @@ void breakBefore(const Item& i) {
     QTextCursor(i.first).setBlockFormat(f);
 }
 
+// A paragraph parted by the page's foot keeps at least two lines on each side; a short one
+// that cannot goes over whole (with its heading, when one stands right above it).
+void keepLinesTogether(const Pages& pages, const std::vector<Item>& items, size_t k) {
+    constexpr int kMinLines = 2;
+    const Item& item = items[k];
+    const QTextLayout* tl = item.first.layout();
+    const double top = topOf(item);
+    if (!tl || tl->lineCount() < 2 || pages.pageOf(top) == pages.pageOf(bottomOf(item) - 1)) return;
+    if (bottomOf(item) - top > pages.body / 3) return;
+    int before = 0;
+    const int page = pages.pageOf(top);
+    for (int l = 0; l < tl->lineCount(); ++l)
+        if (pages.pageOf(top + tl->lineAt(l).rect().bottom() - 1) == page) ++before;
+    if (before >= kMinLines && tl->lineCount() - before >= kMinLines) return;
+    breakBefore(k > 0 && items[k - 1].heading > 0 ? items[k - 1] : item);
+}
+
 // A chapter starts a new page unless most of the page is still free; any heading that would
 // stand at the foot of a page goes over with what follows it; a listing, or a table with the
 // heading or line that introduces it, moves whole to the next page when it fits on one, and
@@ -207,7 +224,10 @@ void paginate(const Pages& pages) {
                 continue;
             }
         }
-        if (!item.code && !item.table) continue;
+        if (!item.code && !item.table) {
+            keepLinesTogether(pages, items, k);
+            continue;
+        }
         if (item.table && item.table->rows() > 1) {
             QTextTableFormat f = item.table->format();
             f.setHeaderRowCount(1);
