@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "window_place.h"
+
 namespace mira::gui {
 
 namespace {
@@ -18,20 +20,20 @@ QString title() { return QStringLiteral("MIRA-8 Microcomputer"); }
 }  // namespace
 
 void QtPrompter::info(const std::string& text) {
-    QMessageBox::information(parent_, title(), shown(text));
+    QMessageBox::information(openerWindow(parent_), title(), shown(text));
 }
 
 void QtPrompter::error(const std::string& text) {
-    QMessageBox::critical(parent_, title(), shown(text));
+    QMessageBox::critical(openerWindow(parent_), title(), shown(text));
 }
 
 bool QtPrompter::askYesNo(const std::string& text) {
-    return QMessageBox::question(parent_, title(), shown(text), QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(openerWindow(parent_), title(), shown(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 core::Answer QtPrompter::askYesNoCancel(const std::string& text) {
-    switch (QMessageBox::question(parent_, title(), shown(text),
+    switch (QMessageBox::question(openerWindow(parent_), title(), shown(text),
                                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
         case QMessageBox::Yes: return core::Answer::Yes;
         case QMessageBox::No: return core::Answer::No;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDialog>
 #include <QFile>
 #include <QLineEdit>
@@ -591,6 +592,71 @@ private Q_SLOTS:
         QCOMPARE(e.GetAssMemo(1), std::string("two"));
         QCOMPARE(e.GetAssMemo(2), std::string());
         QCOMPARE(e.GetAssMemo(-1), std::string());
+    }
+
+    // The text holds at most 1,000,000 characters: typing, pasting, picking and replacing
+    // past it, and opening a longer file, each leave the text as it was and say why.
+    void textStopsAtItsLimitWithAMessage() {
+        auto w = open();
+        TeditFM& e = editor(*w);
+        const qsizetype limit = gui::TmyMemo::kMaxChars;
+        const QString line = QString(99, QLatin1Char('x'));
+        QStringList lines;
+        for (qsizetype i = 0; i < limit / 100; ++i) lines << line;
+        e.memo()->setPlainText(lines.join(QLatin1Char('\n')));  // one short
+        QCOMPARE(e.memo()->length(), limit - 1);
+        e.memo()->moveCursor(QTextCursor::End);
+        prompter_.messages.clear();
+
+        QTest::keyClicks(e.memo(), QStringLiteral("a"));
+        QCOMPARE(e.memo()->length(), limit);
+        QVERIFY(prompter_.messages.empty());
+        QTest::keyClicks(e.memo(), QStringLiteral("b"));
+        QTest::keyClick(e.memo(), Qt::Key_Return);
+        QCOMPARE(e.memo()->length(), limit);
+        QCOMPARE(prompter_.messages.size(), size_t{2});
+        QVERIFY(saw(TeditFM::kTextLimitMessage));
+        // Typing over a selection of the same length still fits.
+        e.memo()->moveCursor(QTextCursor::Left, QTextCursor::KeepAnchor);
+        QTest::keyClicks(e.memo(), QStringLiteral("c"));
+        QVERIFY(e.memo()->toPlainText().endsWith(QLatin1String("xxc")));
+
+        // A paste that does not fit is refused whole.
+        QApplication::clipboard()->setText(QStringLiteral("HLT\nHLT"));
+        const QString before = e.memo()->toPlainText();
+        e.memo()->paste();
+        QCOMPARE(e.memo()->toPlainText(), before);
+        QCOMPARE(prompter_.messages.size(), size_t{3});
+        // Nor does a picked instruction or a longer replacement slip past.
+        e.pickGroup(0);
+        QVERIFY(e.picker()->count() > 0);
+        e.insLBDblClick(0);
+        QCOMPARE(e.memo()->length(), limit);
+        QCOMPARE(e.ReplaceAll({QStringLiteral("xxc"), false, false}, QStringLiteral("xxcd")), 0);
+        QCOMPARE(e.memo()->toPlainText(), before);
+        QCOMPARE(prompter_.messages.size(), size_t{5});
+        // Deleting makes room again.
+        for (int i = 0; i < 7; ++i) QTest::keyClick(e.memo(), Qt::Key_Backspace);
+        e.memo()->paste();
+        QCOMPARE(e.memo()->length(), limit);
+        QVERIFY(e.memo()->toPlainText().endsWith(QLatin1String("xHLT\nHLT")));
+    }
+
+    void fileLongerThanTheLimitIsNotOpened() {
+        auto w = open();
+        TeditFM& e = editor(*w);
+        const QString fits = file(QStringLiteral("fits.asm"),
+                                  QByteArray(gui::TmyMemo::kMaxChars - 1, 'x') + "\r\n");
+        QVERIFY(e.OpenFile(fits));
+        QCOMPARE(e.memo()->length(), gui::TmyMemo::kMaxChars - 1);
+        e.New1Click();
+        e.memo()->setPlainText(QStringLiteral("HLT"));
+        const QString tooLong =
+            file(QStringLiteral("long.asm"), QByteArray(gui::TmyMemo::kMaxChars + 1, 'x'));
+        QVERIFY(!e.OpenFile(tooLong));
+        QVERIFY(saw(TeditFM::kFileTooLongMessage));
+        QCOMPARE(e.memo()->toPlainText(), QStringLiteral("HLT"));
+        QVERIFY(!e.fileName().endsWith(QLatin1String("long.asm")));
     }
 };
 

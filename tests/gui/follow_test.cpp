@@ -134,7 +134,7 @@ private Q_SLOTS:
         e.Assemble1Click();
         QVERIFY(m.isWif());
         QCOMPARE(v.memFM->windowTitle(), QStringLiteral("WI Memory Viewer"));
-        QCOMPARE(v.memFM->memoryModel().rowCount(), 1024);
+        QCOMPARE(v.memFM->memoryModel().rowCount(), 1024 + 1);
         QCOMPARE(caption(*w, "Mem2551"), QStringLiteral("$FFFF"));
         QVERIFY(w->findChild<QAction*>(QStringLiteral("ViewRAM1"))->isEnabled());
         v.ramFM->show();
@@ -146,7 +146,7 @@ private Q_SLOTS:
         e.Assemble1Click();
         QVERIFY(!m.isWif());
         QCOMPARE(v.memFM->windowTitle(), QStringLiteral("MIRA-8 Memory Viewer"));
-        QCOMPARE(v.memFM->memoryModel().rowCount(), 256);
+        QCOMPARE(v.memFM->memoryModel().rowCount(), 256 + 1);
         QVERIFY(caption(*w, "Mem2551") != QStringLiteral("$FFFF"));
         QVERIFY(!v.ramFM->isVisible());
         QVERIFY(!v.stackFM->isVisible());

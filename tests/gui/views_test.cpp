@@ -246,7 +246,9 @@ private Q_SLOTS:
         QCOMPARE(mem.memoryModel().text(16, MemoryModel::kHex), QStringLiteral("0D2A"));
         QCOMPARE(mem.memoryModel().text(16, MemoryModel::k737), QString());
         QCOMPARE(mem.memoryModel().text(16, MemoryModel::kAddress), QStringLiteral(" 16 16"));
-        QCOMPARE(mem.memoryModel().rowCount(), 1024);
+        // One row more than the memory, blank, as the grid's scroll range counts it.
+        QCOMPARE(mem.memoryModel().rowCount(), 1024 + 1);
+        QCOMPARE(mem.memoryModel().text(1024, MemoryModel::kAddress), QString());
     }
 
     void statusAndIoRowsFollowTheirItems() {
@@ -300,6 +302,65 @@ private Q_SLOTS:
         // The last page ends with the last address.
         mem.doSetTopRow(5000);
         QCOMPARE(mem.topRow(), 256 - mem.visibleRows());
+    }
+
+    // The last address scrolls wholly into view and takes a breakpoint in both modes, with
+    // the rows the desktop gives (taller than 20 pixels when the header's metrics or a
+    // larger font say so); the register grid shows OUT 1 whole.
+    void lastAddressIsReachableAtAnyRowHeight() {
+        auto w = open();
+        core::Machine& m = w->machine();
+        TmemFM& mem = *w->views().memFM;
+        mem.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&mem));
+        auto wholly = [](QTableView* g, const QModelIndex& i) {
+            const QRect r = g->visualRect(i);
+            return r.isValid() && g->viewport()->rect().contains(r);
+        };
+        auto lastIsReachable = [&](const char* what) {
+            const int last = m.addressMask;
+            const int rows = mem.memoryModel().rowCount();
+            QCOMPARE(rows, m.memorySize + 1);
+            QCOMPARE(mem.memSB->maximum(), rows - mem.visibleRows() - 1);
+            mem.memSB->setValue(mem.memSB->maximum());
+            QVERIFY2(wholly(mem.memGrid, mem.memoryModel().index(last, MemoryModel::kText)), what);
+            const QModelIndex at = mem.memoryModel().index(last, MemoryModel::kAddress);
+            QVERIFY2(wholly(mem.addGrid, at), what);
+            QTest::mouseClick(mem.addGrid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                              mem.addGrid->visualRect(at).center());
+            QVERIFY2(m.breakpoints[static_cast<size_t>(last)] == 1, what);
+            m.breakpoints[static_cast<size_t>(last)] = 0;
+            // A wheel over the memory grid, whose own range reaches its blank row, leaves the
+            // two grids on the same top row.
+            QScrollBar* own = mem.memGrid->verticalScrollBar();
+            own->setValue(own->maximum());
+            QCOMPARE(mem.addGrid->verticalScrollBar()->value(), own->value());
+            QCOMPARE(mem.topRow(), mem.memSB->maximum());
+            // A wheel or page past the end stops with the last address at the bottom.
+            mem.doSetTopRow(rows + 50);
+            QCOMPARE(mem.topRow(), mem.memSB->maximum());
+            QVERIFY2(wholly(mem.dataGrid, mem.dataModel().index(8, 6)), what);
+        };
+        for (bool wif : {false, true}) {
+            if (wif) toWif(*w);
+            lastIsReachable(wif ? "WIF, 20-pixel rows" : "Normal, 20-pixel rows");
+            // Rows as a desktop style may size them.
+            for (QTableView* g : {mem.addGrid, mem.memGrid})
+                g->verticalHeader()->setDefaultSectionSize(22);
+            mem.SetROMsize();
+            lastIsReachable("22-pixel rows");
+            // A larger font: every grid's rows grow to fit it.
+            QFont big = mem.memGrid->font();
+            big.setPixelSize(26);
+            mem.setGridFont(big);
+            QVERIFY(mem.memGrid->rowHeight(0) > 26);
+            QCOMPARE(mem.dataGrid->rowHeight(0), mem.memGrid->rowHeight(0));
+            lastIsReachable("26-pixel font");
+            QFont normal = big;
+            normal.setPixelSize(13);
+            mem.setGridFont(normal);
+            QCOMPARE(mem.memGrid->rowHeight(0), 20);
+        }
     }
 
     void ramCellsAreEditedByDoubleClick() {

@@ -106,6 +106,8 @@ TeditFM::TeditFM(TmiraFM& mira, QWidget* parent)
     connect(Memo1->verticalScrollBar(), &QScrollBar::valueChanged, numImage,
             qOverload<>(&QWidget::update));
     connect(Memo1, &TmyMemo::doubleClicked, this, &TeditFM::memoDoubleClick);
+    connect(Memo1, &TmyMemo::textLimitHit, this,
+            [this] { mira_.prompter().error(kTextLimitMessage); });
     // Keys reach the window before its controls.
     Memo1->installEventFilter(this);
     insLB->installEventFilter(this);
@@ -332,6 +334,7 @@ void TeditFM::insLBDblClick(int row) {
     const bool isConst = item == QLatin1String("_CONST");
     const QString onItsOwn = isConst ? item + QLatin1Char('\t') : QLatin1Char('\t') + item;
     QTextCursor c = Memo1->textCursor();
+    if (!Memo1->admits(c.selectedText().size(), onItsOwn.size())) return;
     if (Memo1->document()->isEmpty()) {
         c.insertText(onItsOwn);
     } else {
@@ -605,6 +608,10 @@ bool TeditFM::OpenFile(const QString& path) {
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     // A final line end closes the last line; it does not open another.
     if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
+    if (text.size() > TmyMemo::kMaxChars) {
+        mira_.prompter().error(kFileTooLongMessage);
+        return false;
+    }
 
     ignoreChanges_ = true;
     changeTimer.start();

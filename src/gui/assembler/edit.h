@@ -44,6 +44,13 @@ public:
     static constexpr int kColumnTextLeft = 2;
     static constexpr const char* kRecentSaveError =
         "ERROR: The recent files list could not be saved to ";
+    // Typing, pasting, inserting or replacing that would pass the text's limit, and a
+    // file too long to open.
+    static constexpr const char* kTextLimitMessage =
+        "ERROR: The editor holds at most 1,000,000 characters; the text was left as it was";
+    static constexpr const char* kFileTooLongMessage =
+        "ERROR: Failed to open program file\r\rIt has more than 1,000,000 characters, the "
+        "most the editor holds";
 
     // --- operations other windows call ---
     void doInit();

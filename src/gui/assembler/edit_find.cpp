@@ -57,6 +57,7 @@ void TeditFM::ReplaceNext(const Search& s, const QString& with) {
     QTextCursor c = Memo1->textCursor();
     const Qt::CaseSensitivity cs = s.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
     if (c.hasSelection() && c.selectedText().compare(s.text, cs) == 0) {
+        if (!Memo1->admits(c.selectedText().size(), with.size())) return;
         c.insertText(with);
         Memo1->setTextCursor(c);
     }
@@ -87,6 +88,8 @@ int TeditFM::ReplaceAll(const Search& s, const QString& with) {
             at = 0;
             continue;
         }
+        // At the text limit the replacing stops, after the one message.
+        if (!Memo1->admits(s.text.size(), with.size())) break;
         edit.setPosition(i);
         edit.setPosition(i + static_cast<int>(s.text.size()), QTextCursor::KeepAnchor);
         edit.insertText(with);

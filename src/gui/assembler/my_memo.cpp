@@ -1,5 +1,8 @@
 #include "assembler/my_memo.h"
 
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QTextBlock>
 
@@ -18,6 +21,43 @@ TmyMemo::TmyMemo(QWidget* parent) : QPlainTextEdit(parent) {
 void TmyMemo::mouseDoubleClickEvent(QMouseEvent* e) {
     QPlainTextEdit::mouseDoubleClickEvent(e);
     Q_EMIT doubleClicked();
+}
+
+bool TmyMemo::admits(qsizetype replaced, qsizetype added) {
+    if (length() - replaced + added <= kMaxChars) return true;
+    Q_EMIT textLimitHit();
+    return false;
+}
+
+void TmyMemo::keyPressEvent(QKeyEvent* e) {
+    const QString typed = e->text();
+    const bool command =
+        e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const bool inserts = !command && !typed.isEmpty() &&
+                         (typed.at(0).isPrint() || typed.at(0) == QLatin1Char('\t') ||
+                          e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter);
+    if (inserts && !admits(textCursor().selectedText().size(), typed.size())) {
+        e->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(e);
+}
+
+void TmyMemo::insertFromMimeData(const QMimeData* source) {
+    if (source && source->hasText() &&
+        !admits(textCursor().selectedText().size(), source->text().size()))
+        return;
+    QPlainTextEdit::insertFromMimeData(source);
+}
+
+void TmyMemo::inputMethodEvent(QInputMethodEvent* e) {
+    if (!e->commitString().isEmpty() &&
+        !admits(textCursor().selectedText().size() + e->replacementLength(),
+                e->commitString().size())) {
+        e->accept();
+        return;
+    }
+    QPlainTextEdit::inputMethodEvent(e);
 }
 
 NumImage::NumImage(TeditFM& owner, TmyMemo& memo, QWidget* parent)

@@ -13,6 +13,14 @@ class TmyMemo final : public QPlainTextEdit {
 public:
     explicit TmyMemo(QWidget* parent = nullptr);
 
+    // The most characters the text holds; a line break counts as one.
+    static constexpr qsizetype kMaxChars = 1000000;
+    qsizetype length() const { return document()->characterCount() - 1; }
+    // Whether putting `added` characters in place of `replaced` keeps the text within
+    // kMaxChars. When not, textLimitHit tells the window, and the caller changes nothing:
+    // a paste or a file that does not fit is refused whole, never cut short.
+    bool admits(qsizetype replaced, qsizetype added);
+
     // Block geometry for the column: the first visible line and where each line sits.
     QTextBlock firstVisible() const { return firstVisibleBlock(); }
     QRectF lineRect(const QTextBlock& block) const {
@@ -21,9 +29,13 @@ public:
 
 Q_SIGNALS:
     void doubleClicked();
+    void textLimitHit();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void insertFromMimeData(const QMimeData* source) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
 };
 
 class TeditFM;

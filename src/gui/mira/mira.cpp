@@ -26,7 +26,10 @@
 #include "views/memory.h"
 #include "views/debug_views.h"
 #include "views/eeprom.h"
+#include "views/ram.h"
+#include "views/stack.h"
 #include "qt_prompter.h"
+#include "window_place.h"
 
 namespace mira::gui {
 
@@ -128,6 +131,13 @@ TmiraFM::TmiraFM(core::Prompter* prompter, core::SoundPlayer* sound, QWidget* pa
     mem->editorFileName = [this] { return editFM_->fileName(); };
     connect(editFM_.get(), &TeditFM::breakpointsChanged, mem, &TmemFM::RedrawBreaks);
     connect(editFM_.get(), &TeditFM::memoryTopRequested, mem, &TmemFM::doSetTopRow);
+
+    // Windows open beside the panel and give the focus back after every box.
+    setPlacementPanel(this);
+    installFocusReturn();
+    const std::initializer_list<QWidget*> windows = {
+        this, mem, views_->ramFM, views_->eepFM, views_->stackFM, editFM_.get(), serialFM_.get()};
+    for (QWidget* w : windows) placeOnShow(w);
 
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(esc, &QShortcut::activated, this, &QWidget::close);

@@ -8,12 +8,14 @@
 #include <algorithm>
 
 #include "core/field_list.h"
+#include "window_place.h"
 
 namespace mira::gui {
 
 ModuleWindow::ModuleWindow(const devices::ModuleKind& kind, const ModuleEnv& env)
     : QWidget(env.mainWindow, Qt::Window | Qt::FramelessWindowHint), env_(env), kind_(kind) {
     setWindowTitle(QString::fromLatin1(kind.caption));
+    placeOnShow(this);
 }
 
 ModuleWindow::~ModuleWindow() = default;

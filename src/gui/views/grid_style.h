@@ -2,8 +2,10 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QTableView>
+#include <algorithm>
 
 namespace mira::gui {
 
@@ -16,11 +18,19 @@ inline QFont gridFont() {
     return f;
 }
 
+// Rows are 20 pixels, or taller when a font does not fit in that.
+inline int rowHeightFor(const QFont& f) {
+    return std::max(kGridRowHeight, QFontMetrics(f).height() + 2);
+}
+
 inline void styleGrid(QTableView* g) {
     g->setFont(gridFont());
     g->verticalHeader()->setVisible(false);
     g->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    g->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
+    // The header's own minimum follows its font and style margins (22 pixels on a desktop)
+    // and would override the row height; the grid font fits 20 pixels.
+    g->verticalHeader()->setMinimumSectionSize(1);
+    g->verticalHeader()->setDefaultSectionSize(rowHeightFor(g->font()));
     g->horizontalHeader()->setVisible(false);
     g->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     g->horizontalHeader()->setHighlightSections(false);
@@ -30,6 +40,11 @@ inline void styleGrid(QTableView* g) {
     g->setEditTriggers(QAbstractItemView::NoEditTriggers);
     g->setWordWrap(false);
     g->setFocusPolicy(Qt::NoFocus);
+}
+
+// The height every row of `g` really has.
+inline int gridRowHeight(const QTableView* g) {
+    return std::max(1, g->verticalHeader()->defaultSectionSize());
 }
 
 }  // namespace mira::gui

@@ -102,7 +102,7 @@ int MemoryModel::columnCount(const QModelIndex& parent) const {
 }
 
 void MemoryModel::setRows(int rows) {
-    rows = std::clamp(rows, 0, core::kMaxMemory);
+    rows = std::clamp(rows, 0, core::kMaxMemory + 1);
     if (rows == rows_) return;
     beginResetModel();
     rows_ = rows;
@@ -110,7 +110,8 @@ void MemoryModel::setRows(int rows) {
 }
 
 QString MemoryModel::text(int address, int column) const {
-    if (address < 0 || address >= rows_) return {};
+    // The grid's last row stays blank: it lets the last address scroll up fully into view.
+    if (address < 0 || address >= rows_ - 1 || address > m_.addressMask) return {};
     const bool normal = !m_.isWif();
     const int radix = radixOf(m_);
     if (column == kAddress) return QString::fromStdString(assembler::AddressText(address, radix, normal));
@@ -242,7 +243,7 @@ TmemFM::TmemFM(core::Machine& m, core::RunControl& rc, core::Prompter& prompter,
     dataGrid->horizontalHeader()->setVisible(true);
     dataGrid->setSelectionMode(QAbstractItemView::NoSelection);
     for (int c = 0; c < DataModel::kColumns; ++c) dataGrid->setColumnWidth(c, kDataWidths[c]);
-    dataGrid->setFixedHeight(kGridRowHeight * (DataModel::kRows + 1) + 4);
+    fitDataGrid();
     column->addWidget(dataGrid);
 
     auto* row = new QHBoxLayout;
@@ -257,6 +258,7 @@ TmemFM::TmemFM(core::Machine& m, core::RunControl& rc, core::Prompter& prompter,
     addGrid->setFixedWidth(kAddressWidth + 2);
     addGrid->setSelectionMode(QAbstractItemView::NoSelection);
     addGrid->viewport()->installEventFilter(this);
+    addGrid->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
 
     memGrid = new QTableView(central);
     memGrid->setObjectName(QStringLiteral("memGrid"));
@@ -270,6 +272,9 @@ TmemFM::TmemFM(core::Machine& m, core::RunControl& rc, core::Prompter& prompter,
     }
     memGrid->setFixedWidth(memWidth + 2);
     memGrid->setSelectionMode(QAbstractItemView::NoSelection);
+    // The rows that fit change with the window's menu and status bar heights, which the
+    // desktop's fonts decide: the scroll range follows the grid's real height.
+    memGrid->viewport()->installEventFilter(this);
 
     memSB = new QScrollBar(Qt::Vertical, central);
     memSB->setObjectName(QStringLiteral("memSB"));
@@ -282,10 +287,12 @@ TmemFM::TmemFM(core::Machine& m, core::RunControl& rc, core::Prompter& prompter,
     setCentralWidget(central);
 
     connect(memSB, &QScrollBar::valueChanged, this, [this](int v) { doSetTopRow(v); });
-    // A wheel over either grid moves both, through the shared bar.
+    // A wheel over either grid moves both and the shared bar. A grid's own range reaches one
+    // row further (its blank last row); the top row is clamped back at once, so that the two
+    // grids never part at the end.
     for (QTableView* g : {addGrid, memGrid})
         connect(g->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
-            if (!syncing_) memSB->setValue(v);
+            if (!syncing_) doSetTopRow(v);
         });
 
     buildMenu();
@@ -449,12 +456,36 @@ void TmemFM::UpdateRadix() {
 }
 
 void TmemFM::SetROMsize() {
-    memory_->setRows(m_.memorySize);
-    memSB->setMaximum(std::max(0, m_.memorySize - visibleRows()));
+    memory_->setRows(m_.memorySize + 1);
+    updateScrollRange();
+}
+
+void TmemFM::setGridFont(const QFont& font) {
+    for (QTableView* g : {dataGrid, addGrid, memGrid}) {
+        g->setFont(font);
+        g->verticalHeader()->setDefaultSectionSize(rowHeightFor(font));
+    }
+    fitDataGrid();
+    SetROMsize();
+}
+
+void TmemFM::updateScrollRange() {
+    // Row counts and heights reach the grids' own scroll ranges only at their next layout.
+    addGrid->doItemsLayout();
+    memGrid->doItemsLayout();
+    memSB->setMaximum(std::max(0, memory_->rowCount() - visibleRows() - 1));
+    if (topRow() > memSB->maximum()) doSetTopRow(memSB->maximum());
 }
 
 int TmemFM::visibleRows() const {
-    return std::max(1, memGrid->viewport()->height() / kGridRowHeight);
+    return std::max(1, memGrid->viewport()->height() / gridRowHeight(memGrid));
+}
+
+// Title row and nine register rows, each one grid row high, all inside the frame.
+void TmemFM::fitDataGrid() {
+    const int row = gridRowHeight(dataGrid);
+    dataGrid->horizontalHeader()->setFixedHeight(row);
+    dataGrid->setFixedHeight(row * (DataModel::kRows + 1) + 2 * dataGrid->frameWidth());
 }
 
 void TmemFM::UpdateCaption() {
@@ -553,6 +584,7 @@ void TmemFM::addGridMouseUp(int row, Qt::KeyboardModifiers modifiers) {
 }
 
 bool TmemFM::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == memGrid->viewport() && event->type() == QEvent::Resize) updateScrollRange();
     if (watched == addGrid->viewport() && event->type() == QEvent::MouseButtonRelease) {
         auto* me = static_cast<QMouseEvent*>(event);
         if (me->button() == Qt::LeftButton) {
@@ -566,7 +598,8 @@ bool TmemFM::eventFilter(QObject* watched, QEvent* event) {
 
 void TmemFM::doSetTopRow(int row) {
     const int rows = memory_->rowCount();
-    row = std::clamp(row, 0, std::max(0, rows - visibleRows()));
+    if (row + visibleRows() >= rows) row = rows - visibleRows() - 1;
+    row = std::max(0, row);
     syncing_ = true;
     addGrid->verticalScrollBar()->setValue(row);
     memGrid->verticalScrollBar()->setValue(row);

@@ -144,7 +144,11 @@ public:
     MemoryModel& memoryModel() { return *memory_; }
     DataModel& dataModel() { return *data_; }
     QString statusText(int panel) const;
+    // Rows wholly inside the memory grid; the scroll maximum is the row count less these
+    // less one, so that the last address can be the bottom row.
     int visibleRows() const;
+    // The grids' font; their rows, the register grid and the scroll range follow it.
+    void setGridFont(const QFont& font);
 
     // The editor's address margin follows the breakpoints.
     std::function<void()> onBreakpointsChanged;
@@ -166,6 +170,8 @@ protected:
 private:
     void buildMenu();
     void buildStatusBar();
+    void fitDataGrid();
+    void updateScrollRange();
     void setPanel(int panel, const std::string& text);
     bool normal() const { return !m_.isWif(); }
     int radix() const;

@@ -1,0 +1,26 @@
+// How the application's top-level windows behave on a desktop: where they open (beside
+// the panel, wholly on a screen) and where the focus goes when a message box or dialog
+// closes (back to the window that opened it).
+#pragma once
+
+class QWidget;
+
+namespace mira::gui {
+
+// The panel every other window opens beside.
+void setPlacementPanel(QWidget* panel);
+
+// From now on `window` is placed whenever it is shown: a window standing at 0,0 (never
+// placed, or a stored place that the settings' clamp sent there) opens beside the panel,
+// cascaded after the others; any other place is kept, moved back wholly onto a screen.
+void placeOnShow(QWidget* window);
+
+// Once per application: every modal box or dialog, when it closes, gives the activation
+// and the keyboard focus back to the window and widget that had them when it opened.
+void installFocusReturn();
+
+// The window a message box belongs to: the active window (the one the user was working
+// in), else `fallback`.
+QWidget* openerWindow(QWidget* fallback);
+
+}  // namespace mira::gui
