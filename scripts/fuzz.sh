@@ -5,17 +5,8 @@ set -euo pipefail
 seconds=30
 if [ "${1:-}" = "--long" ]; then seconds=3600; fi
 cd "$(dirname "$0")/.."
-MIRA8_NO_GUI=1 scripts/setup.sh
 # libFuzzer and the sanitizer runtimes come with clang's runtime package, not clang itself.
-missing=()
-for p in clang libclang-rt-14-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+MIRA8_NO_GUI=1 scripts/setup.sh clang libclang-rt-14-dev
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMIRA8_SANITIZE="address;undefined" -DMIRA8_BUILD_GUI=OFF -DMIRA8_BUILD_BENCH=OFF \
   -DMIRA8_WERROR=ON -DMIRA8_FUZZ=ON -DMIRA8_FUZZ_SECONDS="$seconds" >/dev/null

@@ -10,17 +10,8 @@ check=0
 if [ "${1:-}" = "--check" ]; then check=1; fi
 started=$(date +%s)
 
-scripts/setup.sh
 # dpkg-shlibdeps (dpkg-dev) and file compute Depends; the validators check the menu files.
-missing=()
-for p in dpkg-dev file desktop-file-utils appstream; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/setup.sh dpkg-dev file desktop-file-utils appstream
 
 # The package preset builds with -O2, as Debian builds its packages (GCC 12 at -O3 warns
 # falsely of overlapping copies).

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build and the tests need (as root, with apt-get).
-# Packages already present are not fetched again, so repeated runs are quick.
+# Packages already present are not fetched again, so repeated runs are quick. Other scripts
+# name the extra packages they need as arguments.
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,7 @@ packages=(
 if [ "${MIRA8_NO_GUI:-0}" = 1 ]; then
   packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev)
 fi
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -361,13 +361,6 @@ inline int wifRam(const WifRegs& r, int32_t word) {
     }
 }
 
-inline int32_t wifStepPointer(int32_t pointer, int delta, int32_t mask) {
-    const int32_t p = pointer + delta;
-    if (p > mask) return 0;
-    if (p < 0) return mask;
-    return p;
-}
-
 // One whole WIF instruction of opcode k (not one the engine leaves to the clock path), as
 // steps 0..3 of wif_cpu.h do it. Returns true for the halt instruction.
 [[gnu::always_inline]] inline bool wifExecute(Machine& m, WifRegs& r, int32_t word, int k) {
@@ -624,26 +617,7 @@ inline int32_t wifStepPointer(int32_t pointer, int delta, int32_t mask) {
         }
         default: {  // the table instruction
             r.changed |= kChangeState | kChangeStatus | kChangePc | kChangeCycle | kChangeWifRegs;
-            int32_t& p = r.romPointer;
-            if (word & 4)
-                p = wifStepPointer(p, 1, mask);
-            else if (word & 16)
-                p = wifStepPointer(p, -1, mask);
-            p &= mask;
-            const int32_t stored = m.memory[p];
-            if (word & 2) {
-                r.ac = (word & 1) ? (stored >> 8) & 255 : stored & 255;
-                r.changed |= kChangeAc;
-            } else {
-                // See tableAccess: a low-byte write keeps the word's page bits.
-                const int32_t value =
-                    (word & 1) ? (stored & 255) | (r.ac << 8) : (stored & 768) | r.ac;
-                m.writeMemory(p, value & kWordMask);
-            }
-            if (word & 8)
-                p = wifStepPointer(p, 1, mask);
-            else if (word & 32)
-                p = wifStepPointer(p, -1, mask);
+            if (wif::tableAccessOn(m, word, r.romPointer, r.ac)) r.changed |= kChangeAc;
             return false;
         }
     }

@@ -11,13 +11,6 @@ constexpr int kDelayUnitMs = 10;
 bool timerRunning(const std::unique_ptr<Timer>& timer) {
     return timer && timer->isActive();
 }
-
-int32_t stepPointer(int32_t pointer, int delta, int32_t mask) {
-    const int32_t p = pointer + delta;
-    if (p > mask) return 0;
-    if (p < 0) return mask;
-    return p;
-}
 }  // namespace
 
 int32_t randomByte(Machine& m) {
@@ -25,28 +18,7 @@ int32_t randomByte(Machine& m) {
 }
 
 void tableAccess(Machine& m) {
-    const int32_t word = m.wifWord;
-    const int32_t mask = m.addressMask;
-    int32_t& p = m.romPointer;
-    if (word & 4)
-        p = stepPointer(p, 1, mask);
-    else if (word & 16)
-        p = stepPointer(p, -1, mask);
-    p &= mask;
-    const int32_t stored = m.memory[p];
-    if (word & 2) {
-        m.ac = (word & 1) ? (stored >> 8) & 255 : stored & 255;
-        m.changed |= kChangeAc;
-    } else {
-        // A low-byte write keeps only the word's page bits (9..8): tables written this way
-        // hold 10-bit values, as the ROM pointer does.
-        const int32_t value = (word & 1) ? (stored & 255) | (m.ac << 8) : (stored & 768) | m.ac;
-        m.writeMemory(p, value & kWordMask);
-    }
-    if (word & 8)
-        p = stepPointer(p, 1, mask);
-    else if (word & 32)
-        p = stepPointer(p, -1, mask);
+    if (tableAccessOn(m, m.wifWord, m.romPointer, m.ac)) m.changed |= kChangeAc;
     m.changed |= kChangeWifRegs;
 }
 

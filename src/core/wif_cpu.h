@@ -101,6 +101,42 @@ inline constexpr bool compareSkips(int32_t word, int32_t ac) {
     }
 }
 
+// The table pointer's step: it wraps through the whole memory.
+inline int32_t stepPointer(int32_t pointer, int delta, int32_t mask) {
+    const int32_t p = pointer + delta;
+    if (p > mask) return 0;
+    if (p < 0) return mask;
+    return p;
+}
+
+// The table instruction on a pointer and AC held anywhere (the machine's own, or the
+// instruction engine's copies): pre-step, read or write the word, post-step. True when AC
+// was loaded.
+inline bool tableAccessOn(Machine& m, int32_t word, int32_t& pointer, int32_t& ac) {
+    const int32_t mask = m.addressMask;
+    int32_t& p = pointer;
+    if (word & 4)
+        p = stepPointer(p, 1, mask);
+    else if (word & 16)
+        p = stepPointer(p, -1, mask);
+    p &= mask;
+    const int32_t stored = m.memory[p];
+    const bool loads = (word & 2) != 0;
+    if (loads) {
+        ac = (word & 1) ? (stored >> 8) & 255 : stored & 255;
+    } else {
+        // A low-byte write keeps only the word's page bits (9..8): tables written this way
+        // hold 10-bit values, as the ROM pointer does.
+        const int32_t value = (word & 1) ? (stored & 255) | (ac << 8) : (stored & 768) | ac;
+        m.writeMemory(p, value & kWordMask);
+    }
+    if (word & 8)
+        p = stepPointer(p, 1, mask);
+    else if (word & 32)
+        p = stepPointer(p, -1, mask);
+    return loads;
+}
+
 // --- cold steps (wif_cpu.cpp): timers, serial port, table and EEPROM access ---
 void tableAccess(Machine& m);
 void delayInstruction(Machine& m);
