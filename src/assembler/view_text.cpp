@@ -103,8 +103,7 @@ std::string SerialText(bool access, bool normalMode) {
 
 std::string RomAddressText(int pointer, int radix, bool normalMode) {
     if (normalMode) return "-";
-    // Appending, not "literal" + string: GCC 12 at -O3 warns falsely of overlapping copies.
-    return radix == kRadixHex ? std::string("$").append(hex(pointer, 3)) : std::to_string(pointer);
+    return radix == kRadixHex ? "$" + hex(pointer, 3) : std::to_string(pointer);
 }
 
 std::string CycleText(int t) { return "Cycle: " + std::to_string(t); }
@@ -117,9 +116,8 @@ std::string ResetText(bool t13, bool normalMode) {
 std::string TraceText(bool on) { return std::string("Trace: ") + (on ? "On" : "Off"); }
 
 std::string StackLabel(int index, int value, int radix) {
-    const std::string v = radix == kRadixDec ? std::string("D").append(std::to_string(value))
-                                             : std::string("$").append(hex(value, 4));
-    return std::string("[").append(std::to_string(index)).append("]: ").append(v);
+    const std::string v = radix == kRadixDec ? "D" + std::to_string(value) : "$" + hex(value, 4);
+    return "[" + std::to_string(index) + "]: " + v;
 }
 
 std::string CellAddressText(int index, int radix) {
