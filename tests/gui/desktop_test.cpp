@@ -17,6 +17,7 @@
 #include "modules/module_windows.h"
 #include "views/debug_views.h"
 #include "views/memory.h"
+#include "qt_prompter.h"
 #include "window_place.h"
 
 using namespace mira;
@@ -146,9 +147,17 @@ class DesktopTest : public QObject {
         // A box raised from the panel returns to the panel.
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        gui_test::whenModal([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
+        // The About box's text is short, but its title is shown whole.
+        int boxWidth = 0;
+        int needed = 0;
+        gui_test::whenModal([&](QWidget* box) {
+            boxWidth = box->width();
+            needed = gui::messageBoxMinimumWidth(*box);
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
         w.prompter().info("MIRA-8 Emulator");
         QTRY_COMPARE(QApplication::activeWindow(), &w);
+        QVERIFY2(boxWidth >= needed, qPrintable(QStringLiteral("%1 < %2").arg(boxWidth).arg(needed)));
     }
 };
 
