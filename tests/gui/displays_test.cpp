@@ -98,12 +98,7 @@ private:
     ScriptedPrompter prompter_;
     RecordingPlayer player_;
 
-    std::unique_ptr<TmiraFM> open() {
-        auto w = std::make_unique<TmiraFM>(&prompter_, &player_);
-        w->show();
-        [&] { QVERIFY(QTest::qWaitForWindowExposed(w.get())); }();
-        return w;
-    }
+    std::unique_ptr<TmiraFM> open() { return gui_test::openShown<TmiraFM>(&prompter_, &player_); }
     static QAction* action(TmiraFM& w, const char* name) {
         return w.findChild<QAction*>(QString::fromLatin1(name));
     }

@@ -34,12 +34,7 @@ private:
     std::unique_ptr<QTemporaryDir> dir_;
     ScriptedPrompter prompter_;
 
-    std::unique_ptr<TmiraFM> open() {
-        auto w = std::make_unique<TmiraFM>(&prompter_);
-        w->show();
-        [&] { QVERIFY(QTest::qWaitForWindowExposed(w.get())); }();
-        return w;
-    }
+    std::unique_ptr<TmiraFM> open() { return gui_test::openShown<TmiraFM>(&prompter_); }
     static TeditFM& editor(TmiraFM& w) {
         TeditFM& e = *w.editFM();
         e.show();

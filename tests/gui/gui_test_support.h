@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/panel.h"
@@ -69,6 +71,15 @@ inline std::unique_ptr<QTemporaryDir> freshDataDir() {
 inline constexpr int kUpper = 197;
 inline constexpr int kLower = 212;
 inline int centreX(int i) { return core::kSwitchX0[i] + core::kSwitchWidth / 2; }
+
+// A top-level window made, shown and exposed (a test fails at once when it is not).
+template <class Window, class... Args>
+std::unique_ptr<Window> openShown(Args&&... args) {
+    auto w = std::make_unique<Window>(std::forward<Args>(args)...);
+    w->show();
+    [&] { QVERIFY(QTest::qWaitForWindowExposed(w.get())); }();
+    return w;
+}
 
 // Runs `act` on the next modal dialog once it is up (a modal exec() blocks the test).
 inline void whenModal(std::function<void(QWidget*)> act) {

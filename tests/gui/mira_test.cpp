@@ -46,12 +46,7 @@ private:
     ScriptedPrompter prompter_;
     RecordingPlayer player_;
 
-    std::unique_ptr<TmiraFM> open() {
-        auto w = std::make_unique<TmiraFM>(&prompter_, &player_);
-        w->show();
-        [&] { QVERIFY(QTest::qWaitForWindowExposed(w.get())); }();
-        return w;
-    }
+    std::unique_ptr<TmiraFM> open() { return gui_test::openShown<TmiraFM>(&prompter_, &player_); }
     static void click(TmiraFM& w, int x, int y) {
         QTest::mouseClick(w.image(), Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
     }

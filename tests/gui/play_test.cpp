@@ -65,12 +65,7 @@ class PlayTest : public QObject {
     RecordingPlayer sounds_;
     QElapsedTimer wall_;
 
-    std::unique_ptr<TmiraFM> open() {
-        auto w = std::make_unique<TmiraFM>(&prompter_, &sounds_);
-        w->show();
-        [&] { QVERIFY(QTest::qWaitForWindowExposed(w.get())); }();
-        return w;
-    }
+    std::unique_ptr<TmiraFM> open() { return gui_test::openShown<TmiraFM>(&prompter_, &sounds_); }
     static TplayFM& player(TmiraFM& w) { return *w.modules().find<TplayFM>(); }
     // A recorder in place of the host's output, stamped with the wall clock in µs.
     devices::RecordingMidiOut* record(TmiraFM& w) {

@@ -77,12 +77,7 @@ class PrinterTest : public QObject {
     ScriptedPrompter prompter_;
     RecordingPlayer player_;
 
-    std::unique_ptr<TmiraFM> open() {
-        auto w = std::make_unique<TmiraFM>(&prompter_, &player_);
-        w->show();
-        [&] { QVERIFY(QTest::qWaitForWindowExposed(w.get())); }();
-        return w;
-    }
+    std::unique_ptr<TmiraFM> open() { return gui_test::openShown<TmiraFM>(&prompter_, &player_); }
     static TprnFM& printer(TmiraFM& w) { return *w.modules().find<TprnFM>(); }
     TprnFM& openPrinter(TmiraFM& w, int choice = 0) {
         chooseSlot(choice);
