@@ -15,12 +15,12 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
-#include <QStringDecoder>
 #include <QTextBlock>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "assembler/my_memo.h"
+#include "assembler/source_text.h"
 #include "assembler/symbols.h"
 #include "core/data_dir.h"
 #include "core/field_list.h"
@@ -598,16 +598,13 @@ bool TeditFM::OpenFile(const QString& path) {
         mira_.prompter().error("ERROR: Failed to open program file");
         return false;
     }
-    // Sources are plain 8-bit text; UTF-8 when it decodes as such, Latin-1 otherwise.
-    auto decoder = QStringDecoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(bytes);
-    utf8_ = !decoder.hasError();
-    if (!utf8_) text = QString::fromLatin1(bytes);
-    crlf_ = bytes.contains("\r\n");
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    // A final line end closes the last line; it does not open another.
-    if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
+    // Sources are plain 8-bit text; UTF-8 when they are valid UTF-8, Latin-1 otherwise.
+    const assembler::SourceText source = assembler::decodeSourceText(
+        std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    utf8_ = source.utf8;
+    crlf_ = source.crlf;
+    const QString text =
+        QString::fromUtf8(source.text.data(), static_cast<qsizetype>(source.text.size()));
     if (text.size() > TmyMemo::kMaxChars) {
         mira_.prompter().error(kFileTooLongMessage);
         return false;
