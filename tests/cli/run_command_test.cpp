@@ -195,14 +195,22 @@ TEST_F(CliTest, LongOutputKeepsTheLastBytesAndCountsAll) {
     EXPECT_EQ(std::count(kept.begin(), kept.end(), ','), 65535) << "65 536 bytes kept";
 }
 
+// What the real mira8-cli prints to stdout for a shell command, and its exit status.
+std::string binaryOutput(const std::string& cmd, int& status) {
+    std::string text;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return text;
+    char buf[256];
+    while (fgets(buf, sizeof buf, p)) text += buf;
+    status = pclose(p);
+    return text;
+}
+
 TEST(CliBinary, BenchPrintsParsableRates) {
     const std::string cmd = std::string(MIRA8_CLI_PATH) + " bench --mode normal --seconds 0.2";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    char buf[256];
-    std::string text;
-    while (fgets(buf, sizeof buf, p)) text += buf;
-    EXPECT_EQ(pclose(p), 0);
+    int status = -1;
+    const std::string text = binaryOutput(cmd, status);
+    EXPECT_EQ(status, 0);
     // Two lines, each a label and a plain positive integer.
     std::istringstream lines(text);
     std::string label1, label2;
@@ -221,12 +229,9 @@ TEST(CliBinary, BenchWithoutModeRatesBothModesOnEitherEngine) {
     for (const char* engine : {"instruction", "clock"}) {
         const std::string cmd =
             std::string(MIRA8_CLI_PATH) + " bench --seconds 0.1 --engine " + engine;
-        FILE* p = popen(cmd.c_str(), "r");
-        ASSERT_NE(p, nullptr);
-        char buf[256];
-        std::string text;
-        while (fgets(buf, sizeof buf, p)) text += buf;
-        EXPECT_EQ(pclose(p), 0);
+        int status = -1;
+        const std::string text = binaryOutput(cmd, status);
+        EXPECT_EQ(status, 0);
         std::istringstream lines(text);
         for (const char* mode : {"normal", "wif"}) {
             for (const char* label : {"clock-states/s:", "instructions/s:"}) {
