@@ -28,6 +28,15 @@ struct Stop {
     int at = -2;  // -2: the same as `line`
 };
 
+// What the first error leaves behind, as when the assembly stopped there.
+struct RunSnapshot {
+    int32_t pc = 0;
+    int wordCount = 0;
+    size_t written = 0;
+    int uploadLength = 0;
+    std::array<int32_t, core::kMaxMemory> image{};
+};
+
 class AssemblyRun {
 public:
     AssemblyRun(Assembler& a, core::Machine& m, core::Prompter& p);
@@ -86,15 +95,7 @@ private:
     std::unordered_set<std::string> poisoned_;
     std::unordered_set<int> failedLines_;  // lines whose words are not read again
     bool overflow_ = false;  // "Too much code found in file" was reported
-    // What the first error leaves behind, as when the assembly stopped there.
-    struct Snapshot {
-        int32_t pc = 0;
-        int wordCount = 0;
-        size_t written = 0;
-        int uploadLength = 0;
-        std::array<int32_t, core::kMaxMemory> image{};
-    };
-    std::optional<Snapshot> snapshot_;
+    std::optional<RunSnapshot> snapshot_;
 };
 
 }  // namespace mira::assembler
