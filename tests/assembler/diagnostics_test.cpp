@@ -126,53 +126,36 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<MultiCase>& p) { return std::string(p.param.name); });
 
 // Errors that only follow from an earlier one are not reported: one error per fault.
-struct CascadeCase {
-    const char* name;
-    bool wif;
-    const char* source;
-    std::vector<std::string> expected;
-};
-
-void PrintTo(const CascadeCase& c, std::ostream* os) { *os << c.name; }
-
-class Cascade : public ::testing::TestWithParam<CascadeCase> {};
-
-TEST_P(Cascade, ReportsOneErrorPerFault) {
-    const auto& c = GetParam();
-    test::Bench b(c.wif);
-    const auto r = b.assemble(c.source);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(listed(r), c.expected);
-}
-
 INSTANTIATE_TEST_SUITE_P(
-    Sources, Cascade,
+    Cascades, EveryError,
     ::testing::Values(
         // The failed string's label is used three times; only the string is at fault.
-        CascadeCase{"NormalFailedStringLabel", N,
+        MultiCase{"NormalFailedStringLabel", N,
                     "COUNT,  _STRING \"AB\n"
                     "        TAD COUNT\n"
                     "        DCA COUNT\n"
                     "        ISZ COUNT\n"
                     "        JMP NOWHERE\n",
-                    {"1:17: Invalid string: \"AB", "5:13: Missing memory target address: NOWHERE"}},
+                    {"1:17: Invalid string: \"AB", "5:13: Missing memory target address: NOWHERE"},
+                    "Invalid string", 1},
         // Code past the end of memory: one error, not one per line or per reference.
-        CascadeCase{"NormalTooMuchCode", N,
+        MultiCase{"NormalTooMuchCode", N,
                     "_SETPC #D255\n"
                     "NOP\n"
                     "NOP\n"
                     "X, NOP\n"
                     "_PAGEBREAK\n"
                     "JMP X\n",
-                    {"3:1: Too much code found in file (the program memory holds 256 words)"}},
+                    {"3:1: Too much code found in file (the program memory holds 256 words)"},
+                    "Too much code found in file", 3},
         // An invalid label is reported where it is defined, not where it is used.
-        CascadeCase{"NormalInvalidLabelUses", N,
+        MultiCase{"NormalInvalidLabelUses", N,
                     "TOOLONGLABEL, NOP\n"
                     "        JMP TOOLONGLABEL\n"
                     "        TAD TOOLONGLABEL\n",
-                    {"1:1: Invalid label: TOOLONGLABEL,"}},
+                    {"1:1: Invalid label: TOOLONGLABEL,"}, "Invalid label", 1},
         // A failed constant, a constant built on it, and their uses.
-        CascadeCase{"WifConstantsBuiltOnAFailure", W,
+        MultiCase{"WifConstantsBuiltOnAFailure", W,
                     "_CONST LIMIT #DX\n"
                     "_CONST TWICE LIMIT + #D2\n"
                     "        MOVL LIMIT\n"
@@ -182,17 +165,19 @@ INSTANTIATE_TEST_SUITE_P(
                     "_ENDRAM\n"
                     "        MOVL BIG\n"
                     "        INC BIG\n",
-                    {"1:14: Invalid constant: #DX", "6:5: Invalid RAM address: #D70"}},
+                    {"1:14: Invalid constant: #DX", "6:5: Invalid RAM address: #D70"},
+                    "Invalid RAM address", 6},
         // A block left open ends at its first line that is no definition: the code after
         // it assembles, so the missing end is the only error.
-        CascadeCase{"WifBlockWithoutItsEnd", W,
+        MultiCase{"WifBlockWithoutItsEnd", W,
                     "_RAM\n"
                     "COUNT\n"
                     "START,  ZERO COUNT\n"
                     "        INC COUNT\n"
                     "        GOTO START\n",
-                    {"3:1: Invalid label: START, (no _ENDRAM closes the _RAM block of line 1)"}}),
-    [](const ::testing::TestParamInfo<CascadeCase>& p) { return std::string(p.param.name); });
+                    {"3:1: Invalid label: START, (no _ENDRAM closes the _RAM block of line 1)"},
+                    "Invalid label", 3}),
+    [](const ::testing::TestParamInfo<MultiCase>& p) { return std::string(p.param.name); });
 
 TEST(EveryErrorState, FirstErrorLeavesWhatItLeftBefore) {
     // The search for more errors changes nothing the first one left: PC, the word count
