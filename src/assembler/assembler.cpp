@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "address_column.h"
 #include "assembly_run.h"
 #include "literals.h"
 #include "symbols.h"
@@ -23,7 +24,11 @@ inline constexpr int kAssemblyMa = 255, kAssemblyMb = 48, kAssemblyAc = 50;
 
 const char* const kQuerySuffix = "\r\rDo you want the correct mode set?";
 
-Stop stopAt(std::string message, int line) { return Stop{std::move(message), line}; }
+Stop stopAt(std::string message, int line, int token = -1) {
+    Stop s{std::move(message), line};
+    s.token = token;
+    return s;
+}
 
 // _NOTEDELAY reads a plain decimal integer; anything else is 0.
 int plainDecimal(const std::string& token) {
@@ -54,6 +59,73 @@ bool AssemblyRun::validLabelName(const std::string& name) const {
     return !(dialect_ == Dialect::Wif && isOperandKeyword(name));
 }
 
+// --- errors -----------------------------------------------------------------------------
+
+void AssemblyRun::report(Stop s) {
+    if (!first_) {
+        first_ = s;
+        snapshot_.emplace();
+        snapshot_->pc = m_.pc;
+        snapshot_->wordCount = a_.wordCount_;
+        snapshot_->written = a_.written_.size();
+        snapshot_->uploadLength = a_.uploadLength_;
+        snapshot_->image = a_.image_;
+    }
+    diagnostics_.push_back(diagnosticOf(s));
+}
+
+Diagnostic AssemblyRun::diagnosticOf(const Stop& s) const {
+    Diagnostic d;
+    d.line = s.at == -2 ? s.line : s.at;
+    d.message = s.message;
+    if (d.line >= 0 && d.line < static_cast<int>(original_.size())) {
+        const TokenizedLine& tl = original_[static_cast<size_t>(d.line)];
+        if (s.token >= 0 && s.token < static_cast<int>(tl.written.size())) {
+            d.token = tl.written[static_cast<size_t>(s.token)];
+            d.column = tl.columns[static_cast<size_t>(s.token)] + 1;
+        } else if (s.token == -1) {
+            // About the line as a whole: where its text starts.
+            d.column = tl.columns.empty() ? 1 : tl.columns.front() + 1;
+        } else if (!tl.written.empty()) {
+            // Missing: just past the last token, after a blank.
+            d.column = tl.columns.back() + static_cast<int>(tl.written.back().size()) + 2;
+        } else {
+            d.column = 1;
+        }
+    }
+    if (!s.detail.empty())
+        d.detail = s.detail;
+    else if (!d.token.empty())
+        d.detail = s.message + ": " + d.token;
+    else if (s.token >= kMissingToken && d.line >= 0 && !original_[static_cast<size_t>(d.line)].empty())
+        d.detail = s.message + " after " + original_[static_cast<size_t>(d.line)].written.back();
+    else
+        d.detail = s.message;
+    return d;
+}
+
+void AssemblyRun::poison(const std::string& name) {
+    poisoned_.insert(name);
+    // Operands are cut to ten characters before they are looked up.
+    poisoned_.insert(detail::cutToken(name, false));
+}
+
+void AssemblyRun::poisonLabelOf(const CodeEntry& e) {
+    if (!e.fields.empty() && detail::isLabelDefinition(e.fields[0]))
+        poison(e.fields[0].substr(0, e.fields[0].size() - 1));
+}
+
+bool AssemblyRun::dependsOnFailure(const CodeEntry& e) const {
+    for (size_t i = 0; i < e.fields.size(); ++i) {
+        if (i == 0 && detail::isLabelDefinition(e.fields[0])) continue;
+        if (poisoned_.count(e.fields[i])) return true;
+    }
+    return false;
+}
+
+
+// ---------------------------------------------------------------------------------------
+
 AssemblyResult AssemblyRun::run(const std::vector<std::string>& lines) {
     const int previousWordCount = a_.wordCount_;
     const bool wif = dialect_ == Dialect::Wif;
@@ -63,6 +135,7 @@ AssemblyResult AssemblyRun::run(const std::vector<std::string>& lines) {
     tokens_.clear();
     tokens_.reserve(work_.size());
     for (const auto& l : work_) tokens_.push_back(tokenize(l, dialect_));
+    original_ = tokens_;
     a_.dialect_ = dialect_;
     a_.capacity_ = wif ? kWifCapacity : kNormalCapacity;
     a_.image_.fill(0);
@@ -74,6 +147,7 @@ AssemblyResult AssemblyRun::run(const std::vector<std::string>& lines) {
     a_.code_.clear();
     a_.written_.clear();
     a_.wordCount_ = 0;
+    a_.diagnostics_.clear();
     m_.melodyNoteDelay = kNoteDelayDefault;
     if (!wif && !m_.options.clearMemoryBeforeAssemble) {
         m_.ma = kAssemblyMa;
@@ -82,6 +156,8 @@ AssemblyResult AssemblyRun::run(const std::vector<std::string>& lines) {
     }
     a_.ramDefs_.fill({});
     a_.eepDefs_.fill({});
+    a_.ramLines_.fill(-1);
+    a_.eepLines_.fill(-1);
     a_.constants_.clear();
     if (wif) {
         for (const auto& s : predefinedSymbols()) {
@@ -99,6 +175,16 @@ AssemblyResult AssemblyRun::run(const std::vector<std::string>& lines) {
     }
 
     auto finish = [&](std::optional<Stop> stop) {
+        if (!stop && first_) stop = first_;
+        if (snapshot_) {
+            // The assembly goes on after its first error only to find the others: what it
+            // leaves is what it had when that error stopped it.
+            m_.pc = snapshot_->pc;
+            a_.wordCount_ = snapshot_->wordCount;
+            a_.written_.resize(snapshot_->written);
+            a_.uploadLength_ = snapshot_->uploadLength;
+            a_.image_ = snapshot_->image;
+        }
         // The passes use PC as their location counter, which may end one past the last
         // word; the register itself is only as wide as an address, so it wraps.
         m_.pc &= m_.addressMask;
@@ -109,6 +195,11 @@ AssemblyResult AssemblyRun::run(const std::vector<std::string>& lines) {
         m_.changed |= kRegisters;
         m_.latchLamps(kRegisters);
         AssemblyResult r;
+        std::stable_sort(diagnostics_.begin(), diagnostics_.end(), [](const Diagnostic& x, const Diagnostic& y) {
+            return x.line != y.line ? x.line < y.line : x.column < y.column;
+        });
+        a_.diagnostics_ = diagnostics_;
+        r.diagnostics = std::move(diagnostics_);
         if (stop) {
             a_.assembled_ = false;
             r.line = stop->line;
@@ -134,9 +225,9 @@ AssemblyResult AssemblyRun::run(const std::vector<std::string>& lines) {
             return static_cast<int>(work_.size());
         };
         const bool ramFirst = firstMarker("_RAM", "_ENDRAM") <= firstMarker("_EEP", "_ENDEEP");
-        if (auto s = processBlock(ramFirst)) return finish(s);
-        if (auto s = processBlock(!ramFirst)) return finish(s);
-        if (auto s = processConstants()) return finish(s);
+        processBlock(ramFirst);
+        processBlock(!ramFirst);
+        processConstants();
     }
 
     if (auto s = pass1()) return finish(s);
@@ -144,34 +235,43 @@ AssemblyResult AssemblyRun::run(const std::vector<std::string>& lines) {
     // C. Between the passes.
     m_.pc = 0;
     a_.uploadLength_ = wif ? 0 : kNormalCapacity;
-    if (wif)
-        if (auto s = checkConstants()) return finish(s);
-    if (auto s = collectLabels()) return finish(s);
+    if (wif) checkConstants();
+    collectLabels();
 
-    if (auto s = pass2()) return finish(s);
-    a_.assembled_ = m_.pc > 0;
+    pass2();
+    if (!failed()) a_.assembled_ = m_.pc > 0;
     return finish(std::nullopt);
 }
 
 // --- B. Pass 1 -------------------------------------------------------------------------
 
-std::optional<Stop> AssemblyRun::append(CodeEntry entry, int line) {
+void AssemblyRun::append(CodeEntry entry, int line) {
+    if (overflow_) {
+        // Past the end of memory: only its label is remembered, as one that failed.
+        poisonLabelOf(entry);
+        return;
+    }
     const int address = static_cast<int>(a_.code_.size());
-    if (address < core::kMaxMemory) a_.lineMap_[static_cast<size_t>(address)] = entry.line;
+    if (address >= a_.capacity_) {
+        overflow_ = true;
+        poisonLabelOf(entry);
+        Stop s = stopAt("Too much code found in file", line);
+        s.detail = s.message + " (the program memory holds " + std::to_string(a_.capacity_) + " words)";
+        report(std::move(s));
+        return;
+    }
+    a_.lineMap_[static_cast<size_t>(address)] = entry.line;
     a_.code_.push_back(std::move(entry));
-    if (static_cast<int>(a_.code_.size()) > a_.capacity_) return stopAt("Too much code found in file", line);
-    return std::nullopt;
 }
 
-std::optional<Stop> AssemblyRun::fillTo(int target, int line) {
-    while (static_cast<int>(a_.code_.size()) < target) {
+void AssemblyRun::fillTo(int target, int line) {
+    while (static_cast<int>(a_.code_.size()) < target && !overflow_) {
         CodeEntry filler;
         filler.kind = CodeEntry::Kind::Reserve;
         filler.fields = {"_PCADD"};
         filler.written = {"_PCADD"};
-        if (auto s = append(std::move(filler), line)) return s;
+        append(std::move(filler), line);
     }
-    return std::nullopt;
 }
 
 std::optional<Stop> AssemblyRun::query(const std::string& d, int line) {
@@ -238,22 +338,34 @@ std::optional<Stop> AssemblyRun::setPc(const TokenizedLine& tl, int line) {
     if (t.size() > 1) {
         if (!wif || (t[1].size() >= 2 && (t[1][1] == 'D' || t[1][1] == '$'))) target = parseNumber(t[1]);
     }
-    if (!target) return stopAt(wif ? "Invalid PC change" : "Invalid number", line);
-    if (*target > (wif ? kWifHighestPc : kNormalHighestPc)) return stopAt("Invalid PC change", line);
-    if (t.size() > 2) return stopAt("Extra data on line", line);
+    if (!target) return stopAt(wif ? "Invalid PC change" : "Invalid number", line, t.size() > 1 ? 1 : kMissingToken);
+    if (*target > (wif ? kWifHighestPc : kNormalHighestPc)) return stopAt("Invalid PC change", line, 1);
+    if (t.size() > 2) return stopAt("Extra data on line", line, 2);
     const int lc = static_cast<int>(a_.code_.size());
-    if (*target < lc - 1) return stopAt("Cannot change PC to less than current PC", line);
-    return fillTo(*target, line);
+    if (*target < lc - 1) {
+        Stop s = stopAt("Cannot change PC to less than current PC", line, 1);
+        s.detail = s.message + ": " + tl.written[1] + " (the next address is " + std::to_string(lc) + ")";
+        return s;
+    }
+    fillTo(*target, line);
+    return std::nullopt;
 }
 
 std::optional<Stop> AssemblyRun::stringDirective(const TokenizedLine& tl, size_t at, int line) {
     const bool printer = tl.tokens[at] == "_PSTRING";
-    if (at + 1 >= tl.tokens.size()) return stopAt("Invalid string", line);
+    const int operandToken = static_cast<int>(at + 1);
+    if (at + 1 >= tl.tokens.size()) return stopAt("Invalid string", line, kMissingToken);
     const std::string& operand = tl.written[at + 1];  // the text keeps its case
     if (operand.size() < 2 || operand.front() != '"' || operand.back() != '"')
-        return stopAt("Invalid string", line);
-    if (at + 2 < tl.tokens.size()) return stopAt("Extra data on line", line);
+        return stopAt("Invalid string", line, operandToken);
+    if (at + 2 < tl.tokens.size()) return stopAt("Extra data on line", line, operandToken + 1);
     const std::string text = operand.substr(1, operand.size() - 2);
+    // The string's errors name the string; their own texts say what is wrong in it.
+    auto inString = [&](std::string message) {
+        Stop s = stopAt(message, line, operandToken);
+        s.detail = message + " in " + operand;
+        return s;
+    };
 
     struct Item {
         int code;
@@ -264,14 +376,14 @@ std::optional<Stop> AssemblyRun::stringDirective(const TokenizedLine& tl, size_t
     for (size_t i = 0; i < text.size(); ++i) {
         const char ch = text[i];
         if (printer && ch == '~') {
-            if (repeatSeen) return stopAt("Concurrent (~) characters not allowed", line);
-            if (i + 2 != text.size()) return stopAt("Repeast character (~) should be 2nd last in string", line);
+            if (repeatSeen) return inString("Concurrent (~) characters not allowed");
+            if (i + 2 != text.size()) return inString("Repeast character (~) should be 2nd last in string");
             repeatSeen = true;
             continue;
         }
         int code = static_cast<unsigned char>(ch);
         if (printer) code = printerCode(ch);
-        if (code < 0 || code >= 128) return stopAt(std::string("Invalid print character - ") + ch, line);
+        if (code < 0 || code >= 128) return inString(std::string("Invalid print character - ") + ch);
         std::string shown = std::string("\"") + ch + "\"";
         if (repeatSeen) {
             code += kRepeatBit;
@@ -279,7 +391,7 @@ std::optional<Stop> AssemblyRun::stringDirective(const TokenizedLine& tl, size_t
         }
         items.push_back({code, shown});
         if (printer && static_cast<int>(items.size()) > kPrinterStringMax)
-            return stopAt("String length exceeded - Max = " + std::to_string(kPrinterStringMax), line);
+            return inString("String length exceeded - Max = " + std::to_string(kPrinterStringMax));
     }
     for (size_t k = 0; k < items.size(); ++k) {
         CodeEntry e;
@@ -292,9 +404,26 @@ std::optional<Stop> AssemblyRun::stringDirective(const TokenizedLine& tl, size_t
         }
         e.fields.push_back(items[k].shown);
         e.written.push_back(items[k].shown);
-        if (auto s = append(std::move(e), line)) return s;
+        append(std::move(e), line);
     }
     return std::nullopt;
+}
+
+void AssemblyRun::holdPlace(const TokenizedLine& tl, size_t at, int line) {
+    // The words a failed string would have taken, as the address column counts them.
+    const LineSummary summary = summarizeLine(work_[static_cast<size_t>(line)], dialect_);
+    const int count = summary.kind == LineSummary::Kind::Words ? summary.count : 0;
+    for (int k = 0; k < count; ++k) {
+        CodeEntry e;
+        e.kind = CodeEntry::Kind::Failed;
+        e.line = line;
+        if (k == 0 && at == 1) {
+            e.fields.push_back(tl.tokens[0]);
+            e.written.push_back(tl.written[0]);
+        }
+        append(std::move(e), line);
+    }
+    if (count == 0 && at == 1) poison(tl.tokens[0].substr(0, tl.tokens[0].size() - 1));
 }
 
 std::optional<Stop> AssemblyRun::pass1() {
@@ -309,43 +438,52 @@ std::optional<Stop> AssemblyRun::pass1() {
                                     t0 == "_ISRESETAO")
                                  : (t0 == "_ISZEROPAGEOFF" || t0 == "_ISZEROPAGEON" || t0 == "_ISRESETT1" ||
                                     t0 == "_ISRESETT13" || t0 == "_ISWIMODEOFF" || t0 == "_ISWIMODEON");
-        auto noOperand = [&]() -> std::optional<Stop> {
-            if (t.size() > 1) return stopAt("Extra data on line", line);
-            return std::nullopt;
+        // A directive without operands reports any, and still does its work.
+        auto noOperand = [&]() {
+            if (t.size() > 1) report(stopAt("Extra data on line", line, 1));
+            return t.size() <= 1;
         };
         if (isQuery) {
-            if (auto s = noOperand()) return s;
-            if (auto s = query(t0, line)) return s;
+            // Once the assembly has failed nothing more is asked: it ends with the error.
+            if (noOperand() && !failed())
+                if (auto s = query(t0, line)) return s;
             continue;
         }
         if (t0 == "_END") {
-            if (auto s = noOperand()) return s;
+            noOperand();
             break;
         }
         if (t0 == "_NOTEDELAY") {
             const int n = t.size() > 1 ? plainDecimal(t[1]) : 0;
-            if (n < kNoteDelayMin || n > kNoteDelayMax) return stopAt("Invalid number", line);
-            if (t.size() > 2) return stopAt("Extra data on line", line);
-            m_.melodyNoteDelay = n;
+            if (n < kNoteDelayMin || n > kNoteDelayMax) {
+                Stop s = stopAt("Invalid number", line, t.size() > 1 ? 1 : kMissingToken);
+                s.detail = t.size() > 1 ? "Invalid number: " + tl.written[1] + " (the note delay is 50 to 500)"
+                                        : "Invalid number: the note delay (50 to 500) is missing";
+                report(std::move(s));
+            } else if (t.size() > 2) {
+                report(stopAt("Extra data on line", line, 2));
+            } else if (!failed()) {
+                m_.melodyNoteDelay = n;
+            }
             continue;
         }
         if (t0 == "_SETPC") {
-            if (auto s = setPc(tl, line)) return s;
+            if (auto s = setPc(tl, line)) report(std::move(*s));
             continue;
         }
         if (!wif && t0 == "_PAGEBREAK") {
-            if (auto s = noOperand()) return s;
+            noOperand();
             const int lc = static_cast<int>(a_.code_.size());
-            if (auto s = fillTo((lc / kPageSize + 1) * kPageSize, line)) return s;
+            fillTo((lc / kPageSize + 1) * kPageSize, line);
             continue;
         }
         auto isString = [](const std::string& s) { return s == "_PSTRING" || s == "_STRING"; };
-        if (isString(t0)) {
-            if (auto s = stringDirective(tl, 0, line)) return s;
-            continue;
-        }
-        if (t.size() > 1 && detail::isLabelDefinition(t0) && isString(t[1])) {
-            if (auto s = stringDirective(tl, 1, line)) return s;
+        const size_t stringAt = isString(t0) ? 0 : (t.size() > 1 && detail::isLabelDefinition(t0) && isString(t[1])) ? 1 : 2;
+        if (stringAt < 2) {
+            if (auto s = stringDirective(tl, stringAt, line)) {
+                report(std::move(*s));
+                holdPlace(tl, stringAt, line);
+            }
             continue;
         }
         CodeEntry e;
@@ -353,33 +491,45 @@ std::optional<Stop> AssemblyRun::pass1() {
         e.fields = t;
         e.written = tl.written;
         e.line = line;
-        if (auto s = append(std::move(e), line)) return s;
+        append(std::move(e), line);
     }
     return std::nullopt;
 }
 
 // --- C. Labels --------------------------------------------------------------------------
 
-std::optional<Stop> AssemblyRun::collectLabels() {
+void AssemblyRun::collectLabels() {
     const auto& code = a_.code_;
     std::vector<std::pair<std::string, size_t>> defs;
     for (size_t i = 0; i < code.size(); ++i) {
         const auto& f = code[i].fields;
         if (f.empty() || !detail::isLabelDefinition(f[0])) continue;
         std::string name = f[0].substr(0, f[0].size() - 1);
-        if (!validLabelName(name)) return stopAt("Invalid label", code[i].line);
+        if (!validLabelName(name)) {
+            Stop s = stopAt("Invalid label", code[i].line, 0);
+            if (isMnemonic(name)) s.detail = "Invalid label: " + name + " is an instruction";
+            else if (dialect_ == Dialect::Wif && isOperandKeyword(name)) s.detail = "Invalid label: " + name + " is an operand word";
+            report(std::move(s));
+            poison(name);
+            // A label cut short no longer reads as one: the rest of its line is not read.
+            failedLines_.insert(code[i].line);
+            continue;
+        }
         defs.emplace_back(std::move(name), i);
     }
     for (const auto& [name, address] : defs) {
-        if (!labels_.emplace(name, static_cast<int>(address)).second)
-            return stopAt("Duplicated label", code[address].line);
+        const auto [it, added] = labels_.emplace(name, static_cast<int>(address));
+        if (added) continue;
+        Stop s = stopAt("Duplicated label", code[address].line, 0);
+        s.detail = "Duplicated label: " + name + " (first at line " +
+                   std::to_string(code[static_cast<size_t>(it->second)].line + 1) + ")";
+        report(std::move(s));
     }
-    return std::nullopt;
 }
 
 // --- D. Pass 2 --------------------------------------------------------------------------
 
-std::optional<Stop> AssemblyRun::pass2() {
+void AssemblyRun::pass2() {
     const bool wif = dialect_ == Dialect::Wif;
     const detail::EncodeContext ctx{table_, labels_, constantMap_, ramMap_, eepromMap_,
                                     m_.options.zeroPageMode};
@@ -388,7 +538,11 @@ std::optional<Stop> AssemblyRun::pass2() {
         const CodeEntry& e = a_.code_[i];
         const int address = m_.pc;
         if (e.kind == CodeEntry::Kind::Reserve) {
-            if (e.line >= 0 && e.fields.size() > 1) return stopAt("Extra data on line", e.line);
+            if (e.line >= 0 && e.fields.size() > 1) report(stopAt("Extra data on line", e.line, 1));
+            ++m_.pc;
+            continue;
+        }
+        if (e.kind == CodeEntry::Kind::Failed) {
             ++m_.pc;
             continue;
         }
@@ -403,14 +557,24 @@ std::optional<Stop> AssemblyRun::pass2() {
         } else {
             enc = wif ? detail::encodeWif(e.fields, address, ctx) : detail::encodeNormal(e.fields, address, ctx);
         }
-        if (!enc.error.empty()) return stopAt(enc.error, a_.lineMap_[static_cast<size_t>(address)]);
+        if (!enc.error.empty()) {
+            const int line = a_.lineMap_[static_cast<size_t>(address)];
+            // One error per fault: not one that only follows a failed definition, and a
+            // line that failed already (its label, or another of its words) is not read again.
+            if (!dependsOnFailure(e) && !failedLines_.count(line)) {
+                const bool missing = enc.token >= static_cast<int>(e.fields.size());
+                report(stopAt(enc.error, line, missing ? kMissingToken : enc.token));
+                failedLines_.insert(line);
+            }
+            ++m_.pc;
+            continue;
+        }
         a_.image_[static_cast<size_t>(address)] = enc.word;
         a_.written_.push_back(address);
         ++m_.pc;
         ++a_.wordCount_;
         if (wif) a_.uploadLength_ = m_.pc;
     }
-    return std::nullopt;
 }
 
 // --- Assembler --------------------------------------------------------------------------

@@ -21,7 +21,9 @@ inline constexpr int kWifCapacity = 1024;
 
 // One word of the code list: a statement, a reserved word, or one character of a string.
 struct CodeEntry {
-    enum class Kind { Statement, Reserve, StringWord };
+    // Failed: the place a line that failed in the first pass would have taken, kept so
+    // that the addresses after it do not move while the other errors are looked for.
+    enum class Kind { Statement, Reserve, StringWord, Failed };
     Kind kind = Kind::Statement;
     std::vector<std::string> fields;   // upper case; a label definition keeps its comma
     std::vector<std::string> written;  // the same with the case as written
@@ -35,12 +37,24 @@ struct Constant {
     int line = -1;  // -1 for the predefined symbols
 };
 
+// One error of an assembly, as the Problems list and `mira8-cli asm` show it.
+struct Diagnostic {
+    int line = -1;        // source line index (from 0), -1 for none
+    int column = 0;       // from 1, of the token in question (or just past the line's end)
+    std::string token;    // the token in question as written, empty for none
+    std::string message;  // the error box's text
+    std::string detail;   // the message with what it is about: "Duplicated label: LOOP (first at line 4)"
+};
+
 struct AssemblyResult {
     bool ok = false;        // ended without error and without a stopping query
     int line = -1;          // source line index (from 0) to mark, -1 for none
     std::string message;    // the error shown, empty when none
     bool stoppedByQuery = false;
     bool modeChanged = false;  // a query switched the operating mode: reload the table
+    // Every error, by line and column. The first one found is `message`/`line`; the
+    // assembly goes on after it only to find the others and changes nothing more.
+    std::vector<Diagnostic> diagnostics;
 };
 
 class Assembler {
@@ -86,6 +100,11 @@ public:
     const std::array<std::string, core::kRamSize>& ramDefinitions() const { return ramDefs_; }
     const std::array<std::string, core::kEepromSize>& eepromDefinitions() const { return eepDefs_; }
     const std::vector<Constant>& constants() const { return constants_; }
+    // Source line of each RAM / EEPROM slot's definition, -1 for an empty slot.
+    const std::array<int, core::kRamSize>& ramDefinitionLines() const { return ramLines_; }
+    const std::array<int, core::kEepromSize>& eepromDefinitionLines() const { return eepLines_; }
+    // The errors of the last assembly (empty after a clean one).
+    const std::vector<Diagnostic>& diagnostics() const { return diagnostics_; }
     const std::array<std::string, core::kRamSize>& ramNames() const { return ramNames_; }
     const std::array<std::string, core::kEepromSize>& eepromNames() const { return eepNames_; }
 
@@ -106,6 +125,9 @@ private:
     std::array<std::string, core::kRamSize> ramDefs_{};
     std::array<std::string, core::kEepromSize> eepDefs_{};
     std::vector<Constant> constants_;
+    std::array<int, core::kRamSize> ramLines_{};
+    std::array<int, core::kEepromSize> eepLines_{};
+    std::vector<Diagnostic> diagnostics_;
     std::array<std::string, core::kRamSize> ramNames_{};
     std::array<std::string, core::kEepromSize> eepNames_{};
 };

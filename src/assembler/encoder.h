@@ -27,6 +27,8 @@ struct EncodeContext {
 struct Encoded {
     int word = 0;
     std::string error;  // empty when the statement encoded
+    // The field the error is about; the number of fields or more for one that is missing.
+    int token = -1;
 };
 
 Encoded encodeNormal(const std::vector<std::string>& fields, int address, const EncodeContext& ctx);

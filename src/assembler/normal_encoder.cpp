@@ -20,12 +20,12 @@ inline constexpr int kRelativeIndex = 6;  // the jump accepts ".+n"
 inline constexpr int kLastOperate = 19;
 inline constexpr int kLastInputOutput = 27;
 
-Encoded fail(const char* message) { return Encoded{0, message}; }
+Encoded fail(const char* message, size_t token = 0) { return Encoded{0, message, static_cast<int>(token)}; }
 
-Encoded dataWord(const std::string& token) {
+Encoded dataWord(const std::string& token, size_t at) {
     const auto v = parseNumber(token);
-    if (!v) return fail("Invalid number");
-    if (*v > 255) return fail("Expecting value 0 - 255");
+    if (!v) return fail("Invalid number", at);
+    if (*v > 255) return fail("Expecting value 0 - 255", at);
     return Encoded{*v, {}};
 }
 
@@ -74,7 +74,7 @@ Encoded relativeOperand(const std::string& token, int address) {
 }  // namespace
 
 Encoded encodeNormal(const std::vector<std::string>& fields, int address, const EncodeContext& ctx) {
-    if (fields.size() > kMaxTokens) return fail("Extra data on line");
+    if (fields.size() > kMaxTokens) return fail("Extra data on line", kMaxTokens);
     std::vector<std::string> t;
     t.reserve(fields.size());
     for (const auto& f : fields) t.push_back(cutToken(f, false));
@@ -85,12 +85,12 @@ Encoded encodeNormal(const std::vector<std::string>& fields, int address, const 
         if (!has(1)) return Encoded{0, {}};
         const int label = lookup(ctx.labels, t[1]);
         if (label >= 0) {
-            if (has(2)) return fail("Extra data on line");
+            if (has(2)) return fail("Extra data on line", 2);
             return Encoded{label, {}};
         }
         if (isNumberToken(t[1])) {
-            if (has(2)) return fail("Extra data on line");
-            return dataWord(t[1]);
+            if (has(2)) return fail("Extra data on line", 2);
+            return dataWord(t[1], 1);
         }
         first = 1;
     }
@@ -98,15 +98,15 @@ Encoded encodeNormal(const std::vector<std::string>& fields, int address, const 
     auto tok = [&](size_t i) -> const std::string* { return has(first + i) ? &t[first + i] : nullptr; };
 
     if (isNumberToken(t0)) {
-        if (tok(1)) return fail("Extra data on line");
-        return dataWord(t0);
+        if (tok(1)) return fail("Extra data on line", first + 1);
+        return dataWord(t0, first);
     }
     if (t0 == "_SUBRETURN") {
-        if (tok(1)) return fail("Extra data on line");
+        if (tok(1)) return fail("Extra data on line", first + 1);
         return Encoded{0, {}};
     }
     const int index = ctx.table.indexOf(t0);
-    if (index < 0) return fail("Expecting a value or an instruction");
+    if (index < 0) return fail("Expecting a value or an instruction", first);
     int word = ctx.table.records[static_cast<size_t>(index)].code & 0xFF;
 
     if (index <= kLastMemoryReference) {
@@ -116,36 +116,40 @@ Encoded encodeNormal(const std::vector<std::string>& fields, int address, const 
             op = 2;
         }
         const std::string* operand = tok(op);
-        if (!operand) return fail("Expecting a memory address");
-        if (tok(op + 1)) return fail("Extra data on line");
+        const size_t at = first + op;
+        if (!operand) return fail("Expecting a memory address", at);
+        if (tok(op + 1)) return fail("Extra data on line", at + 1);
         Encoded field;
         if (isNumberToken(*operand)) {
             const auto v = parseNumber(*operand);
-            if (!v) return fail("Invalid value");
-            if (*v > 15) return fail("Address is outside memory page");
+            if (!v) return fail("Invalid value", at);
+            if (*v > 15) return fail("Address is outside memory page", at);
             field.word = *v;
         } else if (const int target = lookup(ctx.labels, *operand); target >= 0) {
             field = labelOperand(word, target, address, ctx.zeroPageMode);
         } else if (index == kRelativeIndex && (*operand)[0] == '.') {
             field = relativeOperand(*operand, address);
         } else {
-            return fail("Missing memory target address");
+            return fail("Missing memory target address", at);
         }
-        if (!field.error.empty()) return field;
+        if (!field.error.empty()) {
+            field.token = static_cast<int>(at);
+            return field;
+        }
         return Encoded{word | field.word, {}};
     }
     if (index <= kLastOperate) {
-        if (tok(1)) return fail("Extra data on line");
+        if (tok(1)) return fail("Extra data on line", first + 1);
         return Encoded{word, {}};
     }
     if (index <= kLastInputOutput) {
         const std::string* device = tok(1);
-        if (!device || (*device != "0" && *device != "1")) return fail("Expecting IO device 0 or 1");
-        if (tok(2)) return fail("Extra data on line");
+        if (!device || (*device != "0" && *device != "1")) return fail("Expecting IO device 0 or 1", first + 1);
+        if (tok(2)) return fail("Extra data on line", first + 2);
         if (*device == "1") word |= kDeviceBit;
         return Encoded{word, {}};
     }
-    return fail("Invalid code");
+    return fail("Invalid code", first);
 }
 
 std::string cutToken(std::string_view token, bool wif) {

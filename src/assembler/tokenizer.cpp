@@ -24,11 +24,15 @@ TokenizedLine tokenize(std::string_view line, Dialect dialect) {
 
     std::string text;
     text.reserve(line.size());
-    for (char ch : line) {
+    std::vector<int> at;  // where each kept character stood, for error columns
+    at.reserve(line.size());
+    for (size_t k = 0; k < line.size(); ++k) {
+        char ch = line[k];
         if (ch == '\t') ch = ' ';
         const int code = static_cast<unsigned char>(ch);
         if (code < 32 || code > 126) continue;
         text += ch;
+        at.push_back(static_cast<int>(k));
     }
 
     const size_t firstQuote = text.find('"');
@@ -53,6 +57,7 @@ TokenizedLine tokenize(std::string_view line, Dialect dialect) {
             ++i;
         }
         out.written.emplace_back(text.substr(start, i - start));
+        out.columns.push_back(at[start]);
     }
 
     out.tokens.reserve(out.written.size());

@@ -13,6 +13,7 @@ enum class Dialect { Normal, Wif };
 struct TokenizedLine {
     std::vector<std::string> tokens;   // upper case (but for the kept literal character)
     std::vector<std::string> written;  // as written in the source
+    std::vector<int> columns;          // where each token starts in the line, from 0
     bool empty() const { return tokens.empty(); }
 };
 

@@ -26,16 +26,25 @@ inline constexpr int kDevice1 = 32;
 class Operands {
 public:
     Operands(const std::vector<std::string>& t, size_t first, int address, const EncodeContext& ctx)
-        : t_(t), i_(first), address_(address), ctx_(ctx) {}
+        : t_(t), i_(first), last_(first - 1), address_(address), ctx_(ctx) {}
 
     int fail(const char* message) {
-        if (error_.empty()) error_ = message;
+        if (error_.empty()) {
+            error_ = message;
+            errorToken_ = last_;
+        }
         return 0;
     }
     const std::string& error() const { return error_; }
+    // The token the error is about: the one read last, or past the end when it was missing.
+    int errorToken() const { return static_cast<int>(errorToken_); }
+    size_t position() const { return i_; }
 
     const std::string* peek() const { return i_ < t_.size() ? &t_[i_] : nullptr; }
-    const std::string* next() { return i_ < t_.size() ? &t_[i_++] : nullptr; }
+    const std::string* next() {
+        last_ = i_;
+        return i_ < t_.size() ? &t_[i_++] : nullptr;
+    }
     bool atEnd() const { return i_ >= t_.size(); }
 
     // A number, a label, a RAM or EEPROM name; nullopt when it is none of these.
@@ -133,6 +142,8 @@ public:
 private:
     const std::vector<std::string>& t_;
     size_t i_;
+    size_t last_;  // the mnemonic until an operand is read
+    size_t errorToken_ = 0;
     int address_;
     const EncodeContext& ctx_;
     std::string error_;
@@ -327,7 +338,7 @@ int formOperands(int form, Operands& ops) {
 }  // namespace
 
 Encoded encodeWif(const std::vector<std::string>& fields, int address, const EncodeContext& ctx) {
-    if (fields.size() > kMaxTokens) return Encoded{0, "Extra data on line"};
+    if (fields.size() > kMaxTokens) return Encoded{0, "Extra data on line", static_cast<int>(kMaxTokens)};
     std::vector<std::string> t;
     t.reserve(fields.size());
     size_t first = 0;
@@ -341,15 +352,15 @@ Encoded encodeWif(const std::vector<std::string>& fields, int address, const Enc
         }
         t.push_back(std::move(tok));
     }
-    if (first >= t.size()) return Encoded{0, "Expecting a value or an instruction"};
+    if (first >= t.size()) return Encoded{0, "Expecting a value or an instruction", static_cast<int>(first)};
     const int index = ctx.table.indexOf(t[first]);
-    if (index < 0) return Encoded{0, "Expecting a value or an instruction"};
+    if (index < 0) return Encoded{0, "Expecting a value or an instruction", static_cast<int>(first)};
     const int code = ctx.table.records[static_cast<size_t>(index)].code;
     const int form = 16 * ((code >> 10) & 3) + ((code >> 12) & 15);
     Operands ops(t, first + 1, address, ctx);
     const int bits = formOperands(form, ops);
-    if (!ops.error().empty()) return Encoded{0, ops.error()};
-    if (!ops.atEnd()) return Encoded{0, "Extra data on line"};
+    if (!ops.error().empty()) return Encoded{0, ops.error(), ops.errorToken()};
+    if (!ops.atEnd()) return Encoded{0, "Extra data on line", static_cast<int>(ops.position())};
     return Encoded{(code | bits) & 0xFFFF, {}};
 }
 

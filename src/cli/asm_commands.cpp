@@ -1,5 +1,6 @@
 #include "asm_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <ostream>
@@ -10,6 +11,7 @@
 #include "assembler/disassembler.h"
 #include "assembler/formatters.h"
 #include "assembler/instruction_table.h"
+#include "assembler/listing.h"
 #include "core/file_read.h"
 #include "core/scrambled_file.h"
 #include "word_file.h"
@@ -58,6 +60,8 @@ struct AsmOptions {
     core::Answer answer = core::Answer::No;
     bool words = false;
     int radix = -1;
+    int maxErrors = 0;  // 0: every error
+    std::string listing;
     std::string compilerData;
     std::string file;
 };
@@ -90,7 +94,14 @@ std::string parseOptions(const Args& args, AsmOptions& o, bool disassembler) {
             else if (v == "no") o.answer = core::Answer::No;
             else if (v == "cancel") o.answer = core::Answer::Cancel;
             else return "--answer must be yes, no or cancel";
-        } else if (disassembler && a == "--radix") {
+        } else if (!disassembler && a == "--listing") {
+            if (!next(v) || v.empty()) return "--listing needs a file";
+            o.listing = v;
+        } else if (!disassembler && a == "--max-errors") {
+            if (!next(v) || v.empty() || v.size() > 6 || v.find_first_not_of("0123456789") != std::string::npos)
+                return "--max-errors needs a number (0 for no limit)";
+            o.maxErrors = std::stoi(v);
+        } else if (a == "--radix") {
             if (!next(v)) return "--radix needs dec, hex, 737 or 377";
             if (v == "dec") o.radix = assembler::kRadixDec;
             else if (v == "hex") o.radix = assembler::kRadixHex;
@@ -154,16 +165,39 @@ void reportStop(const std::string& file, const assembler::AssemblyResult& r, std
     err << " " << message << "\n";
 }
 
-// Assembles the file onto `m`; prints errors. Returns true when it assembled.
+// Every error as editors and CI annotations read them: FILE:LINE:COL: text.
+void reportErrors(const std::string& file, const assembler::AssemblyResult& r, int maxErrors, std::ostream& err) {
+    const size_t shown = maxErrors > 0 ? std::min(r.diagnostics.size(), static_cast<size_t>(maxErrors))
+                                       : r.diagnostics.size();
+    for (size_t i = 0; i < shown; ++i) {
+        const auto& d = r.diagnostics[i];
+        err << file << ":";
+        if (d.line >= 0) err << (d.line + 1) << ":" << d.column << ":";
+        err << " " << d.detail << "\n";
+    }
+    if (shown < r.diagnostics.size())
+        err << file << ": " << (r.diagnostics.size() - shown) << " more errors not shown (--max-errors "
+            << maxErrors << ")\n";
+}
+
+// Assembles the file onto `m`; prints errors: every one when `maxErrors` is given (0 for
+// all), else the first as "FILE:LINE: MESSAGE". Returns true when it assembled.
 bool assembleFile(core::Machine& m, const std::string& file, const assembler::InstructionTable& table,
-                  core::Answer answer, assembler::Assembler& as, std::ostream& err) {
+                  core::Answer answer, assembler::Assembler& as, std::ostream& err,
+                  std::vector<std::string>* linesOut = nullptr, const int* maxErrors = nullptr) {
     std::string text;
     if (!readText(file, text, err)) return false;
     ScriptedPrompter prompter(answer, err);
     as.setInstructionTable(&table);
-    const auto r = as.Assemble(sourceLines(text), m, prompter);
+    std::vector<std::string> lines = sourceLines(text);
+    const auto r = as.Assemble(lines, m, prompter);
+    if (linesOut) *linesOut = std::move(lines);
     if (!r.ok) {
-        reportStop(file, r, err);
+        // A query that stopped the assembly is no error of the source.
+        if (maxErrors && !r.diagnostics.empty())
+            reportErrors(file, r, *maxErrors, err);
+        else
+            reportStop(file, r, err);
         return false;
     }
     return true;
@@ -185,9 +219,21 @@ int asmCommand(const Args& args, std::ostream& out, std::ostream& err) {
     assembler::InstructionTable table;
     if (!loadTable(o.compilerData, o.mode, table, err)) return kExitBadInput;
     assembler::Assembler as;
-    if (!assembleFile(m, o.file, table, o.answer, as, err)) return kExitBadInput;
+    std::vector<std::string> lines;
+    if (!assembleFile(m, o.file, table, o.answer, as, err, &lines, &o.maxErrors)) return kExitBadInput;
 
     const bool wif = as.dialect() == assembler::Dialect::Wif;
+    if (!o.listing.empty()) {
+        const core::MachineOptions defaults;
+        const int radix = o.radix >= 0 ? o.radix : defaults.radix[wif ? 1 : 0];
+        std::ofstream lst(o.listing, std::ios::binary | std::ios::trunc);
+        lst << assembler::formatListing(as, lines, radix);
+        lst.flush();
+        if (!lst) {
+            err << o.listing << ": the listing could not be written\n";
+            return kExitBadInput;
+        }
+    }
     if (o.words) {
         std::vector<WordFileEntry> words;
         for (int a : as.writtenAddresses()) words.push_back({a, as.image()[static_cast<size_t>(a)]});

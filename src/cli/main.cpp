@@ -72,10 +72,17 @@ void printUsage(std::ostream& out) {
       --reset-t1            output reset mode T1 (WIF: BO) instead of T13 (AO)
       --answer yes|no|cancel  how queries are answered (default no); echoed to stderr
       --words               print a word file (for run) instead of the listing
+      --listing FILE.lst    also write the full listing: each source line with its line
+                            number, address and word(s), then the symbol table ("Symbols")
+                            by name and by value with the lines using each symbol
+      --radix dec|hex|737|377  radix of the --listing file (default 737 in Normal, dec
+                            in WIF; WIF takes dec or hex)
+      --max-errors N        print at most N errors (default 0: all of them)
       --compiler-data FILE  instruction tables (default: cmplr.dat in the data directory,
                             beside the executable, or in ../share/mira8)
       Listing: address (decimal), word (hex), source text per word; then "Words: N".
-      Errors: FILE:LINE: MESSAGE on stderr, exit status 1.
+      Errors: every one as FILE:LINE:COL: MESSAGE on stderr (COL from 1, in bytes),
+      exit status 1; a query answered Cancel: FILE:LINE: assembly cancelled.
 
   disasm [options] FILE     disassemble a word file
       --mode normal|wif     operating mode (default normal)

@@ -41,13 +41,60 @@ TEST_F(AsmCli, ListsEveryWrittenAddress) {
     EXPECT_EQ(out_.str(), "   0  E8  START, CLA\n   4  20  tad START\nWords: 2\n");
 }
 
-TEST_F(AsmCli, ErrorsNameFileAndLine) {
+TEST_F(AsmCli, ErrorsNameFileLineAndColumn) {
     const auto f = write("b.asm", "CLA\nBOGUS\n");
     EXPECT_EQ(run(asmCommand, {f}), kExitBadInput);
-    EXPECT_EQ(err_.str(), f + ":2: Expecting a value or an instruction\n");
+    EXPECT_EQ(err_.str(), f + ":2:1: Expecting a value or an instruction: BOGUS\n");
+    // A check with no line in the error box names the definition that clashes.
     const auto g = write("c.asm", "_RAM\nSAME\n_ENDRAM\n_EEP\nSAME\n_ENDEEP\n");
     EXPECT_EQ(run(asmCommand, {"--mode", "wif", g}), kExitBadInput);
-    EXPECT_EQ(err_.str(), g + ": Duplicated RAM and EEPROM name\n");
+    EXPECT_EQ(err_.str(), g + ":5:1: Duplicated RAM and EEPROM name: SAME (RAM at line 2)\n");
+}
+
+TEST_F(AsmCli, EveryErrorUpToMaxErrors) {
+    const auto f = write("m.asm", "  JMP NOWHERE\nL, CLA\nL, FOO\n  TAD #D99\n");
+    const std::vector<std::string> all{f + ":1:7: Missing memory target address: NOWHERE",
+                                       f + ":3:1: Duplicated label: L (first at line 2)",
+                                       f + ":3:4: Expecting a value or an instruction: FOO",
+                                       f + ":4:7: Address is outside memory page: #D99"};
+    auto joined = [&](size_t n) {
+        std::string s;
+        for (size_t i = 0; i < n; ++i) s += all[i] + "\n";
+        return s;
+    };
+    EXPECT_EQ(run(asmCommand, {f}), kExitBadInput);
+    EXPECT_EQ(err_.str(), joined(4));
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(run(asmCommand, {"--max-errors", "0", f}), kExitBadInput);
+    EXPECT_EQ(err_.str(), joined(4));
+    EXPECT_EQ(run(asmCommand, {"--max-errors", "2", f}), kExitBadInput);
+    EXPECT_EQ(err_.str(), joined(2) + f + ": 2 more errors not shown (--max-errors 2)\n");
+    for (const char* bad : {"-1", "x", ""})
+        EXPECT_EQ(run(asmCommand, {"--max-errors", bad, f}), kExitUsage) << bad;
+    // The run command keeps its one-line report of the first error.
+    core::Machine m;
+    std::ostringstream err;
+    EXPECT_EQ(assembleAndTransfer(m, f, MIRA8_CMPLR_DAT, core::Answer::No, err), kExitBadInput);
+    EXPECT_EQ(err.str(), f + ":3: Duplicated label\n");
+}
+
+TEST_F(AsmCli, ListingFileInTheChosenRadix) {
+    const auto f = write("l.asm", "GO,  TAD N\n     JMP GO\nN,   #D7\n");
+    const auto lst = (dir_ / "l.lst").string();
+    ASSERT_EQ(run(asmCommand, {"--listing", lst, f}), kExitOk) << err_.str();
+    // The standard output keeps its own listing.
+    EXPECT_EQ(out_.str(), "   0  22  GO, TAD N\n   1  A0  JMP GO\n   2  07  N, #D7\nWords: 3\n");
+    const std::string text = assembler::test::readFile(lst);
+    EXPECT_EQ(text.substr(0, text.find("\nSymbols")),
+              " Line  Addr  Word  Source\n"
+              "    1  E000  E102  GO,  TAD N\n"
+              "    2  E001  E500       JMP GO\n"
+              "    3  E002  E007  N,   #D7\n");
+    ASSERT_EQ(run(asmCommand, {"--listing", lst, "--radix", "dec", f}), kExitOk);
+    EXPECT_NE(assembler::test::readFile(lst).find("    2  D1    D160       JMP GO\n"), std::string::npos);
+    EXPECT_NE(assembler::test::readFile(lst).find("  N           label     D2         3  1\n"), std::string::npos);
+    EXPECT_EQ(run(asmCommand, {"--listing", (dir_ / "no" / "x.lst").string(), f}), kExitBadInput);
+    EXPECT_EQ(run(asmCommand, {"--listing"}), kExitUsage);
 }
 
 TEST_F(AsmCli, QueriesAreAnsweredAndEchoed) {

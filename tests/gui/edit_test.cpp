@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -652,6 +653,74 @@ private Q_SLOTS:
         QVERIFY(saw(TeditFM::kFileTooLongMessage));
         QCOMPARE(e.memo()->toPlainText(), QStringLiteral("HLT"));
         QVERIFY(!e.fileName().endsWith(QLatin1String("long.asm")));
+    }
+
+    // Red pixels in the margin's strip of error marks.
+    static int marksIn(TeditFM& e) {
+        auto* num = e.findChild<QWidget*>(QStringLiteral("numImage"));
+        const QImage img = num->grab().toImage();
+        int red = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = img.width() - TeditFM::kProblemMarkWidth; x < img.width(); ++x)
+                if (img.pixelColor(x, y) == QColor(Qt::red)) ++red;
+        return red;
+    }
+
+    void problemsListShowsEveryErrorAndGoesToIt() {
+        auto w = open();
+        TeditFM& e = editor(*w);
+        e.memo()->setPlainText(QStringLiteral("START,  CLA\n        JMP NOWHERE\n        FOO\n"));
+        QTest::keyClick(e.memo(), Qt::Key_F9);
+        // The error box is still the first error's, and its line is selected.
+        QVERIFY(saw("Missing memory target address"));
+        QCOMPARE(e.memo()->textCursor().blockNumber(), 1);
+        QListWidget* list = e.problems();
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("line 2, column 13: Missing memory target address: NOWHERE"));
+        QCOMPARE(list->item(1)->text(), QStringLiteral("line 3, column 9: Expecting a value or an instruction: FOO"));
+        QVERIFY(!e.lineHasProblem(0) && e.lineHasProblem(1) && e.lineHasProblem(2));
+        QVERIFY(marksIn(e) > 0);
+
+        // A click puts the caret on the token in question.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+        QCOMPARE(e.memo()->textCursor().blockNumber(), 2);
+        QCOMPARE(e.memo()->textCursor().positionInBlock(), 8);
+        QVERIFY(!e.memo()->textCursor().hasSelection());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        QCOMPARE(e.memo()->textCursor().blockNumber(), 1);
+        QCOMPARE(e.memo()->textCursor().positionInBlock(), 12);
+
+        // Fixed and assembled again: the list and the marks are gone.
+        e.memo()->setPlainText(QStringLiteral("START,  CLA\n        JMP START\n"));
+        QTest::keyClick(e.memo(), Qt::Key_F9);
+        QCOMPARE(list->count(), 0);
+        QVERIFY(!e.lineHasProblem(1));
+        QCOMPARE(marksIn(e), 0);
+    }
+
+    void hoversAndTheListingCommand() {
+        auto w = open();
+        TeditFM& e = editor(*w);
+        e.memo()->setPlainText(QStringLiteral("LOOP,   TAD COUNT\n        JMP LOOP\nCOUNT,  #D200\n"));
+        QTest::keyClick(e.memo(), Qt::Key_F9);
+        QCOMPARE(e.hoverAt(0, 13), QStringLiteral("COUNT: label, address 2 ($02), defined at line 3"));
+        QCOMPARE(e.hoverAt(2, 10), QStringLiteral("#D200 = 200\n#D200   #$C8   #E610   #0310"));
+        QVERIFY(e.hoverAt(1, 9).startsWith(QStringLiteral("JMP: ")));
+        QVERIFY(e.hoverAt(1, 3).isEmpty());
+
+        const QString listingPath = dir_->filePath(QStringLiteral("out.lst"));
+        e.chooseListingFile = [&](const QString&) { return listingPath; };
+        e.Listing1Click();
+        QVERIFY(e.listingDialog() && e.listingDialog()->isVisible());
+        const QString text = e.listingText()->toPlainText();
+        QVERIFY(text.contains(QStringLiteral("    2  E001  E500          JMP LOOP")));
+        QVERIFY(text.contains(QStringLiteral("\nSymbols\nBy name\n")));
+        auto* save = e.listingDialog()->findChild<QPushButton*>(QStringLiteral("listingSaveSB"));
+        QVERIFY(save);
+        save->click();
+        QFile f(listingPath);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(f.readAll()), text + QLatin1Char('\n'));
     }
 };
 

@@ -13,8 +13,14 @@
 #include <QMenuBar>
 #include <QSaveFile>
 #include <QScreen>
+#include <QDialogButtonBox>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QToolTip>
 #include <QTextBlock>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -89,7 +95,7 @@ TeditFM::TeditFM(TmiraFM& mira, QWidget* parent)
     row->addWidget(numPanel);
     row->addWidget(Memo1, 1);
     row->addWidget(Panel1);
-    setCentralWidget(editPanel);
+    buildProblems(editPanel);
 
     buildPicker();
     buildStatusBar();
@@ -111,6 +117,8 @@ TeditFM::TeditFM(TmiraFM& mira, QWidget* parent)
     // Keys reach the window before its controls.
     Memo1->installEventFilter(this);
     insLB->installEventFilter(this);
+    // Hovers: the text's viewport receives the tooltip events.
+    Memo1->viewport()->installEventFilter(this);
 
     chooseOpenFile = [this](const QString& initial) {
         QFileDialog d(this, QStringLiteral("Open Assembler File"), QString(), QString::fromLatin1(kFileFilter));
@@ -129,6 +137,10 @@ TeditFM::TeditFM(TmiraFM& mira, QWidget* parent)
         d.selectFile(initial);
         return d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty() ? d.selectedFiles().first()
                                                                            : QString();
+    };
+    chooseListingFile = [this](const QString& initial) {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Save Listing"), initial,
+                                            QStringLiteral("Listing Files (*.lst);;All Files (*)"));
     };
     setModeCaptions();
     setCaption();
@@ -191,6 +203,8 @@ void TeditFM::buildMenus() {
             &TeditFM::Replace1Click);
     connect(add(code, "Clean1", "Clean", QKeySequence(Qt::Key_F12)), &QAction::triggered, this,
             &TeditFM::Clean1Click);
+    code->addSeparator();
+    connect(add(code, "Listing1", "Listing"), &QAction::triggered, this, &TeditFM::Listing1Click);
     rebuildRecentMenu();
 }
 
@@ -239,6 +253,114 @@ void TeditFM::buildStatusBar() {
         if (i < 5) panels_[i]->setFixedWidth(kPanelWidths[static_cast<size_t>(i)]);
         bar->addWidget(panels_[i], i == 5 ? 1 : 0);
     }
+}
+
+void TeditFM::buildProblems(QWidget* above) {
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("problemsSplitter"));
+    split->setChildrenCollapsible(false);
+    split->addWidget(above);
+    auto* box = new QWidget(split);
+    auto* col = new QVBoxLayout(box);
+    col->setContentsMargins(2, 2, 2, 0);
+    col->setSpacing(1);
+    auto* title = new QLabel(QStringLiteral("Problems"), box);
+    col->addWidget(title);
+    problemsLB = new QListWidget(box);
+    problemsLB->setObjectName(QStringLiteral("problemsLB"));
+    problemsLB->setToolTip(QStringLiteral("Click to go to the error"));
+    col->addWidget(problemsLB, 1);
+    split->addWidget(box);
+    split->setStretchFactor(0, 4);
+    split->setStretchFactor(1, 1);
+    // Room for a few errors without taking the text's place.
+    split->setSizes({360, 90});
+    setCentralWidget(split);
+    connect(problemsLB, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { problemsLBClick(problemsLB->row(item)); });
+    connect(problemsLB, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { problemsLBClick(problemsLB->row(item)); });
+}
+
+void TeditFM::showProblems(const std::vector<assembler::Diagnostic>& list) {
+    problems_ = list;
+    problemsLB->clear();
+    for (const auto& d : problems_) {
+        const QString where = d.line >= 0 ? QStringLiteral("line %1, column %2: ").arg(d.line + 1).arg(d.column)
+                                          : QString();
+        problemsLB->addItem(where + QString::fromStdString(d.detail));
+    }
+    numImage->update();
+}
+
+void TeditFM::problemsLBClick(int row) {
+    if (row < 0 || row >= static_cast<int>(problems_.size())) return;
+    const auto& d = problems_[static_cast<size_t>(row)];
+    const QTextBlock b = Memo1->document()->findBlockByNumber(d.line);
+    if (d.line < 0 || !b.isValid()) return;
+    QTextCursor c(b);
+    c.setPosition(b.position() + std::clamp(d.column - 1, 0, b.length() - 1));
+    Memo1->setTextCursor(c);
+    Memo1->ensureCursorVisible();
+    Memo1->setFocus();
+}
+
+bool TeditFM::lineHasProblem(int line) const {
+    return std::any_of(problems_.begin(), problems_.end(),
+                       [line](const assembler::Diagnostic& d) { return d.line == line; });
+}
+
+QString TeditFM::hoverAt(int line, int column) const {
+    const std::string text = GetAssMemo(line);
+    const auto dialect = m_.isWif() ? assembler::Dialect::Wif : assembler::Dialect::Normal;
+    return QString::fromStdString(
+        assembler::hoverText(QString::fromStdString(text).toLatin1().toStdString(), column, dialect,
+                             mira_.instructionTable(), symbols_));
+}
+
+void TeditFM::Listing1Click() {
+    Assemble1Click();
+    auto& a = mira_.assembler();
+    if (!a.assembled()) return;
+    const bool wif = m_.isWif();
+    const QString text = QString::fromStdString(
+        assembler::formatListing(a, sourceLines(), m_.options.radix[wif ? 1 : 0]));
+    if (!listingDlg_) {
+        listingDlg_ = new QDialog(this);
+        listingDlg_->setObjectName(QStringLiteral("listingDlg"));
+        listingDlg_->resize(640, 520);
+        auto* col = new QVBoxLayout(listingDlg_);
+        listingText_ = new QPlainTextEdit(listingDlg_);
+        listingText_->setObjectName(QStringLiteral("listingText"));
+        listingText_->setReadOnly(true);
+        listingText_->setLineWrapMode(QPlainTextEdit::NoWrap);
+        listingText_->setFont(columnFont_);
+        col->addWidget(listingText_, 1);
+        auto* buttons = new QDialogButtonBox(listingDlg_);
+        QPushButton* save = buttons->addButton(QStringLiteral("Save As..."), QDialogButtonBox::ActionRole);
+        save->setObjectName(QStringLiteral("listingSaveSB"));
+        QPushButton* close = buttons->addButton(QDialogButtonBox::Close);
+        close->setObjectName(QStringLiteral("canSB"));
+        col->addWidget(buttons);
+        connect(save, &QPushButton::clicked, this, &TeditFM::saveListing);
+        connect(close, &QPushButton::clicked, listingDlg_, &QDialog::close);
+    }
+    listingDlg_->setWindowTitle(QStringLiteral("Listing - [") + baseName(fileName_) + QLatin1Char(']'));
+    listingText_->setPlainText(text);
+    listingDlg_->show();
+    listingDlg_->raise();
+}
+
+void TeditFM::saveListing() {
+    const QString initial = fileName_.isEmpty() ? QStringLiteral("*.lst")
+                                                : QFileInfo(fileName_).path() + QLatin1Char('/') +
+                                                      baseName(fileName_) + QStringLiteral(".lst");
+    const QString path = chooseListingFile ? chooseListingFile(initial) : QString();
+    if (path.isEmpty()) return;
+    QSaveFile f(path);
+    const QByteArray bytes = listingText_->toPlainText().toUtf8() + '\n';
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
+        mira_.prompter().error("ERROR: Failed to save listing file");
 }
 
 // --- captions and status ---
@@ -397,7 +519,7 @@ const assembler::AddressColumn& TeditFM::addressColumn() {
 
 int TeditFM::columnWidth() const {
     return kColumnChars * QFontMetrics(columnFont_).horizontalAdvance(QLatin1Char('0')) +
-           kColumnTextLeft;
+           kColumnTextLeft + kProblemMarkWidth;
 }
 
 void TeditFM::columnRow(int line, QString& text, QColor& colour) {
@@ -486,7 +608,10 @@ void TeditFM::Assemble1Click() {
     const int firstVisible = Memo1->firstVisible().blockNumber();
     const int wordsBefore = a.wordCount();
     const bool wifBefore = m_.isWif();
-    const auto result = a.Assemble(sourceLines(), m_, mira_.prompter());
+    const std::vector<std::string> lines = sourceLines();
+    const auto result = a.Assemble(lines, m_, mira_.prompter());
+    symbols_ = assembler::symbolTable(a, lines);
+    showProblems(result.diagnostics);
     if (result.line >= 0) {
         HighLightLine(result.line);
     } else {
@@ -545,6 +670,8 @@ void TeditFM::clearAsNew(bool clearText) {
     m_.breakpoints.fill(0);
     mira_.assembler().discard();
     Q_EMIT breakpointsChanged();
+    showProblems({});
+    symbols_.clear();
     modified_ = false;
     setStatus(2, QString());
     setCaption();
@@ -732,6 +859,22 @@ bool TeditFM::eventFilter(QObject* watched, QEvent* e) {
             break;
         case QEvent::KeyRelease:
             if (handleKey(static_cast<QKeyEvent*>(e), false)) return true;
+            break;
+        case QEvent::ToolTip:
+            if (watched == Memo1->viewport()) {
+                auto* help = static_cast<QHelpEvent*>(e);
+                const QTextCursor c = Memo1->cursorForPosition(help->pos());
+                // The cursor lands between characters: the one under the mouse is the one
+                // whose left half holds it, so step back when the mouse is left of the gap.
+                int column = c.positionInBlock();
+                if (column > 0 && Memo1->cursorRect(c).left() > help->pos().x()) --column;
+                const QString text = hoverAt(c.blockNumber(), column);
+                if (text.isEmpty())
+                    QToolTip::hideText();
+                else
+                    QToolTip::showText(help->globalPos(), text, Memo1->viewport());
+                return true;
+            }
             break;
         case QEvent::ShortcutOverride: {
             // The menu's Ctrl+X (Exit) and Ctrl+F/Ctrl+L win over the text control's own keys.

@@ -11,6 +11,8 @@
 #include <string>
 
 #include "assembler/address_column.h"
+#include "assembler/assembler.h"
+#include "assembler/listing.h"
 #include "assembler/recent_files.h"
 
 class QAction;
@@ -20,6 +22,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QPlainTextEdit;
 class QToolButton;
 
 namespace mira::core {
@@ -42,6 +45,8 @@ public:
     static constexpr int kMinHeight = 250;
     static inline const QColor kColumnBackground{192, 192, 192};
     static constexpr int kColumnTextLeft = 2;
+    // The margin's mark of a line with an error, at the column's right edge.
+    static constexpr int kProblemMarkWidth = 7;
     static constexpr const char* kRecentSaveError =
         "ERROR: The recent files list could not be saved to ";
     // Typing, pasting, inserting or replacing that would pass the text's limit, and a
@@ -78,6 +83,8 @@ public:
     void Find1Click();
     void Replace1Click();
     void Clean1Click();
+    // Assembles and shows the listing with its symbol table (when the source assembles).
+    void Listing1Click();
 
     // Loads a file (after any save query the caller ran); false after the error box.
     bool OpenFile(const QString& path);
@@ -99,6 +106,17 @@ public:
     static int findIn(const QString& text, const Search& s, int from);
     // The text the find and replace dialogs open with.
     QString initialSearchText() const;
+
+    // --- the Problems list, margin marks and hovers ---
+    QListWidget* problems() const { return problemsLB; }
+    // Puts the caret on the row's line and column.
+    void problemsLBClick(int row);
+    // Whether the last assembly found an error on this line (the margin's mark).
+    bool lineHasProblem(int line) const;
+    // The hover text at a place of the text (line and column from 0).
+    QString hoverAt(int line, int column) const;
+    QDialog* listingDialog() const { return listingDlg_; }
+    QPlainTextEdit* listingText() const { return listingText_; }
 
     // --- the instruction picker ---
     void pickGroup(int button);  // 0 mrSB, 1 acSB, 2 oprSB, 3 ioSB, 4 drSB
@@ -126,6 +144,7 @@ public:
     // File dialogs; tests replace them. Return an empty string for Cancel.
     std::function<QString(const QString& initial)> chooseOpenFile;
     std::function<QString(const QString& initial)> chooseSaveFile;
+    std::function<QString(const QString& initial)> chooseListingFile;
 
 Q_SIGNALS:
     // The memory view redraws its breakpoint marks / scrolls to an address.
@@ -140,6 +159,9 @@ private:
     void buildMenus();
     void buildPicker();
     void buildStatusBar();
+    void buildProblems(QWidget* under);
+    void showProblems(const std::vector<assembler::Diagnostic>& list);
+    void saveListing();
     void setModeCaptions();
     void setCaption();
     void showWordCount();
@@ -170,6 +192,11 @@ private:
     QToolButton* ioSB = nullptr;
     QToolButton* drSB = nullptr;
     QListWidget* insLB = nullptr;
+    QListWidget* problemsLB = nullptr;
+    QDialog* listingDlg_ = nullptr;
+    QPlainTextEdit* listingText_ = nullptr;
+    std::vector<assembler::Diagnostic> problems_;
+    std::vector<assembler::Symbol> symbols_;
     QLabel* panels_[6] = {};
     QMenu* RecentFiles1 = nullptr;
     QAction* RFile_[assembler::kRecentFilesMax] = {};

@@ -82,6 +82,12 @@ void NumImage::paintEvent(QPaintEvent*) {
         QString text;
         QColor colour;
         owner_.columnRow(block.blockNumber(), text, colour);
+        if (owner_.lineHasProblem(block.blockNumber())) {
+            // An error on this line: a red mark at the column's edge, beside the text.
+            const int h = std::min(static_cast<int>(r.height()), TeditFM::kProblemMarkWidth);
+            p.fillRect(QRect(width() - TeditFM::kProblemMarkWidth + 2, top + (static_cast<int>(r.height()) - h) / 2, TeditFM::kProblemMarkWidth - 3, h),
+                       QColor(Qt::red));
+        }
         if (text.isEmpty()) continue;
         p.setPen(colour);
         p.drawText(QRect(TeditFM::kColumnTextLeft, top, width(), static_cast<int>(r.height())),

@@ -8,6 +8,7 @@
 #include "assembler/assembler.h"
 #include "assembler/disassembler.h"
 #include "assembler/instruction_table.h"
+#include "assembler/listing.h"
 
 namespace {
 
@@ -51,6 +52,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     assembler::Assembler a;
     a.setInstructionTable(&table(m.options.mode));
     a.Assemble(lines, m, p);
+    // What the editor and the CLI make of any result: the listing, symbols and hovers.
+    const auto symbols = assembler::symbolTable(a, lines);
+    (void)assembler::formatListing(a, lines, (flags >> 6) & 3);
+    for (const auto& d : a.diagnostics())
+        if (d.line >= 0 && static_cast<size_t>(d.line) < lines.size())
+            for (int column = d.column - 2; column <= d.column; ++column)
+                (void)assembler::hoverText(lines[static_cast<size_t>(d.line)], column, a.dialect(),
+                                           table(m.options.mode), symbols);
     m.options.mode = m.isWif() ? core::OperatingMode::Wif : core::OperatingMode::Normal;
     m.updateMemorySize();
     for (int addr : a.writtenAddresses())
