@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWidget>
+#include <utility>
 
 namespace mira::gui {
 
@@ -434,6 +435,7 @@ bool DrawnControls::eventFilter(QObject* watched, QEvent* e) {
                     return true;
                 default: return false;
             }
+            return false;
         }
         case QEvent::KeyRelease: {
             auto* k = static_cast<QKeyEvent*>(e);

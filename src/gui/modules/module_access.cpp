@@ -30,6 +30,9 @@ using core::DrawnControl;
 const QColor kModuleRing(0xff, 0xb0, 0x30);
 // How many of the printer's newest lines a screen reader is given.
 constexpr int kPrinterLinesRead = 3;
+// The external switches' levers are pushed in the middle of their bands.
+constexpr int kExtUpper = (devices::kExtUpperTop + devices::kExtUpperBottom) / 2;
+constexpr int kExtLower = (devices::kExtLowerTop + devices::kExtLowerBottom) / 2;
 
 ControlArea areaOf(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
 QPoint centreOf(const ControlArea& a) { return {a.centreX(), a.centreY()}; }
@@ -100,11 +103,9 @@ core::ControlTable keypad2Controls(TkeypadFM& w) {
 core::ControlTable switchControls(TswitFM& w) {
     core::ControlTable t;
     QWidget* pic = w.image();
-    const int height = devices::kExtLowerBottom - devices::kExtUpperTop + 1;
-    const int upper = (devices::kExtUpperTop + devices::kExtUpperBottom) / 2;
-    const int lower = (devices::kExtLowerTop + devices::kExtLowerBottom) / 2;
-    auto column = [&](int x0) {
-        return ControlArea{x0 + 1, devices::kExtUpperTop, devices::kExtSwitchWidth - 1, height};
+    auto column = [](int x0) {
+        return ControlArea{x0 + 1, devices::kExtUpperTop, devices::kExtSwitchWidth - 1,
+                           devices::kExtLowerBottom - devices::kExtUpperTop + 1};
     };
     for (int i = 0; i < 8; ++i) {
         DrawnControl c;
@@ -114,18 +115,18 @@ core::ControlTable switchControls(TswitFM& w) {
         c.on = [&w, i] { return w.switches().dataBit(i); };
         c.state = [&w, i] { return std::string(w.switches().dataBit(i) ? "up, 1" : "down, 0"); };
         // A lever is pushed where it stands, as the mouse pushes it.
-        c.press = [&w, pic, i, area = c.area, upper, lower] {
-            sendClick(pic, {area.centreX(), w.switches().dataBit(i) ? upper : lower}, true);
+        c.press = [&w, pic, i, x = c.area.centreX()] {
+            sendClick(pic, {x, w.switches().dataBit(i) ? kExtUpper : kExtLower}, true);
         };
-        c.release = [pic, area = c.area, upper] { sendClick(pic, {area.centreX(), upper}, false); };
+        c.release = [pic, x = c.area.centreX()] { sendClick(pic, {x, kExtUpper}, false); };
         t.add(std::move(c));
     }
     const std::pair<int, const char*> keys[] = {{devices::kExtLoadAddressX0, "LOAD ADDR"},
                                                  {devices::kExtDepositX0, "DEPOSIT"}};
     for (const auto& [x0, name] : keys) {
         DrawnControl c = clicked(pic, column(x0), ControlKind::Key, name);
-        c.press = [pic, x = column(x0).centreX(), upper] { sendClick(pic, {x, upper}, true); };
-        c.release = [pic, x = column(x0).centreX(), upper] { sendClick(pic, {x, upper}, false); };
+        c.press = [pic, x = column(x0).centreX()] { sendClick(pic, {x, kExtUpper}, true); };
+        c.release = [pic, x = column(x0).centreX()] { sendClick(pic, {x, kExtUpper}, false); };
         const bool load = x0 == devices::kExtLoadAddressX0;
         c.on = [&w, load] {
             return load ? w.switches().loadAddressPressed() : w.switches().depositPressed();
