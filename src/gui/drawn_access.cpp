@@ -19,6 +19,8 @@ namespace {
 // Announcements: a few frames after a change, at most once a second in a fast run.
 constexpr int kAnnounceMs = 100;
 constexpr int kAnnounceBusyMs = 1000;
+// How long an action or Enter holds a key down, as a quick click does.
+constexpr int kClickHoldMs = 120;
 // The ring stands this far outside the control, so it never covers the control itself.
 constexpr int kRingMargin = 3;
 
@@ -286,7 +288,9 @@ DrawnControls::DrawnControls(QWidget* picture, core::ControlTable table, QString
     watch_.setSingleShot(true);
     connect(&watch_, &QTimer::timeout, this, [this] {
         announceChanges();
-        watch_.start(busy_ && busy_() ? kAnnounceBusyMs : kAnnounceMs);
+        // A hidden window has nothing to tell and is looked at only now and then.
+        const bool slow = (busy_ && busy_()) || !picture_->isVisible();
+        watch_.start(slow ? kAnnounceBusyMs : kAnnounceMs);
     });
 }
 
@@ -342,8 +346,23 @@ void DrawnControls::moveFocus(bool backward) {
 }
 
 void DrawnControls::act(int i) {
-    table_.activate(i);
+    if (i < 0 || i >= table_.size() || !table_.operable(i)) return;
+    if (table_.at(i).kind != core::ControlKind::Key) {
+        table_.activate(i);
+        announceChanges();
+        return;
+    }
+    // A key is held as long as a quick click holds it: a program running fast looks at
+    // HALT only between instructions and would never see a press let go at once.
+    if (i == held_ || clicking_.contains(i)) return;
+    clicking_.insert(i);
+    table_.press(i);
     announceChanges();
+    QTimer::singleShot(kClickHoldMs, this, [this, i] {
+        clicking_.remove(i);
+        table_.release(i);
+        announceChanges();
+    });
 }
 
 void DrawnControls::startWatching() {

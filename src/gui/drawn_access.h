@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -45,7 +46,8 @@ public:
     QRect ringRect() const;
     QColor ringColour() const { return ring_; }
 
-    // A screen reader's action on control i: exactly a click.
+    // A screen reader's action (or Enter) on control i: exactly a click, a key held down
+    // for a moment.
     void act(int i);
 
     // While busy (a fast run) changes are announced at most once a second, so that a run
@@ -72,6 +74,7 @@ private:
     FocusRing* ringWidget_ = nullptr;
     int focus_ = -1;
     int held_ = -1;          // the control the space bar holds down
+    QSet<int> clicking_;     // keys an action holds down for a moment
     bool keyboardUsed_ = false;
     std::function<bool()> busy_;
     QTimer watch_;

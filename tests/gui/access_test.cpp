@@ -107,7 +107,11 @@ private Q_SLOTS:
         QVERIFY(w->switchPictureThrown(7));
         // LOAD ADDR through its action: thrown and returned, PC = SR, as a click.
         act(childNamed(panel, QStringLiteral("LOAD ADDR")));
-        QCOMPARE(w->machine().switches[core::kSwitchLoadAddress], 0);
+        // Held for a moment, as a click holds it: PC passes through 0.
+        QCOMPARE(w->machine().switches[core::kSwitchLoadAddress], 1);
+        QVERIFY(childNamed(panel, QStringLiteral("LOAD ADDR"))->state().pressed);
+        QCOMPARE(w->machine().pc, 0);
+        QTRY_COMPARE(w->machine().switches[core::kSwitchLoadAddress], 0);
         QCOMPARE(w->machine().pc, 254);
         QAccessibleInterface* pc = childStartingWith(panel, QStringLiteral("PC "));
         QVERIFY(pc);
