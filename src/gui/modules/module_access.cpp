@@ -1,6 +1,7 @@
 #include "modules/module_access.h"
 
 #include <QColor>
+#include <QToolButton>
 
 #include "devices/external_switches.h"
 #include "devices/keypad.h"
@@ -33,6 +34,12 @@ constexpr int kPrinterLinesRead = 3;
 // The external switches' levers are pushed in the middle of their bands.
 constexpr int kExtUpper = (devices::kExtUpperTop + devices::kExtUpperBottom) / 2;
 constexpr int kExtLower = (devices::kExtLowerTop + devices::kExtLowerBottom) / 2;
+
+// A display's text as it is read out: trailing blanks dropped, nothing shown is "blank".
+std::string shownText(std::string text) {
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text.empty() ? std::string("blank") : text;
+}
 
 ControlArea areaOf(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
 QPoint centreOf(const ControlArea& a) { return {a.centreX(), a.centreY()}; }
@@ -172,6 +179,9 @@ void attachDrawnControls(ModuleWindow& window) {
         attach(*sw, sw->image(), switchControls(*sw));
     } else if (auto* mag = dynamic_cast<TmagFM*>(&window)) {
         attach(*mag, mag, magControls(*mag));
+        // The counter's reset is a picture button with only a tip.
+        if (QWidget* reset = mag->resetCounterButton(); reset && reset->accessibleName().isEmpty())
+            reset->setAccessibleName(QStringLiteral("Reset counter"));
     } else if (auto* reader = dynamic_cast<TtapeFM*>(&window)) {
         attach(*reader, reader,
                tapeControls(*reader, "Reader button", [reader] { return reader->reader().hasTape(); },
@@ -182,12 +192,12 @@ void attachDrawnControls(ModuleWindow& window) {
                             [punch] { return punch->punch().faultLamp(); }));
     } else if (auto* ten = dynamic_cast<Tdisp8FM*>(&window)) {
         core::ControlTable t;
-        t.add(readout(whole, "Display", [ten] { return ten->display().text(); }));
+        t.add(readout(whole, "Display", [ten] { return shownText(ten->display().text()); }));
         attach(*ten, ten->image(), std::move(t), false);
     } else if (auto* alpha = dynamic_cast<Tdisp57FM*>(&window)) {
         core::ControlTable t;
-        t.add(readout(whole, "Line 1", [alpha] { return alpha->display().lineText(1); }));
-        t.add(readout(whole, "Line 2", [alpha] { return alpha->display().lineText(2); }));
+        t.add(readout(whole, "Line 1", [alpha] { return shownText(alpha->display().lineText(1)); }));
+        t.add(readout(whole, "Line 2", [alpha] { return shownText(alpha->display().lineText(2)); }));
         attach(*alpha, alpha->image(), std::move(t), false);
     } else if (auto* ascii = dynamic_cast<TasciiFM*>(&window)) {
         core::ControlTable t;
@@ -212,7 +222,7 @@ void attachDrawnControls(ModuleWindow& window) {
             int n = 0;
             for (auto it = roll.rbegin(); it != roll.rend() && n < kPrinterLinesRead; ++it, ++n)
                 text += (text.empty() ? "" : " / ") + *it;
-            return text.empty() ? std::string("blank") : text;
+            return shownText(text);
         }));
         attach(*prn, body, std::move(t), false);
     }
