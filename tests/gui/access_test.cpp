@@ -18,6 +18,8 @@
 #include "modules/key.h"
 #include "modules/key2.h"
 #include "modules/module_windows.h"
+#include "views/debug_views.h"
+#include "views/memory.h"
 
 using namespace mira;
 using gui::DrawnControls;
@@ -187,6 +189,8 @@ private Q_SLOTS:
         dc->setFocusIndex(3);
         QTest::keyClick(image, Qt::Key_Return);
         QCOMPARE(w->machine().sr, 255 & ~(1 << 4));
+        QTest::keyClick(image, Qt::Key_F12);
+        QVERIFY(w->views().memFM->isVisible());
     }
 
     void panelLooksTheSameUntilTheKeyboardFocusShows() {
