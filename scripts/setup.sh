@@ -11,6 +11,7 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont
   xvfb xauth
   qt6-svg-dev
+  at-spi2-core python3-pyatspi dbus
 )
 if [ "${MIRA8_NO_GUI:-0}" = 1 ]; then
   packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev)

@@ -54,6 +54,11 @@ std::string FormatRadix(int64_t value, int radix, bool withPrefix) {
     return withPrefix ? prefix + text : text;
 }
 
+std::string FormatRadixSpoken(int64_t value, int radix) {
+    const std::string text = FormatRadix(value, radix, true);
+    return radix == kRadixOctal ? "0o" + text.substr(1) : text;
+}
+
 std::string FormatLevel(int flag) { return flag == 1 ? "HI" : "LO"; }
 
 }  // namespace mira::assembler

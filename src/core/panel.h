@@ -28,6 +28,27 @@ inline constexpr int kSwitchPictureBottom = 220;
 // A press above this row that hits no switch drags the window.
 inline constexpr int kDragBandHeight = 35;
 
+// Lamps (left, top) in panel-picture coordinates; bit columns hold bit 7 at the left.
+inline constexpr int kLampSize = 16;
+inline constexpr std::array<int, 8> kBitLampX{49, 83, 119, 155, 192, 228, 263, 300};
+inline constexpr std::array<int, 4> kLampRowY{49, 73, 96, 120};
+inline constexpr int kInstructionLampX1 = 410;  // AND TAD ISZ DCA
+inline constexpr int kInstructionLampX2 = 443;  // OPR IOT JMP JMB
+inline constexpr int kStateLampX = 624;         // RUN FETCH DEFER EXEC
+inline constexpr int kAuxLampX = 660;           // HRled T1T13 SlowED PZon
+
+// The lettering beside the lamps, top row first: [0] Normal, [1] WIF (the overlays).
+using LampNames = std::array<std::array<const char*, 4>, 2>;
+inline constexpr std::array<const char*, 4> kRegisterRowNames{"PC", "MA", "MB", "AC"};
+inline constexpr LampNames kLeftInstructionNames{{{"AND", "TAD", "ISZ", "DCA"},
+                                                  {"B9|B7", "INST", "B8|B6", "SEL 3"}}};
+inline constexpr LampNames kRightInstructionNames{{{"OPR", "IOT", "JMP", "JMB"},
+                                                   {"CLS 0", "CLS 1", "CLS 2", "CLS 3"}}};
+inline constexpr LampNames kStateLampNames{{{"RUN", "FETCH", "DEFER", "EXEC"},
+                                            {"RUN", "STEP 0", "STEP 1", "STEP 2"}}};
+inline constexpr LampNames kAuxLampNames{{{"WIF", "T1", "S.E/D", "P.ZERO"},
+                                          {"WIF", "BO", "PC 9", "PC 8"}}};
+
 // Speed panel scroll bars and the timer intervals they give.
 inline constexpr int kSlowSBMin = 75;
 inline constexpr int kSlowSBMax = 700;

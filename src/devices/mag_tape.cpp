@@ -100,6 +100,11 @@ int magKeyAt(int x, int y) {
     return 0;
 }
 
+MagKeyArea magKeyArea(int key) {
+    const auto i = static_cast<size_t>(std::clamp(key, 1, 5) - 1);
+    return {kKeyLeft[i], kKeyTop, kKeyWidth + 1, kKeyBottom - kKeyTop + 1};
+}
+
 std::string magDeviceLabel(int inSlot, int outSlot) {
     const std::string in = (inSlot == 0 || inSlot == 1) ? std::to_string(inSlot) : "-";
     const std::string out = (outSlot == 2 || outSlot == 3) ? std::to_string(outSlot - 2) : "-";

@@ -69,6 +69,11 @@ int reelShift(int position);
 
 // Keys on the key strip (strip coordinates); 0 for no key.
 int magKeyAt(int x, int y);
+// Where key 1..5 is on the key strip: left, top, width, height.
+struct MagKeyArea {
+    int x, y, width, height;
+};
+MagKeyArea magKeyArea(int key);
 // "In 0, Out 1", "In -, Out -".
 std::string magDeviceLabel(int inSlot, int outSlot);
 

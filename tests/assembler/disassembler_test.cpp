@@ -43,6 +43,15 @@ TEST(Formatters, RadixWithAndWithoutPrefix) {
     EXPECT_EQ(FormatLevel(2), "LO");
 }
 
+TEST(Formatters, SpokenRadixKeepsEveryPrefixButOctalsBareZero) {
+    const struct {
+        int radix;
+        const char* text;
+    } rows[] = {{kRadixDec, "D42"}, {kRadixHex, "$2A"}, {kRadixSplitOctal, "E112"},
+                {kRadixOctal, "0o052"}, {9, "D42"}};
+    for (const auto& r : rows) EXPECT_EQ(FormatRadixSpoken(42, r.radix), r.text) << r.radix;
+}
+
 std::string normalText(int w, int radix = kRadixSplitOctal) {
     return DisassembleWord(w, true, test::normalTable(), radix);
 }

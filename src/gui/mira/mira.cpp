@@ -28,6 +28,9 @@
 #include "views/eeprom.h"
 #include "views/ram.h"
 #include "views/stack.h"
+#include "assembler/formatters.h"
+#include "core/panel_controls.h"
+#include "drawn_access.h"
 #include "qt_prompter.h"
 #include "window_place.h"
 
@@ -85,6 +88,17 @@ TmiraFM::TmiraFM(core::Prompter* prompter, core::SoundPlayer* sound, QWidget* pa
 
     miraImage = new MiraImage(*this);
     miraImage->move(0, 0);
+    core::PanelReaders readers;
+    readers.format = [this](int32_t v) {
+        return assembler::FormatRadixSpoken(v, m_.options.radix[m_.isWif() ? 1 : 0]);
+    };
+    readers.wifLettering = [this] { return aux_.wifLabels; };
+    readers.auxLamp = [this](int row) { return auxLampLit(row); };
+    panelControls_ = new DrawnControls(miraImage, core::makePanelControls(panel_, m_, readers),
+                                       QStringLiteral("Front panel"), focusRingColour());
+    panelControls_->setBusy([this] { return m_.run && m_.fastClock(); });
+    // The panel takes the keyboard when the window does.
+    setFocusProxy(miraImage);
     buildSpeedPanel();
     buildMenu();
     setSpeedPanelShown(false);
@@ -552,16 +566,23 @@ void TmiraFM::paintPanel(QPainter& p) {
     lamp(kStateLampX, kLampRowY[1], stateLamps_.fetch);
     lamp(kStateLampX, kLampRowY[2], stateLamps_.defer);
     lamp(kStateLampX, kLampRowY[3], stateLamps_.exec);
-    const bool wif = m_.isWif();
-    lamp(kAuxLampX, kLampRowY[0], aux_.HRled);
-    lamp(kAuxLampX, kLampRowY[1], aux_.T1T13);
-    lamp(kAuxLampX, kLampRowY[2], wif ? (m_.lamps.pc & 512) != 0 : aux_.SlowED);
-    lamp(kAuxLampX, kLampRowY[3], wif ? (m_.lamps.pc & 256) != 0 : aux_.PZon);
+    for (int r = 0; r < 4; ++r) lamp(kAuxLampX, kLampRowY[r], auxLampLit(r));
     if (aux_.wifLabels)
         for (int k = 0; k < kOverlayCount; ++k)
             p.drawImage(kOverlayRects[k].topLeft(), art_->overlay(k));
     sinceRepaint_.restart();
     repaintPending_ = false;
+}
+
+bool TmiraFM::auxLampLit(int row) const {
+    const bool wif = m_.isWif();
+    switch (row) {
+        case 0: return aux_.HRled;
+        case 1: return aux_.T1T13;
+        case 2: return wif ? (m_.lamps.pc & 512) != 0 : aux_.SlowED;
+        case 3: return wif ? (m_.lamps.pc & 256) != 0 : aux_.PZon;
+        default: return false;
+    }
 }
 
 // The views take what the run reports and repaint at display rate.

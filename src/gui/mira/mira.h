@@ -32,6 +32,7 @@ class QScrollBar;
 
 namespace mira::gui {
 
+class DrawnControls;
 class TeditFM;
 class TmiraFM;
 class TserialFM;
@@ -97,6 +98,11 @@ public:
     const PanelArt& art() const { return *art_; }
     const StateLamps& stateLamps() const { return stateLamps_; }
     const AuxLamps& auxLamps() const { return aux_; }
+    // Auxiliary lamp `row` (0..3, top first) as drawn: in WIF mode the lower two show PC
+    // bits 9 and 8.
+    bool auxLampLit(int row) const;
+    // The panel's switches and lamps for the keyboard and a screen reader.
+    DrawnControls* panelControls() const { return panelControls_; }
     bool switchPictureThrown(int i) const { return shownSwitches_.at(i); }
     QWidget* image() const;
     QMenu* popupMenu() const { return PopupMenu1; }
@@ -226,6 +232,7 @@ private:
     AuxLamps aux_;
 
     MiraImage* miraImage = nullptr;
+    DrawnControls* panelControls_ = nullptr;
     QFrame* Panel1 = nullptr;
     QScrollBar* slowSB = nullptr;
     QScrollBar* animSB = nullptr;

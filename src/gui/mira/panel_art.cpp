@@ -182,9 +182,8 @@ void drawLampWindow(QPainter& p, bool wif) {
     p.drawLine(QPointF(553.5, 42), QPointF(553.5, 139));
 
     // Register rows.
-    const char* rows[] = {"PC", "MA", "MB", "AC"};
     for (int r = 0; r < 4; ++r)
-        text(p, QRectF(8, kLampRowY[r], 36, 16), QString::fromLatin1(rows[r]), 12, kLettering,
+        text(p, QRectF(8, kLampRowY[r], 36, 16), QString::fromLatin1(core::kRegisterRowNames[r]), 12, kLettering,
              Qt::AlignLeft | Qt::AlignVCenter);
     for (int b = 0; b < 8; ++b) {
         text(p, QRectF(kBitLampX[b] - 4, 38, 24, 11), QString::number(7 - b), 8, kDimLettering);
@@ -204,24 +203,21 @@ void drawLampWindow(QPainter& p, bool wif) {
         drawLampSocket(p, kAuxLampX, kLampRowY[r]);
     }
     // Lamp names; in WIF mode the lamps mean other things and carry other names.
-    const char* left[] = {"AND", "TAD", "ISZ", "DCA"};
-    const char* right[] = {"OPR", "IOT", "JMP", "JMB"};
-    const char* state[] = {"RUN", "FETCH", "DEFER", "EXEC"};
-    const char* aux[] = {"WIF", "T1", "S.E/D", "P.ZERO"};
-    const char* wifLeft[] = {"B9|B7", "INST", "B8|B6", "SEL 3"};
-    const char* wifRight[] = {"CLS 0", "CLS 1", "CLS 2", "CLS 3"};
-    const char* wifState[] = {"RUN", "STEP 0", "STEP 1", "STEP 2"};
-    const char* wifAux[] = {"WIF", "BO", "PC 9", "PC 8"};
+    const int names = wif ? 1 : 0;
+    const auto& left = core::kLeftInstructionNames[names];
+    const auto& right = core::kRightInstructionNames[names];
+    const auto& state = core::kStateLampNames[names];
+    const auto& aux = core::kAuxLampNames[names];
     for (int r = 0; r < 4; ++r) {
         const int y = kLampRowY[r];
-        text(p, QRectF(361, y, 45, 16), QString::fromLatin1(wif ? wifLeft[r] : left[r]), 10,
+        text(p, QRectF(361, y, 45, 16), QString::fromLatin1(left[r]), 10,
              kLettering, Qt::AlignRight | Qt::AlignVCenter);
-        text(p, QRectF(477, y, 58, 16), QString::fromLatin1(wif ? wifRight[r] : right[r]), 10,
+        text(p, QRectF(477, y, 58, 16), QString::fromLatin1(right[r]), 10,
              kLettering, Qt::AlignLeft | Qt::AlignVCenter);
-        text(p, QRectF(572, y, 48, 16), QString::fromLatin1(wif ? wifState[r] : state[r]), 10,
+        text(p, QRectF(572, y, 48, 16), QString::fromLatin1(state[r]), 10,
              kLettering, Qt::AlignRight | Qt::AlignVCenter);
         // Inside wi4Img's rectangle, so the WIF names cover the Normal ones whole.
-        text(p, QRectF(689, y, 45, 16), QString::fromLatin1(wif ? wifAux[r] : aux[r]), 9,
+        text(p, QRectF(689, y, 45, 16), QString::fromLatin1(aux[r]), 9,
              kLettering, Qt::AlignLeft | Qt::AlignVCenter);
     }
 }
@@ -289,6 +285,8 @@ QImage blankImage(QSize logical, qreal dpr) {
 }
 
 }  // namespace
+
+QColor focusRingColour() { return kGold; }
 
 void drawPanelFooter(QPainter& p, bool wif) {
     // Drawn over the picture at each paint: the memory it names follows the mode.

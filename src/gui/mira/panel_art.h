@@ -3,10 +3,13 @@
 // is rendered at the screen's device pixel ratio; geometry stays in panel pixels.
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <array>
+
+#include "core/panel.h"
 
 class QPainter;
 
@@ -15,15 +18,13 @@ namespace mira::gui {
 inline constexpr int kPanelWidth = 735;
 inline constexpr int kPanelHeight = 259;
 inline constexpr int kSpeedPanelHeight = 29;
-inline constexpr int kLampSize = 16;
-
-// Lamp positions (left, top); bit columns hold bit 7 at the left.
-inline constexpr std::array<int, 8> kBitLampX{49, 83, 119, 155, 192, 228, 263, 300};
-inline constexpr std::array<int, 4> kLampRowY{49, 73, 96, 120};
-inline constexpr int kInstructionLampX1 = 410;  // AND TAD ISZ DCA
-inline constexpr int kInstructionLampX2 = 443;  // OPR IOT JMP JMB
-inline constexpr int kStateLampX = 624;         // RUN FETCH DEFER EXEC
-inline constexpr int kAuxLampX = 660;           // HRled T1T13 SlowED PZon
+using core::kLampSize;
+using core::kBitLampX;
+using core::kLampRowY;
+using core::kInstructionLampX1;
+using core::kInstructionLampX2;
+using core::kStateLampX;
+using core::kAuxLampX;
 
 // The WIF label overlays: wi1Img … wi5Img, in that order.
 inline constexpr int kOverlayCount = 5;
@@ -34,6 +35,9 @@ inline constexpr std::array<QRect, kOverlayCount> kOverlayRects{
     QRect(689, 50, 46, 86),   // wi4Img: auxiliary lamp names
     QRect(572, 51, 50, 85),   // wi5Img: state lamp names
 };
+
+// The keyboard focus ring: the harvest gold of the panel's group stripes.
+QColor focusRingColour();
 
 // The lettering under the switches, naming the memory of the mode.
 void drawPanelFooter(QPainter& p, bool wif);

@@ -11,6 +11,7 @@
 #include "modules/led.h"
 #include "modules/led_art.h"
 #include "modules/mag.h"
+#include "modules/module_access.h"
 #include "modules/module_window.h"
 #include "modules/prntr.h"
 #include "modules/swit.h"
@@ -50,6 +51,7 @@ ModuleWindows::ModuleWindows(QWidget* mainWindow, core::Machine& machine,
 ModuleWindows::~ModuleWindows() = default;
 
 void ModuleWindows::add(std::unique_ptr<ModuleWindow> w) {
+    attachDrawnControls(*w);
     windows_.push_back(std::move(w));
 }
 
