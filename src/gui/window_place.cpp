@@ -2,13 +2,13 @@
 
 #include <QApplication>
 #include <QBitmap>
-#include <QImage>
-#include <QRegion>
 #include <QDialog>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHash>
+#include <QImage>
 #include <QPointer>
+#include <QRegion>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
