@@ -19,5 +19,8 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The melody player's built-in synthesiser needs a General MIDI sound font, and "Help"
 # opens the PDF through the desktop's opener; the emulator runs without either.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "timgm6mb-soundfont | fluid-soundfont-gm, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "timgm6mb-soundfont | fluid-soundfont-gm, xdg-utils, qt6-wayland")
+# The artwork's faces are inside the program; the menus, dialogs and grids use the
+# desktop's fonts, of which a fresh system may have none without this.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 include(CPack)

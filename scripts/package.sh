@@ -3,11 +3,15 @@
 # prints its size and dependencies. With --check (CI, as root): validates the menu entry
 # and the AppStream file, installs the package, runs the installed programs, then removes
 # and purges it (a mira8 already installed is purged first) and checks that nothing of it
-# is left.
+# is left. With --check-fresh (as root, slow: it fetches a whole Debian): installs the
+# package into a minimal Debian 12 root made by debootstrap, where nothing else is
+# installed, runs `mira8 --check-data` there and takes a screenshot of the panel under
+# xvfb-run (build/package/fresh-panel.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 check=0
 if [ "${1:-}" = "--check" ]; then check=1; fi
+if [ "${1:-}" = "--check-fresh" ]; then check=fresh; fi
 started=$(date +%s)
 
 # dpkg-shlibdeps (dpkg-dev) and file compute Depends; the validators check the menu files.
@@ -24,6 +28,7 @@ echo "package: $deb, $(du -k "$deb" | cut -f1) KiB, installed size $(dpkg-deb -f
 echo "Depends: $(dpkg-deb -f "$deb" Depends)"
 echo "Recommends: $(dpkg-deb -f "$deb" Recommends)"
 if [ "$check" = 0 ]; then exit 0; fi
+if [ "$check" = fresh ]; then exec scripts/package_fresh.sh "$deb"; fi
 
 fail() { echo "package check: $*" >&2; exit 1; }
 home=""

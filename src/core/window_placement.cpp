@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 namespace mira::core {
 
@@ -23,6 +24,13 @@ bool inside(const PlaceRect& r, const PlaceRect& area) {
 int64_t distanceSquared(const PlaceRect& area, int px, int py) {
     const int64_t dx = px < area.x ? area.x - px : (px > area.right() ? px - area.right() : 0);
     const int64_t dy = py < area.y ? area.y - py : (py > area.bottom() ? py - area.bottom() : 0);
+    return dx * dx + dy * dy;
+}
+
+// How far apart two rectangles are, squared (0 when they touch or overlap).
+int64_t gapSquared(const PlaceRect& a, const PlaceRect& b) {
+    const int64_t dx = std::max({0, b.x - a.right(), a.x - b.right()});
+    const int64_t dy = std::max({0, b.y - a.bottom(), a.y - b.bottom()});
     return dx * dx + dy * dy;
 }
 
@@ -70,10 +78,6 @@ PlaceRect placeBesidePanel(const PlaceRect& panel, int width, int height,
         {alongX, panel.bottom() + kPanelGap, width, height},
         {alongX, panel.y - kPanelGap - height, width, height},
     }};
-    auto covers = [&](const PlaceRect& r) {
-        return std::any_of(others.begin(), others.end(),
-                           [&](const PlaceRect& o) { return overlapArea(r, o) > 0; });
-    };
     auto cornerTaken = [&](const PlaceRect& r) {
         return std::any_of(others.begin(), others.end(),
                            [&](const PlaceRect& o) { return o.x == r.x && o.y == r.y; });
@@ -85,9 +89,11 @@ PlaceRect placeBesidePanel(const PlaceRect& panel, int width, int height,
         r.y += n * kCascadeStep;
         return fitInto(r, screen);
     };
-    // A side where the whole window fits next to the panel and covers no other window.
-    for (const PlaceRect& side : sides)
-        if (inside(side, screen) && !covers(side)) return side;
+    // Free space first: beside the panel, else beside any open window.
+    std::vector<PlaceRect> taken(others.begin(), others.end());
+    taken.push_back(panel);
+    const PlaceRect free = freePlace(panel, Nearness::BesideRect, width, height, screen, taken);
+    if (free.width > 0) return free;
     // Else a cascade on the first side that takes the window whole.
     for (size_t i = 0; i < sides.size(); ++i) {
         if (!inside(sides[i], screen)) continue;
@@ -120,6 +126,74 @@ PlaceRect keepOnScreen(const PlaceRect& window, std::span<const PlaceRect> scree
         if (w >= kMinVisible && h >= kMinVisible) return window;
     }
     return fitInto(window, screenFor(window, screens));
+}
+
+PlaceRect freePlace(const PlaceRect& near, Nearness how, int width, int height,
+                    const PlaceRect& screen, std::span<const PlaceRect> taken) {
+    // Every place worth trying has its left or right edge at a screen edge or kPanelGap
+    // beside an edge of `near` or a taken window, and likewise its top or bottom edge:
+    // a free place can always slide until it meets one of those.
+    std::vector<int> xs = {screen.x, screen.right() - width, near.x};
+    std::vector<int> ys = {screen.y, screen.bottom() - height, near.y};
+    auto addEdges = [&](const PlaceRect& r) {
+        xs.insert(xs.end(), {r.right() + kPanelGap, r.x - kPanelGap - width, r.x, r.right() - width});
+        ys.insert(ys.end(), {r.bottom() + kPanelGap, r.y - kPanelGap - height, r.y, r.bottom() - height});
+    };
+    addEdges(near);
+    for (const PlaceRect& t : taken) addEdges(t);
+    auto isFree = [&](const PlaceRect& r) {
+        if (!inside(r, screen)) return false;
+        return std::none_of(taken.begin(), taken.end(),
+                            [&](const PlaceRect& t) { return overlapArea(r, t) > 0; });
+    };
+    auto distance = [&](const PlaceRect& r) {
+        if (how == Nearness::CornerOfRect) {
+            const int64_t dx = r.x - near.x;
+            const int64_t dy = r.y - near.y;
+            return dx * dx + dy * dy;
+        }
+        return gapSquared(r, near);
+    };
+    // Beside `near` on its four sides first (so ties keep that order), then the grid.
+    const int alongX = std::max(screen.x, std::min(near.x, screen.right() - width));
+    const int alongY = std::max(screen.y, std::min(near.y, screen.bottom() - height));
+    std::vector<PlaceRect> tries = {
+        {near.right() + kPanelGap, alongY, width, height},
+        {near.x - kPanelGap - width, alongY, width, height},
+        {alongX, near.bottom() + kPanelGap, width, height},
+        {alongX, near.y - kPanelGap - height, width, height},
+    };
+    for (int y : ys)
+        for (int x : xs) tries.push_back({x, y, width, height});
+    PlaceRect best{0, 0, 0, 0};
+    int64_t bestDistance = std::numeric_limits<int64_t>::max();
+    for (const PlaceRect& r : tries) {
+        if (!isFree(r)) continue;
+        const int64_t d = distance(r);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = r;
+        }
+    }
+    return best;
+}
+
+PlaceRect restorePlace(const PlaceRect& window, std::span<const PlaceRect> screens,
+                       std::span<const PlaceRect> taken) {
+    const PlaceRect kept = keepOnScreen(window, screens);
+    const bool covers = std::any_of(taken.begin(), taken.end(),
+                                    [&](const PlaceRect& t) { return overlapArea(kept, t) > 0; });
+    if (!covers) return kept;
+    const PlaceRect free = freePlace(kept, Nearness::CornerOfRect, kept.width, kept.height,
+                                     screenFor(kept, screens), taken);
+    return free.width > 0 ? free : kept;
+}
+
+const char* preferredPlatform(const char* qpaPlatform, const char* waylandDisplay,
+                              const char* display) {
+    auto set = [](const char* v) { return v != nullptr && *v != '\0'; };
+    if (set(qpaPlatform)) return "";
+    return set(waylandDisplay) && set(display) ? "xcb" : "";
 }
 
 }  // namespace mira::core

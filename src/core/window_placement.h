@@ -32,11 +32,12 @@ PlaceRect fitInto(PlaceRect window, const PlaceRect& area);
 // its centre. `screens` must not be empty.
 const PlaceRect& screenFor(const PlaceRect& window, std::span<const PlaceRect> screens);
 
-// A window with no stored place: to the right of the panel, else to its left, below or
-// above it, the first side that takes the whole window on the panel's screen without
-// covering one of the `others` (the windows already open). When every such side is taken,
-// the window cascades kCascadeStep down and away from the panel on the first side that
-// fits, at a corner no other window has. Always wholly on the screen.
+// A window with no stored place takes free screen space first: the place nearest the panel,
+// wholly on the panel's screen, that covers neither the panel nor any of the `others` (the
+// windows already open), searched beside the panel (right, left, below, above, in that
+// order of preference) and beside every open window. Only when no such place is left does
+// the window cascade kCascadeStep down and away from the panel on the first side that fits,
+// at a corner no other window has. Always wholly on the screen.
 PlaceRect placeBesidePanel(const PlaceRect& panel, int width, int height,
                            std::span<const PlaceRect> screens,
                            std::span<const PlaceRect> others = {});
@@ -47,5 +48,25 @@ PlaceRect placeBesidePanel(const PlaceRect& panel, int width, int height,
 // was unplugged since, a place beyond every edge).
 inline constexpr int kMinVisible = 40;
 PlaceRect keepOnScreen(const PlaceRect& window, std::span<const PlaceRect> screens);
+
+// A stored place when it is shown again: kept on a screen as keepOnScreen does, and, when
+// it would then cover one of the `taken` windows (the layout changed since: the panel grew,
+// another window was placed there), moved to the free place nearest to where it was.
+// Kept where it is when no free place is left.
+PlaceRect restorePlace(const PlaceRect& window, std::span<const PlaceRect> screens,
+                       std::span<const PlaceRect> taken);
+
+// The free place for a width x height window wholly on `screen` and covering none of
+// `taken`, nearest to `near` (its corner for a stored place); width 0 when none is free.
+enum class Nearness { BesideRect, CornerOfRect };
+PlaceRect freePlace(const PlaceRect& near, Nearness how, int width, int height,
+                    const PlaceRect& screen, std::span<const PlaceRect> taken);
+
+// The window system the GUI asks Qt for. Natively on Wayland a program cannot place or
+// move its own windows, so where an X server is reachable too (XWayland) the X11 platform
+// ("xcb") is chosen and stored places keep working; an explicit QT_QPA_PLATFORM always
+// wins. Empty: leave the choice to Qt.
+const char* preferredPlatform(const char* qpaPlatform, const char* waylandDisplay,
+                              const char* display);
 
 }  // namespace mira::core

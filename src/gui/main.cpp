@@ -1,9 +1,11 @@
 // The MIRA-8 desktop emulator.
 #include <QApplication>
 #include <QIcon>
+#include <cstdlib>
 #include <iostream>
 
 #include "app_check.h"
+#include "core/window_placement.h"
 #include "mira/mira.h"
 #include "qt_sound_player.h"
 
@@ -21,6 +23,11 @@ int main(int argc, char** argv) {
     }
     if (action == StartAction::CheckData && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // On a Wayland desktop with XWayland, X11 keeps stored places and the placement working.
+    if (const char* platform = mira::core::preferredPlatform(
+            std::getenv("QT_QPA_PLATFORM"), std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"));
+        *platform != '\0')
+        qputenv("QT_QPA_PLATFORM", platform);
     QApplication app(argc, argv);
     mira::gui::TmiraFM::nameApplication();
     // The menu entry's name and icon, for the desktop's task bar and window switcher.

@@ -1,11 +1,14 @@
 #include "window_place.h"
 
 #include <QApplication>
+#include <QBitmap>
 #include <QDialog>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHash>
+#include <QImage>
 #include <QPointer>
+#include <QRegion>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -52,6 +55,9 @@ class Placer final : public QObject {
         const std::vector<core::PlaceRect> screens = screenAreas();
         const core::PlaceRect outer = outerRect(w);
         core::PlaceRect to;
+        std::vector<core::PlaceRect> others;
+        for (const QPointer<QWidget>& o : managed)
+            if (o && o != w && o != gPanel && o->isVisible()) others.push_back(outerRect(o));
         // Never moved, or moved to the corner by a stored place that the clamp sent there.
         const bool unplaced = !w->testAttribute(Qt::WA_Moved) || w->pos() == QPoint(0, 0);
         if (unplaced && w == gPanel) {
@@ -60,13 +66,11 @@ class Placer final : public QObject {
             const core::PlaceRect& screen = core::screenFor(outer, screens);
             to = core::fitInto({screen.x, screen.y, outer.width, outer.height}, screen);
         } else if (unplaced && gPanel && gPanel->isVisible()) {
-            std::vector<core::PlaceRect> others;
-            for (const QPointer<QWidget>& o : managed)
-                if (o && o != w && o != gPanel && o->isVisible()) others.push_back(outerRect(o));
             to = core::placeBesidePanel(outerRect(gPanel), outer.width, outer.height, screens,
                                         others);
         } else {
-            to = core::keepOnScreen(outer, screens);
+            if (gPanel && gPanel != w && gPanel->isVisible()) others.push_back(outerRect(gPanel));
+            to = core::restorePlace(outer, screens, others);
             if (to == outer) return;
         }
         // Before the first mapping the frame is not known, and move() alone puts the client
@@ -151,6 +155,21 @@ void placeOnShow(QWidget* window) {
     std::erase_if(p->managed, [](const QPointer<QWidget>& w) { return w.isNull(); });
     window->installEventFilter(p);
     p->managed.emplace_back(window);
+}
+
+bool startWindowSystemMove(QWidget* window) {
+    QWindow* handle = window->windowHandle();
+    return handle != nullptr && handle->startSystemMove();
+}
+
+void shapeToPicture(QWidget* window) {
+    // Drawn at one device pixel per pixel: the mask is in the window's own coordinates.
+    QImage picture(window->size(), QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    window->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+    const QBitmap opaque = QBitmap::fromImage(picture.createAlphaMask());
+    const QRegion shape(opaque);
+    if (!shape.isEmpty() && shape != QRegion(window->rect())) window->setMask(shape);
 }
 
 void installFocusReturn() {

@@ -15,6 +15,16 @@ void setPlacementPanel(QWidget* panel);
 // cascaded after the others; any other place is kept, moved back wholly onto a screen.
 void placeOnShow(QWidget* window);
 
+// A drag on a frameless window's picture: handed to the window system's own move, which
+// works where a program may not move its windows itself (Wayland). False where the
+// platform cannot (offscreen, an X11 desktop without a window manager): the caller moves
+// the window itself.
+bool startWindowSystemMove(QWidget* window);
+
+// Cuts a frameless window to the pixels its picture paints, so no square corner or band
+// of window background covers what lies beneath.
+void shapeToPicture(QWidget* window);
+
 // Once per application: every modal box or dialog, when it closes, gives the activation
 // and the keyboard focus back to the window and widget that had them when it opened.
 void installFocusReturn();

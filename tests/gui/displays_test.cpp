@@ -235,12 +235,12 @@ private Q_SLOTS:
             action(*w, "Display10Digit1")->trigger();
             answerSelection(0, &title);
             action(*w, "Display2LineAlpha1")->trigger();
-            ten(*w).move(120, 130);
-            alpha(*w).move(300, 40);
+            ten(*w).move(120, 300);
+            alpha(*w).move(360, 300);
             w->close();
         }
-        QCOMPARE(settingsLine("041"), std::string("120~130~"));
-        QCOMPARE(settingsLine("046"), std::string("300~40~"));
+        QCOMPARE(settingsLine("041"), std::string("120~300~"));
+        QCOMPARE(settingsLine("046"), std::string("360~300~"));
         const auto open20 = core::OpenWindows::parse(settingsLine("020"));
         QVERIFY(open20.visible(core::kOpenDisplay10));
         QCOMPARE(open20.number(core::kOpenDisplay10Slot, -9), 3);
@@ -249,12 +249,12 @@ private Q_SLOTS:
 
         auto w = open();
         QVERIFY(ten(*w).isVisible());
-        QCOMPARE(ten(*w).pos(), QPoint(120, 130));
+        QCOMPARE(ten(*w).pos(), QPoint(120, 300));
         QCOMPARE(ten(*w).GetDevice(), 3);
         QCOMPARE(w->machine().bus.slots[3].type, int(core::kModuleDisplay10));
         QCOMPARE(w->machine().bus.slots[3].flag, uint8_t(0));
         QVERIFY(alpha(*w).isVisible());
-        QCOMPARE(alpha(*w).pos(), QPoint(300, 40));
+        QCOMPARE(alpha(*w).pos(), QPoint(360, 300));
         QCOMPARE(alpha(*w).GetDevice(), 2);
         QCOMPARE(alpha(*w).label()->text(), QStringLiteral("Output Device 0"));
     }
@@ -367,10 +367,10 @@ private Q_SLOTS:
             action(*w, "ExternalSwitches1")->trigger();
             TswitFM& s = swit(*w);
             QTest::mouseClick(s.image(), Qt::LeftButton, Qt::NoModifier, QPoint(21 + 13, 25));
-            s.move(70, 80);
+            s.move(70, 300);
             w->close();
         }
-        QCOMPARE(settingsLine("040"), std::string("70~80~"));
+        QCOMPARE(settingsLine("040"), std::string("70~300~"));
         const auto open20 = core::OpenWindows::parse(settingsLine("020"));
         QVERIFY(open20.visible(core::kOpenExternalSwitches));
         QCOMPARE(open20.number(core::kOpenExternalSwitchesType, -9), 11);
@@ -378,7 +378,7 @@ private Q_SLOTS:
         auto w = open();
         TswitFM& s = swit(*w);
         QVERIFY(s.isVisible());
-        QCOMPARE(s.pos(), QPoint(70, 80));
+        QCOMPARE(s.pos(), QPoint(70, 300));
         QCOMPARE(w->machine().externalMask1, 127);
         QVERIFY(prompter_.messages.empty());  // reopening asks nothing
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QImage>
 #include <QTest>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -71,6 +72,14 @@ inline std::unique_ptr<QTemporaryDir> freshDataDir() {
 inline constexpr int kUpper = 197;
 inline constexpr int kLower = 212;
 inline int centreX(int i) { return core::kSwitchX0[i] + core::kSwitchWidth / 2; }
+
+// The colour a widget shows at a point of its own, read from its picture at whatever device
+// pixel ratio the screen has (the middle of that point's device pixels).
+inline QRgb pixelAt(QWidget* widget, QPoint p) {
+    const QImage img = widget->grab().toImage();
+    const qreal dpr = img.devicePixelRatio();
+    return img.pixel(int((p.x() + 0.5) * dpr), int((p.y() + 0.5) * dpr));
+}
 
 // A top-level window made, shown and exposed (a test fails at once when it is not).
 template <class Window, class... Args>

@@ -63,9 +63,7 @@ void answerSelection(int n, DialogSeen* seen) {
 bool lit(QRgb c) {
     return qRed(c) + qGreen(c) > 300;
 }
-QRgb pixelAt(QWidget* image, QPoint p) {
-    return image->grab().toImage().pixel(p);
-}
+using gui_test::pixelAt;
 
 struct FakeFileDialogs final : devices::KeyFileDialogs {
     std::optional<std::filesystem::path> openPath() override { return open; }
@@ -207,20 +205,21 @@ class InputTest : public QObject {
     }
 
     void keypadReopensFromSettingsInPlace() {
+        // Below the panel: a stored place that covers no other window comes back as it was.
         {
             auto w = open();
             TkeyFM& pad = openModule<TkeyFM>(*w, "Keypad1", 1);
-            pad.move(30, 40);
+            pad.move(30, 300);
             w->close();
         }
-        QCOMPARE(settingsLine("015"), std::string("30~40~"));
+        QCOMPARE(settingsLine("015"), std::string("30~300~"));
         const auto open20 = core::OpenWindows::parse(settingsLine("020"));
         QVERIFY(open20.visible(core::kOpenKeypad));
         QCOMPARE(open20.number(core::kOpenKeypadSlot, -9), 1);
         auto w = open();
         TkeyFM& pad = window<TkeyFM>(*w);
         QVERIFY(pad.isVisible());
-        QCOMPARE(pad.pos(), QPoint(30, 40));
+        QCOMPARE(pad.pos(), QPoint(30, 300));
         QCOMPARE(pad.GetDevice(), 1);
         // Reopened with no key waiting.
         QCOMPARE(w->machine().bus.slots[1].flag, uint8_t(1));
@@ -360,10 +359,10 @@ class InputTest : public QObject {
             pad.keyTable().values[23] = 99;
             pad.keyTable().hideBlank = true;
             pad.PutFileName("calc");
-            pad.move(50, 60);
+            pad.move(50, 320);
             w->close();
         }
-        QCOMPARE(settingsLine("043"), std::string("50~60~"));
+        QCOMPARE(settingsLine("043"), std::string("50~320~"));
         const std::string line9 = settingsLine("009");
         QCOMPARE(core::fieldAt(line9, 0), std::string("ON"));
         QCOMPARE(core::fieldAt(line9, 24 + 23), std::string("99"));
@@ -372,7 +371,7 @@ class InputTest : public QObject {
         auto w = open();
         TkeypadFM& pad = window<TkeypadFM>(*w);
         QVERIFY(pad.isVisible());
-        QCOMPARE(pad.pos(), QPoint(50, 60));
+        QCOMPARE(pad.pos(), QPoint(50, 320));
         QCOMPARE(pad.GetDevice(), 1);
         QCOMPARE(pad.keyTable().captions[0], std::string("ON"));
         QCOMPARE(pad.keyTable().values[23], 99);
@@ -448,14 +447,14 @@ class InputTest : public QObject {
         {
             auto w = open();
             TasciiFM& kb = openModule<TasciiFM>(*w, "ASCIIKeyboard1", 1);
-            kb.move(70, 80);
+            kb.move(70, 300);
             w->close();
         }
-        QCOMPARE(settingsLine("026"), std::string("70~80~"));
+        QCOMPARE(settingsLine("026"), std::string("70~300~"));
         auto w = open();
         TasciiFM& kb = window<TasciiFM>(*w);
         QVERIFY(kb.isVisible());
-        QCOMPARE(kb.pos(), QPoint(70, 80));
+        QCOMPARE(kb.pos(), QPoint(70, 300));
         QCOMPARE(kb.GetDevice(), 1);
         QCOMPARE(w->machine().bus.slots[1].type, int(core::kModuleAscii));
         kb.popupMenu()->findChild<QAction*>(QStringLiteral("Close1"))->trigger();

@@ -254,8 +254,8 @@ private Q_SLOTS:
             action(*w, "OctalLED1")->trigger();
             answerSelection(0, &b);
             action(*w, "DecimalLED1")->trigger();
-            octal(*w).PutScreenData("30~40~1~5000~0~");
-            decimal(*w).move(50, 60);
+            octal(*w).PutScreenData("30~280~1~5000~0~");
+            decimal(*w).move(430, 280);
             w->close();
         }
         const core::ContainerRead read =
@@ -267,8 +267,8 @@ private Q_SLOTS:
                 if (l.rfind(key, 0) == 0) return l.substr(3);
             return std::string("<none>");
         };
-        QCOMPARE(line("016"), std::string("30~40~1~5000~0~"));
-        QCOMPARE(line("023"), std::string("50~60~0~2000~-1~"));
+        QCOMPARE(line("016"), std::string("30~280~1~5000~0~"));
+        QCOMPARE(line("023"), std::string("430~280~0~2000~-1~"));
         const auto open20 = core::OpenWindows::parse(line("020"));
         QVERIFY(open20.visible(core::kOpenOctalLed));
         QCOMPARE(open20.number(core::kOpenOctalLedSlot, -9), 3);
@@ -279,7 +279,7 @@ private Q_SLOTS:
         LedWindow& led = octal(*w);
         QVERIFY(led.isVisible());
         QCOMPARE(led.GetDevice(), 3);
-        QCOMPARE(led.pos(), QPoint(30, 40));
+        QCOMPARE(led.pos(), QPoint(30, 280));
         QCOMPARE(led.display().format(), 1);
         QCOMPARE(led.display().readyDelay(), 5000);
         QVERIFY(!led.display().ledType());

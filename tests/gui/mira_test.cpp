@@ -62,7 +62,7 @@ private:
         QCOMPARE(w.machine().sr, value);
     }
     static QRgb pixel(TmiraFM& w, int x, int y) {
-        return w.image()->grab().toImage().pixel(x, y);
+        return gui_test::pixelAt(w.image(), QPoint(x, y));
     }
     void writeSettings(const std::vector<std::string>& lines) {
         QVERIFY(core::writeContainerFile(core::dataFile(core::kSettingsFileName), lines));

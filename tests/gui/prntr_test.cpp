@@ -266,7 +266,7 @@ private Q_SLOTS:
         {
             auto w = open();
             TprnFM& p = openPrinter(*w, 1);
-            p.move(40, 50);
+            p.move(40, 300);
             p.chooseSaveFileDialog = [&](const QString&) { return path("kept.prf"); };
             for (int i = 0; i < 2; ++i) {
                 QTest::mousePress(child(p, "prnImage"), Qt::LeftButton, Qt::NoModifier, QPoint(320, 180));
@@ -282,14 +282,14 @@ private Q_SLOTS:
         std::string line25;
         for (const auto& l : read.lines)
             if (l.rfind("025", 0) == 0) line25 = l.substr(3);
-        QCOMPARE(line25, "40~50~" + path("kept.prf").toStdString() + "~");
+        QCOMPARE(line25, "40~300~" + path("kept.prf").toStdString() + "~");
 
         prompter_.messages.clear();
         auto w = open();
         TprnFM& p = printer(*w);
         QVERIFY(p.isVisible());
         QCOMPARE(p.GetDevice(), 3);
-        QCOMPARE(p.pos(), QPoint(40, 50));
+        QCOMPARE(p.pos(), QPoint(40, 300));
         QCOMPARE(p.printer().roll().size(), size_t(2));
         QVERIFY(!p.printer().rollChanged());
         QCOMPARE(p.findChild<QLabel*>(QStringLiteral("fileLabel"))->text(), QStringLiteral("kept"));

@@ -446,7 +446,7 @@ void TmiraFM::SaveSettings() {
 void TmiraFM::miraImageMouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos) {
     if (button != Qt::LeftButton) return;
     const auto press = panel_.mouseDown(pos.x(), pos.y());
-    if (press.dragStart) {
+    if (press.dragStart && !startWindowSystemMove(this)) {
         dragging_ = true;
         dragOrigin_ = globalPos;
         windowOrigin_ = this->pos();

@@ -1,4 +1,5 @@
 #include "mira/panel_art.h"
+#include "artwork_font.h"
 
 #include <QFont>
 #include <QLinearGradient>
@@ -34,11 +35,10 @@ const QColor kSlot(0x0c, 0x0c, 0x0e);
 
 
 QFont letteringFont(int pixelSize, bool bold = true) {
-    QFont f(QStringLiteral("DejaVu Sans Condensed"));
-    f.setPixelSize(pixelSize);
+    QFont f = artworkFont(ArtFace::Condensed, pixelSize);
     f.setBold(bold);
-    f.setLetterSpacing(QFont::AbsoluteSpacing, 0.4);
-    f.setStyleStrategy(QFont::PreferAntialias);
+    // The 8-pixel switch names fill their 36-pixel columns ("DEPOSIT") without spacing.
+    f.setLetterSpacing(QFont::AbsoluteSpacing, pixelSize <= 8 ? 0 : 0.4);
     return f;
 }
 
@@ -46,7 +46,7 @@ void text(QPainter& p, const QRectF& r, const QString& s, int px, const QColor& 
           Qt::Alignment align = Qt::AlignCenter, bool bold = true) {
     p.setFont(letteringFont(px, bold));
     p.setPen(c);
-    p.drawText(r, align, s);
+    drawLettering(p, r, align, s);
 }
 
 // Octal grouping of the register bits: 7-6, 5-3, 2-0.
@@ -146,14 +146,13 @@ void drawTopBezel(QPainter& p) {
     p.fillRect(QRect(0, 0, kPanelWidth, 35), g);
     p.fillRect(QRect(0, 34, kPanelWidth, 1), QColor(0x8a, 0x8c, 0x90));
     // Name plate.
-    QFont logo(QStringLiteral("DejaVu Sans"));
-    logo.setPixelSize(22);
+    QFont logo = artworkFont(ArtFace::Sans, 22);
     logo.setBold(true);
     logo.setItalic(true);
     logo.setLetterSpacing(QFont::AbsoluteSpacing, 2.5);
     p.setFont(logo);
     p.setPen(kLettering);
-    p.drawText(QRectF(16, 3, 140, 30), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("MIRA-8"));
+    drawLettering(p, QRectF(16, 3, 140, 30), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("MIRA-8"));
     text(p, QRectF(138, 4, 200, 30), QStringLiteral("MICROCOMPUTER"), 11, kOrange,
          Qt::AlignLeft | Qt::AlignVCenter);
     // Racing stripes at the right end of the bezel.

@@ -1,4 +1,5 @@
 #include "modules/ascii.h"
+#include "artwork_font.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -142,8 +143,7 @@ TasciiFM::TasciiFM(const ModuleEnv& env)
     devLabel->setObjectName(QStringLiteral("devLabel"));
     devLabel->setGeometry(81, 80, 150, 16);
     devLabel->setStyleSheet(QStringLiteral("color: #a8a8a8; background: transparent;"));
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(11);
+    QFont f = artworkFont(ArtFace::Sans, 11);
     devLabel->setFont(f);
     devLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
 
@@ -187,13 +187,12 @@ void TasciiFM::paintKeyboard(QPainter& p) {
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     p.drawImage(QPoint(0, 0), housing_);
     keyart::drawMiniKeyboard(p, QRectF(22, 8, 250, 68));
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(9);
+    QFont f = artworkFont(ArtFace::Sans, 9);
     f.setBold(true);
     f.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
     p.setFont(f);
     p.setPen(QColor(0x9a, 0xa0, 0xa8));
-    p.drawText(QRect(196, 80, 78, 16), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("ASCII"));
+    drawLettering(p, QRect(196, 80, 78, 16), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("ASCII"));
     // The lamp's socket stays; the green light shows only while the window has the keyboard.
     keyart::drawLamp(p, QRectF(kLampXActive, kLampY, kLampSize, kLampSize), lampX_ == kLampXActive,
                      keyart::kGreen);

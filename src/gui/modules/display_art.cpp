@@ -1,4 +1,5 @@
 #include "modules/display_art.h"
+#include "artwork_font.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -67,15 +68,14 @@ void housing(QPainter& p, int w, int h, QRectF window, const QString& name, QRec
     for (QPointF c : {QPointF(s, s), QPointF(w - s, s), QPointF(s, h - s), QPointF(w - s, h - s)})
         screw(p, c, screwRadius);
 
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(9);
+    QFont f = artworkFont(ArtFace::Sans, 9);
     f.setBold(true);
     f.setLetterSpacing(QFont::AbsoluteSpacing, 2);
     p.setFont(f);
     p.setPen(QColor(0, 0, 0, 150));
     p.drawText(plate.translated(0, 1), Qt::AlignCenter, name);
     p.setPen(QColor(0x9a, 0xa0, 0xa8));
-    p.drawText(plate, Qt::AlignCenter, name);
+    drawLettering(p, plate, Qt::AlignCenter, name);
 }
 
 // Segment rectangles of a cell at left edge L: lines from the first point up to, not
@@ -188,8 +188,7 @@ void paintAlphaDots(QPainter& p, const devices::AlphaDisplay& d, AlphaGlyphs& gl
 void styleDeviceLabel(QLabel* label) {
     label->setObjectName(QStringLiteral("devLabel"));
     label->setStyleSheet(QStringLiteral("color: #a8a8a8; background: transparent;"));
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(12);
+    QFont f = artworkFont(ArtFace::Sans, 12);
     label->setFont(f);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
 }

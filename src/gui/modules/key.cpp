@@ -1,4 +1,5 @@
 #include "modules/key.h"
+#include "artwork_font.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -32,8 +33,7 @@ TkeyFM::TkeyFM(const ModuleEnv& env)
     devLabel->setAlignment(Qt::AlignCenter);
     devLabel->setGeometry(30, 10, kWidth - 60, 18);
     devLabel->setStyleSheet(QStringLiteral("color: #a8a8a8; background: transparent;"));
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(12);
+    QFont f = artworkFont(ArtFace::Sans, 12);
     devLabel->setFont(f);
     devLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
 
@@ -95,15 +95,14 @@ void TkeyFM::paintKeypad(QPainter& p) {
     }
     keyart::drawKey(p, keyRect(kCtlKey), QStringLiteral("CTL"), pad_.ctrlDown(),
                     keyart::KeyStyle::Control, 14);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(10);
+    QFont f = artworkFont(ArtFace::Sans, 10);
     f.setBold(true);
     p.setFont(f);
     for (int lamp = 0; lamp < 6; ++lamp) {
         const QRect r = lampRect(lamp);
         keyart::drawLamp(p, r, lampLit(lamp), keyart::kAmber);
         p.setPen(QColor(0x9a, 0xa0, 0xa8));
-        p.drawText(QRect(r.x() - 4, r.bottom() + 2, r.width() + 8, 12), Qt::AlignCenter,
+        drawLettering(p, QRect(r.x() - 4, r.bottom() + 2, r.width() + 8, 12), Qt::AlignCenter,
                    QString::fromLatin1(kLampNames[lamp]));
     }
 }

@@ -1,4 +1,5 @@
 #include "modules/key2.h"
+#include "artwork_font.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -39,8 +40,7 @@ TkeypadFM::TkeypadFM(const ModuleEnv& env)
     setFixedSize(kWidth, kHeight);
     keyImage = new ModulePicture(*this, this, "keyImage", ModulePicture::Transparent);
     keyImage->setGeometry(0, 0, kWidth, kHeight);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(11);
+    QFont f = artworkFont(ArtFace::Sans, 11);
     auto makeLabel = [&](const char* name, QRect r, Qt::Alignment align) {
         auto* l = new QLabel(this);
         l->setObjectName(QString::fromLatin1(name));

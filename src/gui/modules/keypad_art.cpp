@@ -1,4 +1,5 @@
 #include "modules/keypad_art.h"
+#include "artwork_font.h"
 
 #include <QFont>
 #include <QLinearGradient>
@@ -64,8 +65,7 @@ QImage makeHousing(int width, int height, qreal dpr, const QString& name, double
                       QPointF(width - 12, height - 12)})
         screw(p, c);
     if (!name.isEmpty()) {
-        QFont f(QStringLiteral("DejaVu Sans"));
-        f.setPixelSize(10);
+        QFont f = artworkFont(ArtFace::Sans, 10);
         f.setBold(true);
         f.setLetterSpacing(QFont::AbsoluteSpacing, 2);
         p.setFont(f);
@@ -73,7 +73,7 @@ QImage makeHousing(int width, int height, qreal dpr, const QString& name, double
         p.setPen(QColor(0, 0, 0, 150));
         p.drawText(plate.translated(0, 1), Qt::AlignCenter, name);
         p.setPen(QColor(0x9a, 0xa0, 0xa8));
-        p.drawText(plate, Qt::AlignCenter, name);
+        drawLettering(p, plate, Qt::AlignCenter, name);
     }
     return img;
 }
@@ -101,12 +101,11 @@ void drawKey(QPainter& p, const QRectF& r, const QString& caption, bool down, Ke
         p.drawRoundedRect(cap.adjusted(1.5, 1.5, -1.5, -1.5), 4, 4);
     }
     if (!caption.isEmpty()) {
-        QFont f(QStringLiteral("DejaVu Sans"));
-        f.setPixelSize(fontPx);
+        QFont f = artworkFont(ArtFace::Sans, fontPx);
         f.setBold(true);
         p.setFont(f);
         p.setPen(c.text);
-        p.drawText(cap, Qt::AlignCenter, caption);
+        drawLettering(p, cap, Qt::AlignCenter, caption);
     }
     p.restore();
 }

@@ -1,4 +1,5 @@
 #include "modules/led.h"
+#include "artwork_font.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -40,8 +41,7 @@ LedWindow::LedWindow(devices::LedKind kind, const ModuleEnv& env)
     devLabel->setAlignment(Qt::AlignCenter);
     devLabel->setGeometry(0, kLabelTop, g.width, kLabelHeight);
     devLabel->setStyleSheet(QStringLiteral("color: #a8a8a8; background: transparent;"));
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(12);
+    QFont f = artworkFont(ArtFace::Sans, 12);
     devLabel->setFont(f);
     // Clicks on the label move the window like clicks on the picture.
     devLabel->setAttribute(Qt::WA_TransparentForMouseEvents);

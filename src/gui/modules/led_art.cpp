@@ -1,4 +1,5 @@
 #include "modules/led_art.h"
+#include "artwork_font.h"
 
 #include <QFont>
 #include <QLinearGradient>
@@ -104,9 +105,7 @@ const QColor kTubeInside(0x16, 0x0e, 0x0a);
 const char kNixieChars[devices::kGlyphCount + 1] = "0123456789 -ABCDEF";
 
 QPainterPath nixiePath(char c) {
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(30);
-    f.setStretch(QFont::Condensed);
+    QFont f = artworkFont(ArtFace::Condensed, 30);
     QPainterPath path;
     path.addText(0, 0, f, QString(QLatin1Char(c)));
     // Centre the figure in the 29 x 36 cell.
@@ -262,8 +261,7 @@ QImage makeHousing(devices::LedKind kind, qreal dpr) {
     for (QPointF c : {QPointF(17, 17), QPointF(g.width - 17, 17), QPointF(17, g.height - 17),
                       QPointF(g.width - 17, g.height - 17)})
         screw(p, c);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(11);
+    QFont f = artworkFont(ArtFace::Sans, 11);
     f.setBold(true);
     f.setLetterSpacing(QFont::AbsoluteSpacing, 2.5);
     p.setFont(f);
@@ -273,7 +271,7 @@ QImage makeHousing(devices::LedKind kind, qreal dpr) {
     p.setPen(QColor(0, 0, 0, 150));
     p.drawText(plate.translated(0, 1), Qt::AlignCenter, name);
     p.setPen(QColor(0x9a, 0xa0, 0xa8));
-    p.drawText(plate, Qt::AlignCenter, name);
+    drawLettering(p, plate, Qt::AlignCenter, name);
     // Vent slots under the window.
     p.setPen(QPen(QColor(0x15, 0x16, 0x18), 2, Qt::SolidLine, Qt::RoundCap));
     for (int i = 0; i < 9; ++i) {

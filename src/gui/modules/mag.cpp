@@ -1,4 +1,5 @@
 #include "modules/mag.h"
+#include "artwork_font.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -33,8 +34,7 @@ TmagFM::TmagFM(const ModuleEnv& env)
     setObjectName(QStringLiteral("magFM"));
     setFixedSize(ta::kMagWidth, ta::kMagHeight);
 
-    QFont small(QStringLiteral("DejaVu Sans"));
-    small.setPixelSize(11);
+    QFont small = artworkFont(ArtFace::Sans, 11);
     devLabel = new QLabel(this);
     devLabel->setObjectName(QStringLiteral("devLabel"));
     devLabel->setGeometry(ta::kMagLabel.x(), ta::kMagLabel.y(), 120, 17);

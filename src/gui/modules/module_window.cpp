@@ -74,6 +74,7 @@ QAction* ModuleWindow::addMenuItem(QMenu* menu, const char* name, const QString&
 
 void ModuleWindow::dragPress(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return;
+    if (startWindowSystemMove(this)) return;
     dragging_ = true;
     dragOrigin_ = e->globalPosition().toPoint();
     windowOrigin_ = pos();
@@ -89,6 +90,12 @@ void ModuleWindow::dragMove(QMouseEvent* e) {
 
 void ModuleWindow::dragRelease(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) dragging_ = false;
+}
+
+void ModuleWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    // Windows that shape themselves (round displays, printer, player) set their own mask.
+    if (mask().isEmpty()) shapeToPicture(this);
 }
 
 }  // namespace mira::gui

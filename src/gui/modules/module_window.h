@@ -80,6 +80,8 @@ class ModuleWindow : public QWidget {
     bool dragging() const { return dragging_; }
 
   protected:
+    // A window without a mask of its own is cut to the outline of its picture when shown.
+    void showEvent(QShowEvent* e) override;
     // Moves the window to the Left/Top of a window-state string, clamped as on restore.
     void restorePosition(const std::string& state);
     QSize screenSize() const;

@@ -1,4 +1,5 @@
 #include "modules/play.h"
+#include "artwork_font.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -36,8 +37,7 @@ TplayFM::TplayFM(const ModuleEnv& env)
     devLabel->setGeometry(playart::kLabelAt.x(), playart::kLabelAt.y() - 3, playart::kLabelWidth,
                           16);
     devLabel->setStyleSheet(QStringLiteral("color: #e2c078; background: transparent;"));
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(11);
+    QFont f = artworkFont(ArtFace::Sans, 11);
     devLabel->setFont(f);
     devLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
 

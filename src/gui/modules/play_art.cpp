@@ -1,4 +1,5 @@
 #include "modules/play_art.h"
+#include "artwork_font.h"
 
 #include <QFont>
 #include <QLinearGradient>
@@ -52,18 +53,17 @@ void paintCabinet(QPainter& p) {
     }
 
     // Name plate and the lamp's caption.
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(10);
+    QFont f = artworkFont(ArtFace::Sans, 10);
     f.setBold(true);
     f.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
     p.setFont(f);
     p.setPen(QColor(0xe2, 0xc0, 0x78));
-    p.drawText(QRect(16, 10, 140, 18), Qt::AlignLeft | Qt::AlignVCenter,
+    drawLettering(p, QRect(16, 10, 140, 18), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("MELODY PLAYER"));
     f.setBold(false);
     p.setFont(f);
     p.setPen(QColor(0xd8, 0xc8, 0xa8));
-    p.drawText(QRect(kLamp.x() - 34, kLamp.y(), 30, kLamp.height()),
+    drawLettering(p, QRect(kLamp.x() - 34, kLamp.y(), 30, kLamp.height()),
                Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("MIDI"));
 
     // Grille cloth behind the speaker.

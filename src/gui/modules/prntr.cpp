@@ -1,4 +1,5 @@
 #include "modules/prntr.h"
+#include "artwork_font.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -36,8 +37,7 @@ QLabel* greyLabel(QWidget* parent, const char* name, QRect at, Qt::Alignment ali
     l->setGeometry(at);
     l->setAlignment(align | Qt::AlignVCenter);
     l->setStyleSheet(QStringLiteral("color: #b4b4b4; background: transparent;"));
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(11);
+    QFont f = artworkFont(ArtFace::Sans, 11);
     l->setFont(f);
     l->setAttribute(Qt::WA_TransparentForMouseEvents);
     return l;

@@ -1,4 +1,5 @@
 #include "modules/prntr_art.h"
+#include "artwork_font.h"
 
 #include <QFont>
 #include <QLinearGradient>
@@ -82,13 +83,12 @@ QImage makeBody(qreal dpr) {
     p.setPen(Qt::NoPen);
     p.drawRoundedRect(QRectF(kFeedDownX - 2, kFeedY - 2, kFeedWidth + 4, kFeedHeight + 4), 3, 3);
     feedKey(p, QRectF(kFeedDownX, kFeedY - 1, kFeedWidth, kFeedHeight), false);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(8);
+    QFont f = artworkFont(ArtFace::Sans, 8);
     f.setBold(true);
     p.setFont(f);
     p.setPen(QColor(0x4a, 0x47, 0x40));
-    p.drawText(QRectF(panel.left(), 190, panel.width(), 10), Qt::AlignCenter, QStringLiteral("FEED"));
-    p.drawText(QRectF(panel.left(), 150, panel.width(), 10), Qt::AlignCenter, QStringLiteral("POWER"));
+    drawLettering(p, QRectF(panel.left(), 190, panel.width(), 10), Qt::AlignCenter, QStringLiteral("FEED"));
+    drawLettering(p, QRectF(panel.left(), 150, panel.width(), 10), Qt::AlignCenter, QStringLiteral("POWER"));
     QRadialGradient lamp(QPointF(329, 142), 4);
     lamp.setColorAt(0, QColor(0xb8, 0xff, 0x9a));
     lamp.setColorAt(1, QColor(0x2c, 0x9a, 0x2a));
@@ -102,7 +102,7 @@ QImage makeBody(qreal dpr) {
     f.setPixelSize(8);
     p.setFont(f);
     p.setPen(QColor(0x5a, 0x56, 0x4c));
-    p.drawText(QRectF(63, 192, 38, 22), Qt::AlignCenter, QStringLiteral("MIRA-8\nPRINTER"));
+    drawLettering(p, QRectF(61, 192, 42, 22), Qt::AlignCenter, QStringLiteral("MIRA-8\nPRINTER"));
     return img;
 }
 

@@ -1,4 +1,5 @@
 #include "modules/swit_art.h"
+#include "artwork_font.h"
 
 #include <QFont>
 #include <QLinearGradient>
@@ -46,8 +47,7 @@ QImage blank(int w, int h, qreal dpr, QColor fill) {
 }
 
 QFont lettering(int px, bool bold = true) {
-    QFont f(QStringLiteral("DejaVu Sans Condensed"));
-    f.setPixelSize(px);
+    QFont f = artworkFont(ArtFace::Condensed, px);
     f.setBold(bold);
     return f;
 }
@@ -75,13 +75,13 @@ QImage makeSwitchBox(qreal dpr) {
     p.setFont(lettering(9));
     for (int i = 0; i < 8; ++i) {
         p.setPen(leverColour(i));
-        p.drawText(QRectF(devices::kExtDataX0[i], 3, devices::kExtSwitchWidth, 11),
+        drawLettering(p, QRectF(devices::kExtDataX0[i], 3, devices::kExtSwitchWidth, 11),
                    Qt::AlignCenter, QString::number(7 - i));
     }
     p.setPen(kLettering);
-    p.drawText(QRectF(devices::kExtLoadAddressX0 - 4, 3, 34, 11), Qt::AlignCenter,
+    drawLettering(p, QRectF(devices::kExtLoadAddressX0 - 4, 3, 34, 11), Qt::AlignCenter,
                QStringLiteral("LA"));
-    p.drawText(QRectF(devices::kExtDepositX0, 3, 32, 11), Qt::AlignCenter, QStringLiteral("DEP"));
+    drawLettering(p, QRectF(devices::kExtDepositX0, 3, 32, 11), Qt::AlignCenter, QStringLiteral("DEP"));
     // A divider between the data and the control switches.
     p.setPen(QPen(QColor(0x16, 0x16, 0x19), 2));
     p.drawLine(QPointF(308, 20), QPointF(308, 70));
@@ -104,8 +104,8 @@ QImage makeSwitchBox(qreal dpr) {
     // "1" above and "0" below the data levers, as the mask reads.
     p.setFont(lettering(8, false));
     p.setPen(kDimLettering);
-    p.drawText(QRectF(2, kLeverTop, 18, 12), Qt::AlignCenter, QStringLiteral("1"));
-    p.drawText(QRectF(2, kLeverBottom - 12, 18, 12), Qt::AlignCenter, QStringLiteral("0"));
+    drawLettering(p, QRectF(2, kLeverTop, 18, 12), Qt::AlignCenter, QStringLiteral("1"));
+    drawLettering(p, QRectF(2, kLeverBottom - 12, 18, 12), Qt::AlignCenter, QStringLiteral("0"));
     return img;
 }
 
@@ -119,7 +119,7 @@ QImage makeTriggerMarker(qreal dpr) {
     p.drawRoundedRect(QRectF(0.5, 0.5, kTriggerWidth - 1, kTriggerHeight - 1), 2, 2);
     p.setFont(lettering(8));
     p.setPen(QColor(0x14, 0x14, 0x16));
-    p.drawText(QRectF(0, 0, kTriggerWidth, kTriggerHeight), Qt::AlignCenter,
+    drawLettering(p, QRectF(0, 0, kTriggerWidth, kTriggerHeight), Qt::AlignCenter,
                QStringLiteral("TRIG1"));
     return img;
 }

@@ -1,4 +1,5 @@
 #include "modules/tape.h"
+#include "artwork_font.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -202,8 +203,7 @@ TtapewtFM::TtapewtFM(const ModuleEnv& env)
     devLabel->setAlignment(Qt::AlignCenter);
     devLabel->setGeometry(kPunchLabel);
     devLabel->setStyleSheet(QStringLiteral("color: #e8eaee; background: transparent;"));
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(11);
+    QFont f = artworkFont(ArtFace::Sans, 11);
     devLabel->setFont(f);
     devLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     addMenuItem(PopupMenu1, "SaveTape1", QStringLiteral("Save Tape"), [this] { SaveTape1Click(); });

@@ -1,4 +1,5 @@
 #include "modules/tape_art.h"
+#include "artwork_font.h"
 
 #include <QFont>
 #include <QLinearGradient>
@@ -28,12 +29,11 @@ QImage blank(int w, int h, qreal dpr) {
 
 void caption(QPainter& p, const QRectF& r, const QString& text, int size, QColor colour,
              bool bold = true) {
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(size);
+    QFont f = artworkFont(ArtFace::Sans, size);
     f.setBold(bold);
     p.setFont(f);
     p.setPen(colour);
-    p.drawText(r, Qt::AlignCenter, text);
+    drawLettering(p, r, Qt::AlignCenter, text);
 }
 
 void screw(QPainter& p, QPointF c) {
@@ -344,13 +344,12 @@ QImage makeDigitStrip(qreal dpr) {
     img.fill(Qt::white);
     QPainter p(&img);
     p.setRenderHint(QPainter::TextAntialiasing, true);
-    QFont f(QStringLiteral("DejaVu Sans Mono"));
-    f.setPixelSize(10);
+    QFont f = artworkFont(ArtFace::Mono, 10);
     f.setBold(true);
     p.setFont(f);
     p.setPen(QColor(20, 20, 24));
     for (int d = 0; d <= 10; ++d)
-        p.drawText(QRectF(0, d * kDigitPitch, kDigitWidth, kWheelHeight), Qt::AlignCenter,
+        drawLettering(p, QRectF(0, d * kDigitPitch, kDigitWidth, kWheelHeight), Qt::AlignCenter,
                    QString::number(d % 10));
     return img;
 }
