@@ -3,6 +3,8 @@
 / (output device 0): the digit keys as digits from the left, "-" as a minus, "+" as
 / a point, "/" as a colon, "x" as a blank; LF clears the display.
 / Open "Keypad" on input device 0 and "Display 10 Digit" on output device 0, RUN.
+/ The display keeps what an earlier program left on it (Transfer does not reset it), so
+/ the program clears it first.
 / Try it headless:
 /   mira8-cli run --module keypad@0:1,2,3 --module tendigit@0 --json examples/echo-keypad.asm
 / (it waits for more keys for ever; the display's "text" starts with "123").
@@ -13,6 +15,14 @@
 START,  CLA
         TAD ON
         PUT 0                   / switch the display on; AC becomes 0
+        TAD INI
+        PUT 0                   / blank every cell, cursor on the left
+        JMP I LOOPAT            / the key loop fills the next page
+ON,     #D95                    / D10_ON
+INI,    #D112                   / D10_INI
+LOOPAT, WAITK
+
+        _PAGEBREAK
 WAITK,  SKI 0                   / has the keypad a key for us?
         JMP WAITK               / no: ask again
         GET 0                   / AC = the key number, and the keypad is told we took it
@@ -22,7 +32,6 @@ WAITK,  SKI 0                   / has the keypad a key for us?
         TAD I PTR               / AC = the code
         PUT 0                   / show it at the cursor; AC becomes 0
         JMP WAITK               / the display is always ready: on to the next key
-ON,     #D95                    / D10_ON
 MASK,   #D15
 FIRST,  TABLE
 PTR,    #D0

@@ -9,7 +9,7 @@ _ENDRAM
 
 START,  MOVL AL_ON              / the display starts switched off
         CALL OUTCH
-        MOVL AL_CLR             / clear the display
+        MOVL AL_INI             / a clean display: blank, red, line 1, whatever was left
         CALL OUTCH
         ZERO INDEX
 NEXT,   MOV INDEX A             / AC = INDEX

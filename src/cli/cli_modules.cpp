@@ -20,7 +20,7 @@ constexpr HeadlessModuleKind kHeadlessKinds[] = {
     {"printer", 0, 0, makePrinterModule},
     {"melody", 0, 0, makeMelodyModule},
     {"reader", 1, 1, makeReaderModule},
-    {"punch", 0, 0, makePunchModule},
+    {"punch", 0, 2, makePunchModule},
     {"magtape", 0, 2, makeMagTapeModule},
 };
 
@@ -159,6 +159,13 @@ void RunModules::runStarts() {
 
 void RunModules::runEnded() {
     for (Open& o : modules_) o.module->runEnded();
+}
+
+int RunModules::afterRun(std::ostream& err) {
+    int status = kExitOk;
+    for (Open& o : modules_)
+        if (const int s = o.module->afterRun(err); s != kExitOk) status = s;
+    return status;
 }
 
 void RunModules::writeJson(JsonWriter& j) const {

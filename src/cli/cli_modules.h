@@ -47,6 +47,9 @@ class HeadlessModule {
     virtual void runStarts() {}
     // The run ended, for whatever reason, as the GUI's end of a run.
     virtual void runEnded() {}
+    // After runEnded, what a user does with the module once the run is over (the punch
+    // saves its tape). Returns an exit status, after the message.
+    virtual int afterRun(std::ostream& /*err*/) { return kExitOk; }
     // The module's own fields; "kind" and the device numbers are written by the caller.
     virtual void writeJson(JsonWriter& j) const = 0;
     // One line for the plain-text report, without the newline; empty for none.
@@ -92,6 +95,7 @@ class RunModules {
     int beforeRun(std::ostream& err);
     void runStarts();
     void runEnded();
+    int afterRun(std::ostream& err);
     bool empty() const { return modules_.empty(); }
     void writeJson(JsonWriter& j) const;  // the "modules" array
     void writeText(std::ostream& out) const;

@@ -4,7 +4,14 @@
 
 namespace mira::cli {
 
+void JsonWriter::finish() {
+    if (!sink_) return;
+    *sink_ << out_;
+    out_.clear();
+}
+
 void JsonWriter::separator() {
+    flushIfLarge();
     if (afterKey_) {
         afterKey_ = false;
         return;

@@ -38,7 +38,12 @@ void printUsage(std::ostream& out) {
                                           collected and the print state
                               melody@D    melody player; records note events with their
                                           virtual times instead of sounding them
-                              punch@D     paper tape punch with a fresh tape fitted
+                              punch@D[:FILE.ptp[:FROM-TO]]  paper tape punch with a
+                                          fresh tape fitted; reports the last 65536 rows
+                                          and rows_total; with FILE, after the run the
+                                          tape is saved as Save Tape does: the start
+                                          marker, FROM, then rows FROM..TO (default all,
+                                          rows counted from 0)
                               reader:FILE.ptp  feed a paper tape through the loader
                                           before the run (150 ms of virtual time per
                                           row); PC is left after the last byte unless

@@ -4,8 +4,10 @@
 #include <ostream>
 
 #include "cli_modules.h"
+#include "core/field_list.h"
 #include "core/panel.h"
 #include "core/run_control.h"
+#include "core/tape_file.h"
 #include "devices/mag_tape.h"
 #include "devices/slot_select.h"
 #include "devices/tape_punch.h"
@@ -60,23 +62,63 @@ class HeadlessReader final : public HeadlessModule {
 
 class HeadlessPunch final : public HeadlessModule {
   public:
-    HeadlessPunch(int slot, ModuleHost& host)
-        : punch_(host.machine.bus, host.clock, host.sounds, host.prompter) {
+    // `file`, when given, receives the tape after the run as "Save Tape" writes it, with
+    // the range [from, to] (to < 0: up to the last byte punched).
+    HeadlessPunch(int slot, ModuleHost& host, std::string file, int from, int to)
+        : punch_(host.machine.bus, host.clock, host.sounds, host.prompter),
+          prompter_(host.prompter), file_(std::move(file)), from_(from), to_(to) {
         punch_.PutDevice(slot);
         punch_.doInit();
         punch_.fitTape();
     }
+    int afterRun(std::ostream& err) override {
+        if (file_.empty()) return kExitOk;
+        // A saved tape comes off the punch: the report keeps what was on it.
+        savedRows_ = punch_.punchedBytes();
+        savedTotal_ = punch_.dataBytes();
+        saved_ = true;
+        int status = kExitOk;
+        punch_.SaveTape([&](std::span<const int32_t> bytes, int highest) {
+            const int to = to_ < 0 ? highest : to_;
+            if (from_ > highest || to > highest) {
+                err << "mira8-cli run: --module punch: the range " << from_ << "-" << to
+                    << " is past the punched bytes (0-" << highest << ")\n";
+                status = kExitBadInput;
+                return false;
+            }
+            if (!core::writeTapeFile(file_, core::buildTapeLines(bytes, highest, from_, to))) {
+                prompter_.error(core::kTapeSaveFailed);
+                status = kExitBadInput;
+                return false;
+            }
+            return true;
+        });
+        // Nothing punched: SaveTape has said so.
+        if (savedTotal_ == 0) status = kExitBadInput;
+        return status;
+    }
     void writeJson(JsonWriter& j) const override {
-        j.key("rows").intArray(punch_.punchedBytes());
+        // The last rows (all of them in any short run) and how many were punched.
+        j.key("rows").intArray(rows());
+        j.key("rows_total").value(saved_ ? savedTotal_ : punch_.dataBytes());
     }
     std::string textLine() const override {
         std::string line;
-        for (int b : punch_.punchedBytes()) line += (line.empty() ? "" : " ") + std::to_string(b);
+        for (int b : rows()) line += (line.empty() ? "" : " ") + std::to_string(b);
         return line.empty() ? "(no rows)" : line;
     }
 
   private:
     devices::TapePunch punch_;
+    core::Prompter& prompter_;
+    std::vector<int32_t> rows() const { return saved_ ? savedRows_ : punch_.punchedBytes(); }
+
+    std::string file_;
+    int from_;
+    int to_;
+    bool saved_ = false;
+    std::vector<int32_t> savedRows_;
+    int64_t savedTotal_ = 0;
 };
 
 // Saving is the window's business; a headless recorder never asks for a file.
@@ -144,7 +186,27 @@ ModuleMade makeReaderModule(const ModuleRequest& r, ModuleHost& host) {
 }
 
 ModuleMade makePunchModule(const ModuleRequest& r, ModuleHost& host) {
-    return ModuleMade::made(std::make_unique<HeadlessPunch>(r.slots.at(0), host));
+    std::string file;
+    int from = 0, to = -1;
+    if (!r.args.empty()) {
+        file = r.args[0];
+        if (file.empty()) return ModuleMade::usage("the tape file is missing (punch@D:FILE.ptp)");
+    }
+    if (r.args.size() == 2) {
+        // FROM-TO, as the range dialog takes it.
+        const std::string& range = r.args[1];
+        const size_t dash = range.find('-');
+        constexpr int kAny = 1 << 30;
+        if (dash != std::string::npos) {
+            from = core::parseIntInRange(range.substr(0, dash), 0, kAny, -1);
+            to = core::parseIntInRange(range.substr(dash + 1), 0, kAny, -1);
+        } else {
+            from = -1;
+        }
+        if (from < 0 || to < from)
+            return ModuleMade::usage("the range must be FROM-TO with 0 <= FROM <= TO");
+    }
+    return ModuleMade::made(std::make_unique<HeadlessPunch>(r.slots.at(0), host, file, from, to));
 }
 
 ModuleMade makeMagTapeModule(const ModuleRequest& r, ModuleHost& host) {

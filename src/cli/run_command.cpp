@@ -172,7 +172,7 @@ const char* stopName(core::RunControl::HeadlessStop s) {
 void writeJson(std::ostream& out, const core::Machine& m, const char* stop,
                const core::RunControl::HeadlessResult& res, const RecordingOutputDevice* outs[2],
                const core::ScriptedSerialPort& serial, const RunModules& modules) {
-    JsonWriter j;
+    JsonWriter j(out);
     j.beginObject();
     j.key("mode").value(m.isWif() ? "wif" : "normal");
     j.key("stop").value(stop);
@@ -233,7 +233,8 @@ void writeJson(std::ostream& out, const core::Machine& m, const char* stop,
     j.key("serial_out_total").value(static_cast<int64_t>(serial.sentTotal()));
     if (!modules.empty()) modules.writeJson(j);
     j.endObject();
-    out << j.str() << '\n';
+    j.finish();
+    out << '\n';
 }
 
 }  // namespace
@@ -336,6 +337,7 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
     modules.runStarts();
     const auto res = rc.runHeadless(o.clockStates.value_or(UINT64_MAX), o.maxInstructions, &clock);
     modules.runEnded();
+    const int afterStatus = modules.afterRun(err);
 
     const char* stop = stopName(res.reason);
     const RecordingOutputDevice* outs[2] = {outputs[0].get(), outputs[1].get()};
@@ -359,6 +361,7 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
         }
         modules.writeText(out);
     }
+    if (afterStatus != kExitOk) return afterStatus;
     return res.reason == core::RunControl::HeadlessStop::Stopped ? kExitOk : kExitNotHalted;
 }
 

@@ -14,6 +14,7 @@ namespace mira::core {
 inline constexpr int kTapeStartMarker = 128;
 // A valid tape file has 1..258 rows: the marker, the address and up to 256 bytes.
 inline constexpr int kTapeMaxLines = 258;
+inline constexpr const char* kTapeSaveFailed = "ERROR: Failed to save paper tape file";
 
 // The rows of a tape holding words[from..to]: "128", `from`, then one decimal word per
 // address; an address beyond `highest` or beyond the array gives 0. A range with `to`

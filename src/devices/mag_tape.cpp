@@ -185,15 +185,19 @@ void MagTape::ExecResetFlag(int level) {
     if (level != 0) return;
     setFlag(outSlot_, 1);
     if (writePending_ >= 0) return;  // the program did not wait: this byte is lost
-    if (loaded_ && mode_ == kMagRecord)
-        writeByte();
-    else
-        writeHeld_ = true;
+    // The byte is kept apart from the latch, which PLAY refills from the tape while the
+    // write waits for RECORD.
+    heldByte_ = latch_;
+    writeHeld_ = true;
+    if (loaded_ && mode_ == kMagRecord) writeByte();
 }
 
 void MagTape::writeByte() {
+    // Past the last cell there is nowhere to put it: the recorder stays busy and keeps
+    // the byte, as for any write it cannot store.
+    if (position_ >= kMagCells) return;
     writeHeld_ = false;
-    if (position_ < kMagCells) cells_[static_cast<size_t>(position_)] = latch_;
+    cells_[static_cast<size_t>(position_)] = heldByte_;
     if (position_ + 1 < kMagCells) cells_[static_cast<size_t>(position_ + 1)] = kMagBlank;
     changed_ = true;
     writePending_ = position_ + kWriteCells;

@@ -206,6 +206,7 @@ private:
     int writePending_ = -1;
     // A write came while the recorder could not take it; RECORD carries it out.
     bool writeHeld_ = false;
+    int heldByte_ = 0;
     bool changed_ = false;
     std::string fileName_;
     std::string playlist_;

@@ -8,6 +8,13 @@ namespace mira::devices {
 
 using namespace melody;
 
+std::string melody::noteName(int midi) {
+    static constexpr const char* kNames[] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                             "F#", "G",  "G#", "A",  "A#", "B"};
+    if (midi < 0 || midi > 127) return {};
+    return std::string(kNames[midi % 12]) + std::to_string(midi / 12 - 1);
+}
+
 MelodyPlayer::MelodyPlayer(core::DeviceBus& bus, core::TimerFactory& timers, int& noteDelay,
                            MidiOut* midi, MelodyPlayerHost* host)
     : bus_(bus), noteDelay_(noteDelay), midi_(midi), host_(host),
@@ -86,8 +93,8 @@ void MelodyPlayer::noteOff() {
 
 void MelodyPlayer::StopSound() {
     noteOff();
-    drawLamp();
     delayTimer_->stop();
+    drawLamp();
     setFlag(0);
 }
 

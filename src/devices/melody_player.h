@@ -30,6 +30,9 @@ constexpr int midiNote(int code) {
     return kMidiBase + kSemitonesPerOctave * octave + semitone;
 }
 
+// A MIDI note as a musician names it, with middle C (60) as C4: "C#3", "A4".
+std::string noteName(int midi);
+
 // Length codes 0..3 last 1, 2, 4 and 8 note-delay units.
 constexpr int lengthUnits(int noteByte) { return 1 << ((noteByte >> kLengthShift) & 3); }
 
@@ -100,6 +103,8 @@ public:
     // The dialog offers 50..500 only; anything else is held to that range.
     void setNoteDelay(int ms);
     core::Timer& delayTimer() { return *delayTimer_; }
+    // A note's (or rest's) length is running: the second pulse came, the end has not.
+    bool lengthRunning() const { return delayTimer_->isActive(); }
     core::Timer& spkrTimer() { return *spkrTimer_; }
     bool bound() const;
 

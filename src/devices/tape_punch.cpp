@@ -48,15 +48,24 @@ void TapePunch::doReset() {
     punchPosition_ = 0;
     rowsPunched_ = 0;
     dataBytes_ = 0;
+    keptBytes_ = 0;
+    held_ = false;
     setFlag(1);
     draw();
 }
 
 void TapePunch::fitTape() {
+    const bool held = held_;
     doReset();
     rows_.assign(kFreshLeaderRows, kLeaderRow);
     rows_.insert(rows_.end(), kFreshBlankRows, kTrailerRow);
     punchPosition_ = kFreshLeaderRows;
+    // The program that sent a byte into a bare punch is still waiting for it: that byte
+    // becomes the tape's first row, and the flag comes back when it is punched.
+    if (held && bound()) {
+        punchRow(heldByte_);
+        return;
+    }
     draw();
     setFlag(0);
 }
@@ -67,12 +76,29 @@ void TapePunch::ExecResetFlag(int level) {
 
 void TapePunch::WriteTape() {
     setFlag(1);
-    if (!bound() || rows_.empty()) return;  // no tape: the program waits until one is fitted
+    if (!bound()) return;
     const int value = bus_.slots[slot_].output & 0xFF;
+    if (rows_.empty()) {
+        // No tape: the program waits until one is fitted, and its byte is not lost.
+        held_ = true;
+        heldByte_ = value;
+        return;
+    }
+    punchRow(value);
+}
+
+void TapePunch::punchRow(int value) {
+    held_ = false;
     rows_.insert(rows_.begin() + punchPosition_, value);
     ++punchPosition_;
     ++rowsPunched_;
     ++dataBytes_;
+    if (++keptBytes_ >= kKeptRows + kTornStrip) {
+        const auto from = rows_.begin() + kFreshLeaderRows;
+        rows_.erase(from, from + kTornStrip);
+        punchPosition_ -= kTornStrip;
+        keptBytes_ -= kTornStrip;
+    }
     draw();
     sounds_.play(core::SoundId::Punch);
     // The punch is ready when its stroke's sound is over; a stroke nobody hears (sound
@@ -87,9 +113,11 @@ void TapePunch::WriteTape() {
 
 std::vector<int32_t> TapePunch::punchedBytes() const {
     std::vector<int32_t> bytes;
-    bytes.reserve(static_cast<size_t>(dataBytes_));
+    bytes.reserve(static_cast<size_t>(keptBytes_));
     for (int r : rows_)
         if (r >= 0 && r <= 255) bytes.push_back(r);
+    if (bytes.size() > static_cast<size_t>(kKeptRows))
+        bytes.erase(bytes.begin(), bytes.end() - kKeptRows);
     return bytes;
 }
 

@@ -31,6 +31,10 @@ public:
     // A fresh tape: leader, then blank tape the rows are punched into.
     static constexpr int kFreshLeaderRows = 3;
     static constexpr int kFreshBlankRows = 17;
+    // A tape keeps its last 65 536 punched rows: a program that punches for ever (a
+    // grading run) tears the oldest off, in strips so that each punch stays cheap.
+    static constexpr int kKeptRows = 65536;
+    static constexpr int kTornStrip = 4096;
 
     TapePunch(core::DeviceBus& bus, core::TimerFactory& timers, core::SoundEffects& sounds,
               core::Prompter& prompter, TapePunchHost* host = nullptr);
@@ -61,10 +65,14 @@ public:
     bool faultLamp() const { return rows_.empty(); }
     const std::vector<int>& rows() const { return rows_; }
     int punchPosition() const { return punchPosition_; }
-    int rowsPunched() const { return rowsPunched_; }
-    int dataBytes() const { return dataBytes_; }
-    // The punched data bytes in tape order (leader and blank rows are not data).
+    int64_t rowsPunched() const { return rowsPunched_; }
+    // Every data byte punched since the tape was fitted, the torn-off ones included.
+    int64_t dataBytes() const { return dataBytes_; }
+    // The punched data bytes still on the tape (the last kKeptRows), in tape order; leader
+    // and blank rows are not data.
     std::vector<int32_t> punchedBytes() const;
+    // A byte sent while no tape was fitted: it is punched first when one is.
+    bool byteHeld() const { return held_; }
     core::Timer& soundTimer() { return *soundTimer_; }
 
     // core::Device
@@ -79,6 +87,7 @@ public:
 private:
     void setFlag(int value);
     void draw();
+    void punchRow(int value);
 
     core::DeviceBus& bus_;
     core::SoundEffects& sounds_;
@@ -90,8 +99,11 @@ private:
     int slot_ = -1;
     std::vector<int> rows_;
     int punchPosition_ = 0;
-    int rowsPunched_ = 0;
-    int dataBytes_ = 0;
+    int64_t rowsPunched_ = 0;
+    int64_t dataBytes_ = 0;
+    int keptBytes_ = 0;  // data rows on the tape now
+    bool held_ = false;
+    int heldByte_ = 0;
 };
 
 }  // namespace mira::devices

@@ -2,6 +2,8 @@
 // punched rows and recorded cells in the JSON, the example programs, and the refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "cli_test.h"
 #include "core/scrambled_file.h"
 #include "devices/mag_tape.h"
@@ -76,12 +78,64 @@ TEST_F(TapeCliTest, ReaderRefusals) {
     EXPECT_EQ(jsonRaw("memory").substr(0, 3), "[0,");
 }
 
-TEST_F(TapeCliTest, PunchRowsAreTheBytesAProgramSent) {
-    ASSERT_EQ(run({"--module", "punch@0", "--json", example("punch-program.asm")}), kExitOk)
+// The manual's road, headless: the example punched and saved with the range 0 to 3, the
+// file fed through the reader into a machine with nothing else in memory, and the program
+// run where it landed.
+TEST_F(TapeCliTest, PunchedExampleSavedAndFedBackRunsWhereTheRangeSays) {
+    const std::string saved = (dir_ / "prog.ptp").string();
+    ASSERT_EQ(run({"--module", "punch@0:" + saved + ":0-3", "--json", example("punch-program.asm")}),
+              kExitOk)
         << err_.str();
-    EXPECT_EQ(rawValue(moduleJson(0), "rows"), "[128,16,232,35,241,7]");
+    EXPECT_EQ(rawValue(moduleJson(0), "rows"), "[232,35,241,7]");
+    EXPECT_EQ(intValue(rawValue(moduleJson(0), "rows_total")), 4);
     EXPECT_EQ(intValue(rawValue(moduleJson(0), "dev")), 0);
-    EXPECT_EQ(run({"--module", "punch@0:x", example("punch-program.asm")}), kExitUsage);
+    const core::ContainerRead file = core::readContainerFile(saved);
+    ASSERT_TRUE(file.ok);
+    EXPECT_EQ(file.lines, (std::vector<std::string>{"128", "0", "232", "35", "241", "7"}));
+
+    const auto nothing = write("nothing.words", "# the tape brings the program\n");
+    ASSERT_EQ(run({"--module", "reader:" + saved, "--pc", "0", "--json", nothing}), kExitOk)
+        << err_.str();
+    EXPECT_EQ(jsonRaw("memory").substr(0, 18), "[232,35,241,7,0,0,");
+    EXPECT_EQ(jsonInt("ac"), 7);
+    EXPECT_EQ(intValue(rawValue(moduleJson(0), "pc")), 4);
+
+    // Without a range every row is saved; a range past the rows, or a tape with nothing
+    // punched, writes nothing and says why.
+    ASSERT_EQ(run({"--module", "punch@0:" + saved, example("punch-program.asm")}), kExitOk);
+    EXPECT_EQ(core::readContainerFile(saved).lines.size(), 6u);
+    EXPECT_EQ(run({"--module", "punch@0:" + saved + ":2-9", example("punch-program.asm")}),
+              kExitBadInput);
+    EXPECT_NE(err_.str().find("past the punched bytes (0-3)"), std::string::npos) << err_.str();
+    const auto halt = write("halt.words", "0xF1\n");
+    EXPECT_EQ(run({"--module", "punch@1:" + saved, halt}), kExitBadInput);
+    EXPECT_EQ(err_.str(), "No program data to save\n");
+    for (const char* bad : {"punch@0:", "punch@0:x:3-1", "punch@0:x:3", "punch@0:x:a-b"})
+        EXPECT_EQ(run({"--module", bad, halt}), kExitUsage) << bad;
+}
+
+// A grading run that punches for ever keeps the last 65 536 rows and counts them all.
+TEST_F(TapeCliTest, LongPunchingRunKeepsTheLastRowsAndTheirCount) {
+    const auto loop = write("loop.asm",
+                            "LOOP,   TAD N\n"
+                            "        PUT 0\n"
+                            "WAIT,   SKO 0\n"
+                            "        JMP WAIT\n"
+                            "        ISZ N\n"
+                            "        NOP\n"
+                            "        JMP LOOP\n"
+                            "N,      #D0\n");
+    ASSERT_EQ(run({"--module", "punch@0", "--max-instructions", "600000", "--json", loop}),
+              kExitNotHalted)
+        << err_.str();
+    const std::string rows = rawValue(moduleJson(0), "rows");
+    const long total = intValue(rawValue(moduleJson(0), "rows_total"));
+    EXPECT_GT(total, 65536);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), ',') + 1, 65536);
+    // The last row is the byte the count had reached, the first one 65 535 before it.
+    const long last = (total - 1) % 256, first = (total - 65536) % 256;
+    EXPECT_EQ(rows.substr(rows.rfind(',') + 1), std::to_string(last) + "]");
+    EXPECT_EQ(rows.substr(1, rows.find(',') - 1), std::to_string(first));
 }
 
 TEST_F(TapeCliTest, RecordExampleFillsEveryOtherCell) {

@@ -326,6 +326,49 @@ TEST(MagTape, WriteWithoutRecordWaitsForTheKeyAndKeepsTheByte) {
     EXPECT_EQ(r.mag.mode(), kMagStop);
 }
 
+// A held byte is the program's, whatever the head reads in between; a write the tape has
+// no room for is not stored and leaves the recorder busy.
+TEST(MagTape, HeldByteSurvivesAPlayAndTheEndOfTapeStaysBusy) {
+    MagRig r;
+    ASSERT_TRUE(r.mag.LoadTape(r.tapeAt(40, 0)));
+    ASSERT_TRUE(r.mag.NewTape());
+    r.rig.m.bus.slots[3].output = 99;
+    r.rig.m.bus.notifyOutput(3);
+    r.mag.ExecResetFlag(0);  // held: not in RECORD
+    // PLAY reads a byte from the tape into the latch; the held byte must not follow it.
+    r.mag.pressKey(kMagStop);
+    r.mag.pressKey(kMagRecord);
+    EXPECT_EQ(r.mag.cells()[0], 99);
+    r.tick(2);
+    r.mag.pressKey(kMagStop);
+    r.mag.pressKey(kMagRewind);
+    r.tick();
+    r.rig.m.bus.slots[3].output = 42;
+    r.rig.m.bus.notifyOutput(3);
+    r.mag.ExecResetFlag(0);  // held again
+    r.mag.pressKey(kMagStop);
+    r.mag.pressKey(kMagPlay);  // reads 99 under the head
+    ASSERT_EQ(r.mag.GetData(), 99);
+    r.mag.pressKey(kMagStop);
+    r.mag.pressKey(kMagRecord);
+    EXPECT_EQ(r.mag.cells()[0], 42) << "the program's byte, not the one read";
+    r.tick(2);
+    EXPECT_EQ(r.outFlag(), 0);
+
+    // At the end of the tape nothing is stored: the flag stays busy.
+    r.mag.pressKey(kMagStop);
+    r.mag.pressKey(kMagFastForward);
+    r.tick(200);
+    ASSERT_EQ(r.mag.position(), kMagCells);
+    r.mag.pressKey(kMagRecord);
+    r.rig.m.bus.slots[3].output = 7;
+    r.rig.m.bus.notifyOutput(3);
+    r.mag.ExecResetFlag(0);
+    r.tick(4);
+    EXPECT_EQ(r.outFlag(), 1);
+    EXPECT_EQ(r.mag.writePending(), -1);
+}
+
 TEST(MagTape, EraseKeepsPositionAndCounter) {
     MagRig r;
     ASSERT_TRUE(r.mag.LoadTape(r.tapeAt(10, 700)));

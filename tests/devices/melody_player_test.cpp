@@ -72,6 +72,15 @@ TEST(MelodyNotes, CodesGiveMidiNotesAndRests) {
     EXPECT_EQ(melody::midiNote(0x7C), 84);
 }
 
+// The names the window shows: code 12 plays C3 and code 60 plays C6.
+TEST(MelodyNotes, NamesPutMiddleCInOctaveFour) {
+    const std::pair<int, const char*> cases[] = {
+        {melody::midiNote(12), "C3"}, {melody::midiNote(60), "C6"}, {melody::midiNote(1), "C#2"},
+        {60, "C4"},  {69, "A4"},  {70, "A#4"}, {0, "C-1"}, {127, "G9"}, {128, ""}, {-1, ""},
+    };
+    for (const auto& [midi, name] : cases) EXPECT_EQ(melody::noteName(midi), name) << midi;
+}
+
 TEST(MelodyNotes, LengthCodesDoubleTheUnits) {
     EXPECT_EQ(melody::lengthUnits(0x01), 1);
     EXPECT_EQ(melody::lengthUnits(0x41), 2);

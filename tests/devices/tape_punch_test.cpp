@@ -50,7 +50,9 @@ struct PunchRig {
     }
 };
 
-TEST(TapePunch, WithoutTapeTheFlagStaysOneAndNothingIsPunched) {
+// A byte sent into a bare punch (as after Transfer, which takes the tape off) waits with
+// the program: it is the first row of the next tape fitted, and only then is the flag 0.
+TEST(TapePunch, ByteSentWithoutTapeIsPunchedWhenATapeIsFitted) {
     PunchRig r;
     EXPECT_EQ(r.rig.m.bus.slots[2].type, core::kModuleTapePunch);
     EXPECT_TRUE(r.punch.faultLamp());
@@ -59,6 +61,37 @@ TEST(TapePunch, WithoutTapeTheFlagStaysOneAndNothingIsPunched) {
     EXPECT_EQ(r.flag(), 1);
     EXPECT_EQ(r.punch.dataBytes(), 0);
     EXPECT_TRUE(r.punch.rows().empty());
+    EXPECT_TRUE(r.punch.byteHeld());
+    r.punch.fitTape();
+    EXPECT_EQ(r.punch.punchedBytes(), (std::vector<int32_t>{5}));
+    EXPECT_EQ(r.punch.punchPosition(), TapePunch::kFreshLeaderRows + 1);
+    EXPECT_EQ(r.flag(), 0);
+    EXPECT_FALSE(r.punch.byteHeld());
+    // A reset forgets a held byte: the next tape starts blank.
+    r.punch.doReset();
+    r.punchByte(6);
+    r.punch.doReset();
+    r.punch.fitTape();
+    EXPECT_TRUE(r.punch.punchedBytes().empty());
+}
+
+// A program that punches for ever keeps the last rows on a tape of bounded length, and
+// the count of all of them.
+TEST(TapePunch, LongRunKeepsTheLastRowsAndCountsAll) {
+    PunchRig r;
+    r.punch.fitTape();
+    const int total = TapePunch::kKeptRows + 3 * TapePunch::kTornStrip + 5;
+    for (int i = 0; i < total; ++i) r.punchByte(i);
+    EXPECT_EQ(r.punch.dataBytes(), total);
+    const std::vector<int32_t> kept = r.punch.punchedBytes();
+    ASSERT_EQ(kept.size(), static_cast<size_t>(TapePunch::kKeptRows));
+    EXPECT_EQ(kept.front(), (total - TapePunch::kKeptRows) & 0xFF);
+    EXPECT_EQ(kept.back(), (total - 1) & 0xFF);
+    EXPECT_LT(r.punch.rows().size(),
+              static_cast<size_t>(TapePunch::kKeptRows + TapePunch::kTornStrip + 20));
+    // The head still stands just past the last row punched, before the blank tape.
+    EXPECT_EQ(r.punch.rows()[static_cast<size_t>(r.punch.punchPosition() - 1)], (total - 1) & 0xFF);
+    EXPECT_EQ(r.punch.rows()[static_cast<size_t>(r.punch.punchPosition())], kTrailerRow);
 }
 
 TEST(TapePunch, FittedTapeTakesRowsAtThePunchHead) {

@@ -22,6 +22,7 @@
 #include "core/tape_file.h"
 #include "devices/mag_tape.h"
 #include "gui_test_support.h"
+#include "assembler/edit.h"
 #include "mira/mira.h"
 #include "modules/funcselect.h"
 #include "modules/mag.h"
@@ -229,6 +230,81 @@ private Q_SLOTS:
         // Nothing left to save.
         action(*punch->popupMenu(), "SaveTape1")->trigger();
         QCOMPARE(prompter_.messages.back(), std::string("No program data to save"));
+    }
+
+    // The road the manual walks with examples/punch-program.asm, in its natural order: the
+    // punch opened and a tape fitted before the program is transferred (which takes the tape
+    // off), the first byte waiting in the bare punch until a tape is fitted again, Save Tape
+    // with the range 0 to 3, memory cleared, the file fed through the reader, and the
+    // program run where it landed.
+    void punchedExampleComesBackThroughTheReader() {
+        auto w = open();
+        fast(*w);
+        core::Machine& m = w->machine();
+        chooseSlot(0);
+        action(*w, "PaperTapePunch1")->trigger();
+        auto* punch = w->modules().find<TtapewtFM>();
+        QTest::mouseClick(punch, Qt::LeftButton, Qt::NoModifier, kFeedButton);
+        QVERIFY(punch->punch().tapeFitted());
+
+        w->AssemblerClick();
+        gui::TeditFM& e = *w->editFM();
+        QVERIFY(e.OpenFile(QStringLiteral(MIRA8_SOURCE_DIR "/examples/punch-program.asm")));
+        e.Assemble1Click();
+        e.Transfer1Click();
+        QCOMPARE(prompter_.messages, std::vector<std::string>{});
+        QVERIFY(!punch->punch().tapeFitted());  // Transfer resets the punch
+
+        // The run yields to the window's timers: the tape is fitted from one of them, as a
+        // click during the run would be.
+        bool heldWhileRunning = false;
+        int flagWhileHeld = -1;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, punch, [&] {
+            if (!punch->punch().byteHeld() || heldWhileRunning) return;
+            heldWhileRunning = m.run;
+            flagWhileHeld = m.bus.slots[2].flag;
+            QTest::mouseClick(punch, Qt::LeftButton, Qt::NoModifier, kFeedButton);
+        });
+        poll.start(20);
+        runFast(*w, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(heldWhileRunning && !m.run, 10000);
+        poll.stop();
+        QCOMPARE(flagWhileHeld, 1);
+        QCOMPARE(m.switches[core::kSwitchHalt], uint8_t(0));  // ended at its HLT, not the guard
+        QCOMPARE(punch->punch().punchedBytes(), (std::vector<int32_t>{232, 35, 241, 7}));
+
+        punch->chooseRange = [](int& from, int& to) {
+            from = 0;
+            to = 3;
+            return true;
+        };
+        punch->chooseFile = [&](const QString&) { return path("prog.ptp"); };
+        action(*punch->popupMenu(), "SaveTape1")->trigger();
+        const core::ContainerRead saved = core::readContainerFile(path("prog.ptp").toStdString());
+        QVERIFY(saved.ok);
+        QCOMPARE(saved.lines, (std::vector<std::string>{"128", "0", "232", "35", "241", "7"}));
+
+        prompter_.answer = true;
+        action(*w, "MemZero1")->trigger();
+        QCOMPARE(m.memory[1], 0);
+        action(*w, "All11")->trigger();
+        action(*w, "PaperTapeReader1")->trigger();
+        auto* reader = w->modules().find<TtapeFM>();
+        QVERIFY(reader->isVisible());
+        reader->chooseOpenFile = [&](const QString&) { return path("prog.ptp"); };
+        action(*reader->popupMenu(), "LoadTape1")->trigger();
+        QTest::mouseClick(reader, Qt::LeftButton, Qt::NoModifier, kFeedButton);
+        QVERIFY(reader->reader().feeding());
+        QTRY_VERIFY_WITH_TIMEOUT(!reader->reader().feeding(), 6000);
+        QCOMPARE((std::vector<int>{m.memory[0], m.memory[1], m.memory[2], m.memory[3]}),
+                 (std::vector<int>{232, 35, 241, 7}));
+        for (int a = 16; a < 20; ++a) QCOMPARE(m.memory[a], 0);
+        QCOMPARE(m.pc, 4);
+
+        runFast(*w, 0);
+        QTRY_VERIFY(!m.run && m.pc == 3);  // past its HLT
+        QCOMPARE(m.ac, 7);
     }
 
     void cassetteRecordsAndPlaysWithItsKeys() {

@@ -15,6 +15,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -295,6 +296,24 @@ void reportSparsePages(QTextDocument& doc, const Pages& pages) {
                          static_cast<int>(100 * used[page] / pages.body));
 }
 
+// A pipe table needs the row of dashes under its heading; without it Markdown reads the
+// rows as one run-on paragraph, which nobody notices until the PDF is printed. Returns
+// the first such table's line (1-based), 0 when every table is whole.
+int tableWithoutSeparator(const QString& markdown) {
+    const QStringList lines = markdown.split(QLatin1Char('\n'));
+    static const QRegularExpression separator(QStringLiteral("^\\|\\s*:?-+"));
+    bool inCode = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines[i].startsWith(QLatin1String("```"))) inCode = !inCode;
+        const bool starts = lines[i].startsWith(QLatin1Char('|')) &&
+                            (i == 0 || !lines[i - 1].startsWith(QLatin1Char('|')));
+        if (inCode || !starts) continue;
+        if (i + 1 >= lines.size() || !separator.match(lines[i + 1]).hasMatch())
+            return static_cast<int>(i + 1);
+    }
+    return 0;
+}
+
 // Tables with thin ruled cells, a little air inside them and a shaded heading row.
 void styleTables(QTextDocument& doc) {
     const QList<QTextFrame*> frames = doc.rootFrame()->childFrames();
@@ -337,6 +356,9 @@ int main(int argc, char** argv) {
         QFile in(name);
         if (!in.open(QIODevice::ReadOnly)) return fail("cannot read", name);
         const QString text = QString::fromUtf8(in.readAll());
+        if (const int line = tableWithoutSeparator(text))
+            return fail("table without its separator row", name + QLatin1Char(':') +
+                                                               QString::number(line));
         markdown += i == 1 ? text : QStringLiteral("\n\n") + asChapter(text);
     }
 

@@ -40,8 +40,10 @@ bool HostMidiOut::open() {
         kind_ = Kind::Port;
     } else if (openBuiltIn()) {
         kind_ = Kind::BuiltIn;
+    } else {
+        kind_ = Kind::Silent;
     }
-    return kind_ != Kind::None;
+    return true;
 }
 
 bool HostMidiOut::openPort() {
@@ -92,6 +94,7 @@ bool HostMidiOut::send(uint8_t status, uint8_t data1, uint8_t data2) {
                 return false;
             }
         case Kind::BuiltIn: return synth_.send(status, data1, data2);
+        case Kind::Silent: return true;
         case Kind::None: break;
     }
     return false;
@@ -101,9 +104,10 @@ std::string HostMidiOut::description() const {
     switch (kind_) {
         case Kind::Port: return "MIDI port: " + portName_;
         case Kind::BuiltIn: return "Built-in synthesiser (" + synth_.soundFont() + ")";
+        case Kind::Silent: return kSilentDescription;
         case Kind::None: break;
     }
-    return tried_ ? "No MIDI output" : "";
+    return {};
 }
 
 }  // namespace mira::gui

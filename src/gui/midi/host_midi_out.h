@@ -1,6 +1,8 @@
 // The melody player's MIDI output on the host: a MIDI port when the host lists one that can
-// sound, otherwise the built-in General MIDI synthesiser played through the audio output.
-// Only when both fail is MIDI unavailable.
+// sound, otherwise the built-in General MIDI synthesiser played through the audio output,
+// otherwise silence. Silence still takes every message, so the player keeps time and a
+// program's tune runs to its end on a machine with no sound at all; only a port that fails
+// while it plays makes MIDI unavailable.
 #pragma once
 
 #include <memory>
@@ -17,7 +19,9 @@ namespace mira::gui {
 
 class HostMidiOut final : public devices::MidiOut {
 public:
-    enum class Kind { None, Port, BuiltIn };
+    static constexpr const char* kSilentDescription = "Silent: no sound output";
+
+    enum class Kind { None, Port, BuiltIn, Silent };
 
     struct Options {
         bool tryPorts = true;

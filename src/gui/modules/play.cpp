@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -41,6 +42,14 @@ TplayFM::TplayFM(const ModuleEnv& env)
     devLabel->setFont(f);
     devLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
 
+    statusLabel_ = new QLabel(this);
+    statusLabel_->setObjectName(QStringLiteral("statusLabel"));
+    statusLabel_->setAlignment(Qt::AlignCenter);
+    statusLabel_->setGeometry(playart::kStatus.adjusted(4, 2, -4, -2));
+    statusLabel_->setStyleSheet(QStringLiteral("color: #9ef0b0; background: transparent;"));
+    statusLabel_->setFont(f);
+    statusLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     outputItem_ = PopupMenu1->addAction(QString());
@@ -65,6 +74,7 @@ TplayFM::TplayFM(const ModuleEnv& env)
     outputItem_->setText(outputText());
     drawVoice();
     refreshLabel();
+    refreshStatus();
 }
 
 TplayFM::~TplayFM() {
@@ -92,12 +102,37 @@ void TplayFM::doInit() {
     player_.doInit();
     refreshLabel();
     outputItem_->setText(outputText());
+    refreshStatus();
 }
 
 QString TplayFM::outputText() const {
     if (!player_.midiOpened()) return QStringLiteral("MIDI output: not opened yet");
     if (!player_.midiAvailable()) return QStringLiteral("MIDI unavailable");
-    return QStringLiteral("Playing on: ") + QString::fromStdString(player_.midiDescription());
+    return QString::fromStdString(player_.midiDescription());
+}
+
+QString TplayFM::statusText() const {
+    const int note = player_.soundingNote();
+    QString now;
+    if (note != 0)
+        now = QStringLiteral("Playing ") + QString::fromStdString(devices::melody::noteName(note));
+    else if (player_.lengthRunning())
+        now = QStringLiteral("Rest");
+    else
+        now = QStringLiteral("Idle");
+    if (!player_.midiOpened()) return QStringLiteral("Not opened yet");
+    // A port that failed mid-run: the program waits until Reset.
+    if (!player_.midiAvailable()) return QStringLiteral("MIDI unavailable\nwaits for Reset");
+    return QString::fromStdString(player_.midiDescription()) + QLatin1Char('\n') + now;
+}
+
+void TplayFM::refreshStatus() {
+    // A long port or sound font name is cut to the window, the note line stays whole.
+    QStringList lines = statusText().split(QLatin1Char('\n'));
+    const QFontMetrics fm(statusLabel_->font());
+    for (QString& l : lines) l = fm.elidedText(l, Qt::ElideMiddle, statusLabel_->width());
+    const QString text = lines.join(QLatin1Char('\n'));
+    if (statusLabel_->text() != text) statusLabel_->setText(text);
 }
 
 void TplayFM::refreshLabel() {
@@ -116,6 +151,7 @@ void TplayFM::paintPicture(QPainter& p) {
 }
 
 void TplayFM::drawLamp() {
+    refreshStatus();
     spkrImage->setToolTip(player_.midiAvailable() ? QString()
                                                   : QStringLiteral("MIDI unavailable"));
     spkrImage->update(playart::kLamp.adjusted(-4, -4, 4, 4));

@@ -45,6 +45,9 @@ public:
     QWidget* image() const;
     // The text of the popup's first line: which output plays the notes.
     QString outputText() const;
+    // The status window: the output on the first line, the note now sounding on the second.
+    QLabel* statusLabel() const { return statusLabel_; }
+    QString statusText() const;
 
     // MelodyPlayerHost
     void drawLamp() override;
@@ -63,6 +66,7 @@ private:
     void pictureMouseRelease(QMouseEvent* e) override { dragRelease(e); }
     void pictureContextMenu(QContextMenuEvent* e) override { PopupMenu1->popup(e->globalPos()); }
     void refreshLabel();
+    void refreshStatus();
     void ensureMidiOut();
 
     std::unique_ptr<devices::MidiOut> midi_;
@@ -70,6 +74,7 @@ private:
 
     ModulePicture* spkrImage = nullptr;
     QLabel* devLabel = nullptr;
+    QLabel* statusLabel_ = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* outputItem_ = nullptr;
     std::array<QAction*, devices::melody::kVoices.size()> voiceItems_{};

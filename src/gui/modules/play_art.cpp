@@ -44,7 +44,7 @@ void paintCabinet(QPainter& p) {
     p.drawRoundedRect(body, kCornerR, kCornerR);
     p.setPen(QPen(QColor(0, 0, 0, 28), 1));
     p.setBrush(Qt::NoBrush);
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i * 24 < kHeight - 12; ++i) {
         QPainterPath grain;
         const double y = 6 + i * 24.0;
         grain.moveTo(6, y);
@@ -114,6 +114,11 @@ void paintCabinet(QPainter& p) {
     p.setPen(QPen(QColor(0x1a, 0x10, 0x08), 1));
     p.setBrush(QColor(0x2a, 0x1a, 0x0e));
     p.drawRoundedRect(QRectF(kLabelAt.x() - 4, kLabelAt.y() - 4, kLabelWidth + 8, 18), 4, 4);
+
+    // The status window: a dark display set into the wood.
+    p.setPen(QPen(QColor(0x14, 0x0c, 0x06), 1.5));
+    p.setBrush(QColor(0x10, 0x1c, 0x14));
+    p.drawRoundedRect(QRectF(kStatus).adjusted(0.5, 0.5, -0.5, -0.5), 5, 5);
     p.restore();
 }
 

@@ -12,7 +12,12 @@ class QPainterPath;
 namespace mira::gui::playart {
 
 inline constexpr int kWidth = 232;
-inline constexpr int kHeight = 216;
+// The speaker cabinet proper is 216 high; below it a status window says in words what
+// the player does (which output sounds, the note now playing), since the lamp alone
+// leaves a class without sound guessing.
+inline constexpr int kCabinetHeight = 216;
+inline constexpr int kHeight = kCabinetHeight + 40;
+inline constexpr QRect kStatus{14, kCabinetHeight - 2, kWidth - 28, 34};
 // The cone flash `lsImage` and the status lamp.
 inline constexpr QRect kCone{54, 46, 124, 124};
 inline constexpr QRect kLamp{178, 11, 16, 16};

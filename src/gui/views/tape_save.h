@@ -7,12 +7,13 @@
 #include <span>
 
 #include "core/prompter.h"
+#include "core/tape_file.h"
 
 class QWidget;
 
 namespace mira::gui {
 
-inline constexpr const char* kTapeSaveFailed = "ERROR: Failed to save paper tape file";
+using core::kTapeSaveFailed;
 
 struct TapeSaveRequest {
     std::span<const int32_t> words;
