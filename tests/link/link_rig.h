@@ -2,6 +2,7 @@
 // record what the window would show.
 #pragma once
 
+#include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <map>
@@ -19,6 +20,8 @@ namespace mira::link::test {
 class FakePort final : public BytePort {
 public:
     bool open = true;
+    bool gone = false;  // the device vanished while open
+    std::string portName = "/dev/ttyFAKE";
     std::vector<std::string> writes;        // every write, in order
     std::vector<std::pair<int64_t, bool>> dtr;  // (time ms, state)
     std::deque<std::string> incoming;       // chunks the board sent, delivered one per event
@@ -27,6 +30,8 @@ public:
     core::VirtualClock* clock = nullptr;
 
     bool isOpen() const override { return open; }
+    bool lost() const override { return gone; }
+    std::string name() const override { return portName; }
     void write(const std::string& bytes) override {
         if (!open) return;
         writes.push_back(bytes);
@@ -165,6 +170,37 @@ struct Rig {
     }
     const std::vector<std::string>& lines() const { return link.messages(); }
 };
+
+// One Intel HEX record with its checksum.
+inline std::string hexRecord(int address, int type, const std::vector<int>& data) {
+    char buf[32];
+    int sum = static_cast<int>(data.size()) + (address >> 8) + (address & 0xFF) + type;
+    std::snprintf(buf, sizeof buf, ":%02X%04X%02X", static_cast<unsigned>(data.size()), static_cast<unsigned>(address),
+                  static_cast<unsigned>(type));
+    std::string s = buf;
+    for (int d : data) {
+        std::snprintf(buf, sizeof buf, "%02X", static_cast<unsigned>(d));
+        s += buf;
+        sum += d;
+    }
+    std::snprintf(buf, sizeof buf, "%02X", static_cast<unsigned>((-sum) & 0xFF));
+    return s + buf + "\r\n";
+}
+
+// A driver of `words` words (word k holds k), from word 384 on.
+inline std::string driverHex(int words) {
+    std::string text;
+    for (int w = 0; w < words; w += 8) {
+        std::vector<int> data;
+        for (int k = 0; k < 8 && w + k < words; ++k) {
+            const int v = (w + k) & 0x3FFF;
+            data.push_back(v & 0xFF);
+            data.push_back(v >> 8);
+        }
+        text += hexRecord((384 + w) * 2, 0, data);
+    }
+    return text + ":00000001FF\r\n";
+}
 
 inline std::string bytes(std::initializer_list<int> b) {
     std::string s;

@@ -184,7 +184,7 @@ void TprogFM::buildControls() {
         link_->rzProgButtClick(QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier));
     });
     connect(delButt, &QPushButton::clicked, this, [this] { link_->delButtClick(); });
-    connect(rzResetButt, &QPushButton::clicked, this, [this] { link_->rzResetButtClick(); });
+    connect(rzResetButt, &QPushButton::clicked, this, [this] { rzResetButtClick(); });
     connect(prgMemClrButt, &QPushButton::clicked, this, [this] {
         if (main_.prompter().askYesNo("Clear information text?")) link_->clearMessages();
     });
@@ -288,6 +288,25 @@ void TprogFM::portEditEnter() {
     QTimer::singleShot(kOpenSettleMs, this, [this, n] {
         if (serial_->Active()) main_.mainSettings().serialPort = n;
         link_->portChanged(serial_->Active());
+    });
+}
+
+void TprogFM::rzResetButtClick() {
+    // During a firmware transfer Reset only asks to stop; the port stays as it is.
+    if (link_->programming()) {
+        link_->rzResetButtClick();
+        return;
+    }
+    // A board unplugged and plugged in again is a new device: reopen the port as a port
+    // change does, then reset.
+    serial_->SetActive(false);
+    serial_->SetActive(true);
+    showPortNumber();
+    QTimer::singleShot(kOpenSettleMs, this, [this] {
+        const std::string path = serial_->devicePath();
+        const std::string name = "port " + std::to_string(serial_->Port()) + (path.empty() ? "" : " (" + path + ")");
+        link_->resetAfterReopen(serial_->Active(), name);
+        controlsChanged();
     });
 }
 
