@@ -1,3 +1,4 @@
+#include "core/atomic_file.h"
 #include "keypad2.h"
 
 #include "core/field_list.h"
@@ -192,7 +193,7 @@ bool Keypad2::loadFile(const std::filesystem::path& path) {
 
 bool Keypad2::saveFile(const std::filesystem::path& path) {
     if (!writeKeyFile(path, table_)) {
-        prompter_.error(kKeyFileSaveError);
+        prompter_.error(core::saveFailureText(kKeyFileSaveError, path));
         return false;
     }
     label_ = keyFileLabel(path);

@@ -1,3 +1,4 @@
+#include "core/atomic_file.h"
 #include "mag_tape.h"
 
 #include <algorithm>
@@ -344,7 +345,7 @@ bool MagTape::saveTo(const std::filesystem::path& path) {
     image.playlist = playlist_;
     image.cells = cells_;
     if (!writeMagTapeFile(path, image)) {
-        prompter_.error(kMagSaveFailed);
+        prompter_.error(core::saveFailureText(kMagSaveFailed, path));
         return false;
     }
     fileName_ = path.string();

@@ -1110,7 +1110,8 @@ void BoardLink::offerSendTo(bool withDirectoryLine) {
         if (const auto path = host_.askTextFile()) {
             std::string text;
             for (const auto& l : wordLines()) text += l + "\r\n";
-            if (!core::writeFileAtomically(*path, text)) prompter_.error("ERROR: Failed to save file");
+            if (!core::writeFileAtomically(*path, text))
+                prompter_.error(core::saveFailureText("ERROR: Failed to save file", *path));
         }
     }
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "core/scrambled_file.h"
 
 namespace mira::core {
@@ -154,6 +155,35 @@ TEST(AtomicFile, KeepsPermissionsAndWritesThroughALink) {
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(real.parent_path()))
         ++files;
     EXPECT_EQ(files, 2);
+}
+
+// Renaming over a file needs only the folder's permission: a save must check the file's.
+TEST(AtomicFile, AReadOnlyFileIsRefusedAndKept) {
+    TempDir dir;
+    const auto path = dir.file("roll.prf");
+    ASSERT_TRUE(writeContainerFile(path, {"kept"}));
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    EXPECT_FALSE(writeContainerFile(path, {"lost"}));
+    EXPECT_EQ(readContainerFile(path).lines, std::vector<std::string>{"kept"});
+    EXPECT_EQ(saveFailureText("ERROR: Failed to save printer file", path),
+              "ERROR: Failed to save printer file\r\r\"" + path.string() + "\" is read-only: it was kept as it was.");
+    EXPECT_EQ(saveFailureText("E", dir.file("no") / "x.ptp"),
+              "E\r\rthe folder of \"" + (dir.file("no") / "x.ptp").string() + "\" does not exist.");
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.file("")))
+        ++files;
+    EXPECT_EQ(files, 1) << "no temporary file is left behind";
+}
+
+TEST(AtomicFile, AHardLinkedFileIsWrittenThroughEveryName) {
+    TempDir dir;
+    const auto a = dir.file("a.kpf");
+    const auto b = dir.file("b.kpf");
+    ASSERT_TRUE(writeContainerFile(a, {"1"}));
+    std::filesystem::create_hard_link(a, b);
+    ASSERT_TRUE(writeContainerFile(b, {"2"}));
+    EXPECT_EQ(std::filesystem::hard_link_count(a), 2u);
+    EXPECT_EQ(readContainerFile(a).lines, std::vector<std::string>{"2"});
 }
 
 TEST(ScrambledFile, AFolderIsRefusedNotRead) {
