@@ -207,7 +207,11 @@ void printBoardUsage(std::ostream& o) {
                            the emulator options the record flags and option byte use
   --compiler-data FILE     instruction tables for .asm files and the View List
 
-  Output: the window's message list on stdout; errors and questions on stderr.
+  FILE and HEXFILE must be ordinary files (no folders, devices or pipes).
+  Output: the window's message list on stdout, each line as soon as it is logged;
+  errors and questions on stderr. The reply time-out counts only silence the port
+  showed (a paused process does not fail a transfer); each command also ends after a
+  time limit that follows from the bytes it moves.
   Exit status: 0 OK, 1 " >FAIL", "Communications failed" or any "ERROR: ...",
   3 " >CANCEL" or a question answered no, 2 bad usage.
 )";

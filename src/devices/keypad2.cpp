@@ -54,7 +54,7 @@ KeyTable keyTableFromLines(const std::string& captions, const std::string& value
 
 KeyFileRead readKeyFile(const std::filesystem::path& path) {
     KeyFileRead r;
-    core::ContainerRead c = core::readContainerFile(path);
+    core::ContainerRead c = core::readContainerFile(path, core::kAllLines, kKeyFileLineCount + 1);
     // A text that ends in a line break still holds three lines, as a string list reads it.
     if (c.ok && c.lines.size() == kKeyFileLineCount + 1 && c.lines.back().empty())
         c.lines.pop_back();

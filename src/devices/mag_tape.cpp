@@ -49,10 +49,12 @@ MagTapeRead parseMagTape(const std::vector<std::string>& lines) {
 }
 
 MagTapeRead readMagTapeFile(const std::filesystem::path& path) {
-    const core::ContainerRead c = core::readContainerFile(path);
+    const core::ContainerRead c = core::readContainerFile(path, core::kAllLines, kMagFileLines);
     if (!c.ok) {
         MagTapeRead r;
-        r.message = kMagLoadFailed;
+        const bool tooLarge = c.error == core::ContainerError::TooLarge || c.error == core::ContainerError::TooManyLines;
+        r.message = tooLarge ? std::string(kMagDataErrors) + "\r\r" + core::containerErrorText(c.error)
+                             : std::string(kMagLoadFailed);
         return r;
     }
     return parseMagTape(c.lines);

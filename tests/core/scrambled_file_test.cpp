@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/atomic_file.h"
+#include "core/file_read.h"
 #include "core/scrambled_file.h"
 
 namespace mira::core {
@@ -184,6 +185,37 @@ TEST(AtomicFile, AHardLinkedFileIsWrittenThroughEveryName) {
     ASSERT_TRUE(writeContainerFile(b, {"2"}));
     EXPECT_EQ(std::filesystem::hard_link_count(a), 2u);
     EXPECT_EQ(readContainerFile(a).lines, std::vector<std::string>{"2"});
+}
+
+// A reader that takes at most N lines stops splitting at N + 1: a flood of line ends
+// costs no memory, and below the limit the lines are exactly those of a full read.
+TEST(ScrambledFile, ALineLimitStopsTheSplitAndSaysTooLarge) {
+    const std::string flood(10'000'000, '\n');
+    const std::string stored = scramble(std::to_string(flood.size()) + "\r" + flood);
+    const auto r = decodeContainer(stored, kAllLines, 258);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, ContainerError::TooManyLines);
+    EXPECT_TRUE(r.lines.empty());
+    EXPECT_STREQ(containerErrorText(r.error), "the file is too large: it holds more lines than it may");
+    for (const std::string text : {"", "a", "a\r\n", "a\r\nb", "\n\n", "a\rb\nc\r\n\r\n", "\r"}) {
+        const std::string bytes = scramble(std::to_string(text.size()) + "\r" + text);
+        const auto whole = decodeContainer(bytes);
+        const auto exact = decodeContainer(bytes, kAllLines, whole.lines.size());
+        ASSERT_TRUE(exact.ok) << text;
+        EXPECT_EQ(exact.lines, whole.lines) << text;
+        if (!whole.lines.empty())
+            EXPECT_EQ(decodeContainer(bytes, kAllLines, whole.lines.size() - 1).error, ContainerError::TooManyLines);
+    }
+}
+
+TEST(ScrambledFile, AFileOverTheSizeLimitSaysTooLarge) {
+    TempDir dir;
+    const auto path = dir.file("huge.mtf");
+    std::ofstream(path).close();
+    std::filesystem::resize_file(path, kMaxReadBytes + 1);  // sparse: costs no disk
+    const auto r = readContainerFile(path);
+    EXPECT_EQ(r.error, ContainerError::TooLarge);
+    EXPECT_STREQ(containerErrorText(r.error), "the file is too large");
 }
 
 TEST(ScrambledFile, AFolderIsRefusedNotRead) {

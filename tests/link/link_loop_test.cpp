@@ -3,63 +3,14 @@
 // missed time into silence, in any command.
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <fstream>
 #include <functional>
-#include <utility>
 
 #include "link/link_loop.h"
 #include "link_rig.h"
 
 namespace mira::link::test {
 namespace {
-
-constexpr int64_t kLatencyMicros = 2000;
-
-// A board model behind a port whose replies arrive a little after each write, on a wall
-// clock that the host's waits move; a stall jumps it right after a chosen write.
-class StallPort final : public PolledPort, public WallClock {
-public:
-    explicit StallPort(boardsim::BoardModel& b) : board_(b) {}
-    size_t writes = 0;
-    size_t stallAfterWrite = 0;  // 0: never
-    int64_t stallMicros = 0;
-
-    bool isOpen() const override { return true; }
-    void write(const std::string& bytes) override {
-        ++writes;
-        for (auto& r : board_.feed(bytes)) inFlight_.emplace_back(now_ + kLatencyMicros, r);
-        if (writes == stallAfterWrite) now_ += stallMicros;
-    }
-    std::string readAvailable() override {
-        collect();
-        return std::exchange(arrived_, {});
-    }
-    void setDtr(bool) override {}
-    bool waitReadable(int ms) override {
-        collect();
-        if (!arrived_.empty()) return true;
-        int64_t until = now_ + ms * 1000;
-        if (!inFlight_.empty()) until = std::min(until, std::max(now_, inFlight_.front().first));
-        now_ = until;
-        collect();
-        return !arrived_.empty();
-    }
-    int64_t nowMicros() override { return now_; }
-    void sleepMs(int ms) override { now_ += ms * 1000; }
-
-private:
-    void collect() {
-        while (!inFlight_.empty() && inFlight_.front().first <= now_) {
-            arrived_ += inFlight_.front().second;
-            inFlight_.pop_front();
-        }
-    }
-    boardsim::BoardModel& board_;
-    int64_t now_ = 0;
-    std::deque<std::pair<int64_t, std::string>> inFlight_;
-    std::string arrived_;
-};
 
 struct Command {
     const char* name;
@@ -83,28 +34,11 @@ protected:
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
     Result runCommand(const Command& c, size_t stallAfterWrite, int64_t stallMicros) {
-        boardsim::BoardState state;
-        state.records[0] = makeRecord(0, "N1");
-        state.records[8] = makeRecord(0, "W1");
-        boardsim::BoardModel board(state);
-        StallPort port(board);
-        port.stallAfterWrite = stallAfterWrite;
-        port.stallMicros = stallMicros;
-        core::VirtualClock clock;
-        FakeHost host;
-        host.dataDir = dir_;
-        host.hardwareAnswer = 0x6D;
-        FakePrompter prompter;
-        BoardLink link(port, clock, host, prompter);
-        LinkLoop loop(link, port, clock, port);
-        link.start();
-        loop.runUntilIdle();
-        if (c.run && link.outcome() == Outcome::Ok) {
-            link.clearOutcome();
-            c.run(link);
-            loop.runUntilIdle();
-        }
-        return {link.outcome(), link.messages(), port.writes};
+        LoopRig rig(dir_);
+        rig.port.stallAfterWrite = stallAfterWrite;
+        rig.port.stallMicros = stallMicros;
+        rig.run(c.run);
+        return {rig.link.outcome(), rig.link.messages(), rig.port.writes};
     }
     std::filesystem::path dir_;
 };
@@ -138,25 +72,16 @@ TEST_F(LinkLoopTest, AHostStallIsNoSilenceInAnyCommand) {
 }
 
 TEST_F(LinkLoopTest, RealSilenceStillEndsTheCommandInTwoSeconds) {
-    boardsim::BoardState state;
     boardsim::Faults f;
     f.silentAfter = 5;
-    boardsim::BoardModel board(state, f);
-    StallPort port(board);
-    core::VirtualClock clock;
-    FakeHost host;
-    host.dataDir = dir_;
-    FakePrompter prompter;
-    BoardLink link(port, clock, host, prompter);
-    LinkLoop loop(link, port, clock, port);
-    link.start();
-    loop.runUntilIdle();
-    const int64_t t0 = port.nowMicros();
-    link.readDirectory();
-    loop.runUntilIdle();
-    EXPECT_EQ(link.outcome(), Outcome::Fail);
-    EXPECT_EQ(link.messages()[link.messages().size() - 2], "Communications failed");
-    const int64_t took = port.nowMicros() - t0;
+    LoopRig rig(dir_, f);
+    rig.run({});
+    const int64_t t0 = rig.port.nowMicros();
+    rig.link.readDirectory();
+    rig.loop.runUntilIdle();
+    EXPECT_EQ(rig.link.outcome(), Outcome::Fail);
+    EXPECT_EQ(rig.link.messages()[rig.link.messages().size() - 2], "Communications failed");
+    const int64_t took = rig.port.nowMicros() - t0;
     EXPECT_GE(took, 2'000'000);
     EXPECT_LT(took, 2'300'000);
 }
