@@ -203,8 +203,9 @@ TEST(ScrambledFile, ALineLimitStopsTheSplitAndSaysTooLarge) {
         const auto exact = decodeContainer(bytes, kAllLines, whole.lines.size());
         ASSERT_TRUE(exact.ok) << text;
         EXPECT_EQ(exact.lines, whole.lines) << text;
-        if (!whole.lines.empty())
+        if (!whole.lines.empty()) {
             EXPECT_EQ(decodeContainer(bytes, kAllLines, whole.lines.size() - 1).error, ContainerError::TooManyLines);
+        }
     }
 }
 

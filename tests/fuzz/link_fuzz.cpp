@@ -126,7 +126,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     };
     if (command == 4) rig.host.memory.assign(256, 0x5A);
     const int64_t t0 = rig.port.nowMicros();
-    rig.run(kCommands[command], [&] { gReached.insert(rig.link.linkState()); });
+    const auto& start = kCommands[command];
+    const auto record = [&] { gReached.insert(rig.link.linkState()); };
+    // A command's first state is left by the first reply, before the loop looks again.
+    rig.run(start ? std::function<void(BoardLink&)>([&](BoardLink& l) {
+                        start(l);
+                        record();
+                    })
+                  : start,
+            record);
     // Every command ends: by its reply, its time-out or its time limit.
     if (rig.link.busy() && !rig.link.dataErrorSeen()) __builtin_trap();
     if (rig.port.nowMicros() - t0 > 30LL * 60 * 1000 * 1000) __builtin_trap();

@@ -1,15 +1,16 @@
 // A board link wired to an in-memory board in virtual time, with a host and prompter that
-// record what the window would show.
+// record what the window would show; and the command line's loop on a fake polled port.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <functional>
-#include <utility>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "assembler/formatters.h"
