@@ -18,6 +18,12 @@ std::string scramble(std::string plain) {
     return plain;
 }
 
+int filesIn(const std::filesystem::path& dir) {
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++files;
+    return files;
+}
+
 class TempDir {
 public:
     TempDir() {
@@ -152,10 +158,7 @@ TEST(AtomicFile, KeepsPermissionsAndWritesThroughALink) {
     EXPECT_TRUE(std::filesystem::is_symlink(link)) << "the link stays a link";
     EXPECT_EQ(readContainerFile(real).lines, std::vector<std::string>{"3"});
     // No temporary file is left beside it.
-    int files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(real.parent_path()))
-        ++files;
-    EXPECT_EQ(files, 2);
+    EXPECT_EQ(filesIn(real.parent_path()), 2);
 }
 
 // Renaming over a file needs only the folder's permission: a save must check the file's.
@@ -170,10 +173,7 @@ TEST(AtomicFile, AReadOnlyFileIsRefusedAndKept) {
               "ERROR: Failed to save printer file\r\r\"" + path.string() + "\" is read-only: it was kept as it was.");
     EXPECT_EQ(saveFailureText("E", dir.file("no") / "x.ptp"),
               "E\r\rthe folder of \"" + (dir.file("no") / "x.ptp").string() + "\" does not exist.");
-    int files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.file("")))
-        ++files;
-    EXPECT_EQ(files, 1) << "no temporary file is left behind";
+    EXPECT_EQ(filesIn(dir.file("")), 1) << "no temporary file is left behind";
 }
 
 TEST(AtomicFile, AHardLinkedFileIsWrittenThroughEveryName) {
@@ -239,10 +239,7 @@ TEST(ScrambledFile, FileRoundTripAndMissingFile) {
     EXPECT_EQ(r.lines, (std::vector<std::string>{"001x", "002y"}));
     ASSERT_TRUE(writeContainerFile(path, {"new"}));
     EXPECT_EQ(readContainerFile(path).lines, std::vector<std::string>{"new"});
-    int files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.file("")))
-        ++files;
-    EXPECT_EQ(files, 1) << "no temporary file is left behind";
+    EXPECT_EQ(filesIn(dir.file("")), 1) << "no temporary file is left behind";
 }
 
 TEST(ScrambledFile, FailedWriteKeepsOldFile) {
