@@ -55,6 +55,11 @@ public:
         return out;
     }
     void setDtr(bool on) override { s_.SetLine(1, on); }
+    bool lost() const override { return s_.Lost(); }
+    std::string name() const override {
+        const std::string path = s_.devicePath();
+        return "port " + std::to_string(s_.Port()) + (path.empty() ? "" : " (" + path + ")");
+    }
 
 private:
     TSerial& s_;
@@ -303,9 +308,7 @@ void TprogFM::rzResetButtClick() {
     serial_->SetActive(true);
     showPortNumber();
     QTimer::singleShot(kOpenSettleMs, this, [this] {
-        const std::string path = serial_->devicePath();
-        const std::string name = "port " + std::to_string(serial_->Port()) + (path.empty() ? "" : " (" + path + ")");
-        link_->resetAfterReopen(serial_->Active(), name);
+        link_->resetAfterReopen(serial_->Active(), port_->name());
         controlsChanged();
     });
 }
