@@ -12,3 +12,6 @@ cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYP
   -DMIRA8_WERROR=ON -DMIRA8_FUZZ=ON -DMIRA8_FUZZ_SECONDS="$seconds" >/dev/null
 cmake --build build/fuzz -j "$(nproc)" --target fuzz_targets
 ctest --test-dir build/fuzz -L fuzz --output-on-failure
+# Which link states the link fuzzer's corpus reaches (every state of the protocol's tables).
+build/fuzz/bin/link_fuzz -runs=0 -max_len=8192 build/fuzz/tests/fuzz/corpus/link_fuzz tests/fuzz/corpus/link_fuzz 2>&1 |
+  grep "^link states"

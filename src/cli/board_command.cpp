@@ -2,12 +2,9 @@
 // board) from a script. The protocol is the window's; this file only drives it on the wall
 // clock and prints its message list.
 #include <chrono>
-#include <fstream>
 #include <iostream>
 #include <optional>
-#include <poll.h>
-#include <sstream>
-#include <unistd.h>
+#include <thread>
 
 #include "asm_commands.h"
 #include "assembler/disassembler.h"
@@ -15,8 +12,10 @@
 #include "assembler/instruction_table.h"
 #include "commands.h"
 #include "core/data_dir.h"
+#include "core/file_read.h"
 #include "core/machine.h"
 #include "link/board_link.h"
+#include "link/link_loop.h"
 #include "link/port_map.h"
 #include "link/posix_serial.h"
 #include "word_file.h"
@@ -26,9 +25,19 @@ namespace mira::cli {
 namespace {
 
 constexpr int kLinkBaud = 19200;
-constexpr int kPollMs = 5;
-// No command takes this long; a board that keeps talking nonsense cannot hold a script.
-constexpr int64_t kHardLimitMs = 15 * 60 * 1000;
+// A word file of 1024 words with a comment on each line stays far below this.
+constexpr uintmax_t kMaxWordFileBytes = 1u << 20;
+
+class SteadyWall final : public link::WallClock {
+public:
+    int64_t nowMicros() override {
+        return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0_).count();
+    }
+    void sleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+private:
+    std::chrono::steady_clock::time_point t0_ = std::chrono::steady_clock::now();
+};
 
 struct BoardOptions {
     std::string port;
@@ -144,18 +153,21 @@ private:
     bool warned_ = false;
 };
 
-// Streams the message list: a line is final once a later one exists (marks are appended
-// to the last line only).
+// Streams the message list as it grows: a line is printed as soon as it is logged, so a
+// script sees what runs, and a mark appended to it later follows on the same line.
 class LinePrinter {
 public:
     LinePrinter(const link::BoardLink& l, std::ostream& out) : link_(l), out_(out) {}
     void flush(bool all) {
         const auto& m = link_.messages();
-        const size_t upto = all ? m.size() : (m.empty() ? 0 : m.size() - 1);
-        for (; printed_ < upto; ++printed_) {
+        for (; line_ < m.size(); ++line_, shown_ = 0) {
             // A leading empty line says nothing in a script's output.
-            if (printed_ == 0 && m[0].empty()) continue;
-            out_ << m[printed_] << "\n";
+            if (line_ == 0 && m[0].empty()) continue;
+            out_ << m[line_].substr(std::min(shown_, m[line_].size()));
+            shown_ = m[line_].size();
+            // The last line stays open for its mark until the command ends.
+            if (line_ + 1 == m.size() && !all) break;
+            out_ << "\n";
         }
         out_.flush();
     }
@@ -163,7 +175,8 @@ public:
 private:
     const link::BoardLink& link_;
     std::ostream& out_;
-    size_t printed_ = 0;
+    size_t line_ = 0;   // first line not yet ended
+    size_t shown_ = 0;  // characters of it printed
 };
 
 void printBoardUsage(std::ostream& o) {
@@ -194,7 +207,11 @@ void printBoardUsage(std::ostream& o) {
                            the emulator options the record flags and option byte use
   --compiler-data FILE     instruction tables for .asm files and the View List
 
-  Output: the window's message list on stdout; errors and questions on stderr.
+  FILE and HEXFILE must be ordinary files (no folders, devices or pipes).
+  Output: the window's message list on stdout, each line as soon as it is logged;
+  errors and questions on stderr. The reply time-out counts only silence the port
+  showed (a paused process does not fail a transfer); each command also ends after a
+  time limit that follows from the bytes it moves.
   Exit status: 0 OK, 1 " >FAIL", "Communications failed" or any "ERROR: ...",
   3 " >CANCEL" or a question answered no, 2 bad usage.
 )";
@@ -253,15 +270,6 @@ std::string parseArgs(const Args& args, BoardOptions& o) {
     return {};
 }
 
-bool readText(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    text = s.str();
-    return true;
-}
-
 // Loads FILE into the host's memory for the mode; the assembled length for
 // --only-assembled. Prints the problem and returns false.
 bool loadProgram(CliHost& host, const BoardOptions& o, const std::string& file, std::ostream& err) {
@@ -272,13 +280,13 @@ bool loadProgram(CliHost& host, const BoardOptions& o, const std::string& file, 
         host.assembled = upload;
         return true;
     }
-    std::string text;
-    if (!readText(file, text)) {
-        err << file << ": cannot read\n";
+    const core::FileRead read = core::readWholeFile(file, kMaxWordFileBytes);
+    if (!read.ok) {
+        err << file << ": " << core::fileReadErrorText(read.error) << "\n";
         return false;
     }
     const bool wif = host.machine.options.mode == core::OperatingMode::Wif;
-    const auto words = parseWordFile(text, host.machine.memorySize, wif ? 0xFFFF : 0xFF);
+    const auto words = parseWordFile(read.bytes, host.machine.memorySize, wif ? 0xFFFF : 0xFF);
     if (!words.ok) {
         err << file << ":" << words.errorLine << ": " << words.error << "\n";
         return false;
@@ -392,26 +400,9 @@ int boardCommand(const Args& args, std::ostream& out, std::ostream& err) {
     core::VirtualClock clock;
     link::BoardLink link(port, clock, host, prompter);
     LinePrinter printer(link, out);
-    const auto t0 = std::chrono::steady_clock::now();
-    bool lostReported = false;
-    // Runs the link on the wall clock until it is idle.
-    const auto runLink = [&] {
-        while (link.busy() && !link.dataErrorSeen()) {
-            const int64_t us =
-                std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count();
-            if (us / 1000 > kHardLimitMs) break;
-            if (!port.lost()) {
-                if (port.waitReadable(kPollMs)) link.Serial1RxData();
-            } else {
-                if (!lostReported) err << "mira8-cli board: " << device << " has gone away\n";
-                lostReported = true;
-                ::usleep(kPollMs * 1000);
-            }
-            clock.advanceTo(
-                std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count());
-            printer.flush(false);
-        }
-    };
+    SteadyWall wall;
+    link::LinkLoop loop(link, port, clock, wall);
+    const auto runLink = [&] { loop.runUntilIdle([&] { printer.flush(false); }); };
 
     link.start();
     runLink();

@@ -22,7 +22,7 @@ std::vector<std::string> eepromLines(const std::array<uint8_t, kEepromSize>& cel
 }
 
 bool loadEepromFile(const std::filesystem::path& path, std::array<uint8_t, kEepromSize>& cells) {
-    const ContainerRead r = readContainerFile(path);
+    const ContainerRead r = readContainerFile(path, kAllLines, kEepromSize);
     return r.ok && applyEepromLines(r.lines, cells);
 }
 

@@ -1,7 +1,6 @@
 #include "file_read.h"
 
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace mira::core {
@@ -28,7 +27,17 @@ FileRead readWholeFile(const std::filesystem::path& path, uintmax_t maxBytes) {
         r.error = FileReadError::CannotRead;
         return r;
     }
-    r.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // The size can lie (a file that grows, or one of /proc's): never read past the limit.
+    char buf[1 << 16];
+    while (in) {
+        in.read(buf, sizeof buf);
+        r.bytes.append(buf, static_cast<size_t>(in.gcount()));
+        if (r.bytes.size() > maxBytes) {
+            r.bytes.clear();
+            r.error = FileReadError::TooLarge;
+            return r;
+        }
+    }
     if (in.bad()) {
         r.bytes.clear();
         r.error = FileReadError::CannotRead;

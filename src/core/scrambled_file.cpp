@@ -70,7 +70,27 @@ std::string encodeContainer(const std::vector<std::string>& lines) {
     return stored;
 }
 
-ContainerRead decodeContainer(std::string_view bytes, size_t keepLast) {
+namespace {
+
+// textLines, giving up once there are more than `limit`.
+bool textLinesAtMost(std::string_view text, size_t limit, std::vector<std::string>& lines) {
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        const bool end = i == text.size();
+        if (!end && text[i] != '\r' && text[i] != '\n') continue;
+        // A line end at the very end of the text (or an empty text) starts no further line.
+        if (end && start == text.size()) break;
+        if (lines.size() == limit) return false;
+        lines.emplace_back(text.substr(start, i - start));
+        if (!end && text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+ContainerRead decodeContainer(std::string_view bytes, size_t keepLast, size_t maxLines) {
     ContainerRead result;
     auto fail = [&](ContainerError e) {
         result.error = e;
@@ -101,20 +121,26 @@ ContainerRead decodeContainer(std::string_view bytes, size_t keepLast) {
     std::string payload(bytes.substr(pos, length));
     for (char& ch : payload) ch = static_cast<char>(static_cast<uint8_t>(ch) ^ kScrambleKey);
     // Files written by text editors end their last line too.
-    result.lines = keepLast == kAllLines ? textLines(payload) : lastTextLines(payload, keepLast);
+    if (keepLast != kAllLines) {
+        result.lines = lastTextLines(payload, keepLast);
+    } else if (!textLinesAtMost(payload, maxLines, result.lines)) {
+        result.lines.clear();
+        return fail(ContainerError::TooManyLines);
+    }
     result.ok = true;
     return result;
 }
 
-ContainerRead readContainerFile(const std::filesystem::path& path, size_t keepLast) {
+ContainerRead readContainerFile(const std::filesystem::path& path, size_t keepLast, size_t maxLines) {
     const FileRead file = readWholeFile(path);
     if (!file.ok) {
         ContainerRead r;
-        r.error = file.error == FileReadError::NotAFile ? ContainerError::NotAFile
-                                                        : ContainerError::CannotOpen;
+        r.error = file.error == FileReadError::NotAFile   ? ContainerError::NotAFile
+                  : file.error == FileReadError::TooLarge ? ContainerError::TooLarge
+                                                          : ContainerError::CannotOpen;
         return r;
     }
-    return decodeContainer(file.bytes, keepLast);
+    return decodeContainer(file.bytes, keepLast, maxLines);
 }
 
 bool writeContainerFile(const std::filesystem::path& path, const std::vector<std::string>& lines) {
@@ -129,6 +155,8 @@ const char* containerErrorText(ContainerError e) {
         case ContainerError::NoHeaderEnd: return "not a data file (no length header)";
         case ContainerError::BadLength: return "not a data file (bad length header)";
         case ContainerError::ShortFile: return "the file is shorter than its header says";
+        case ContainerError::TooLarge: return "the file is too large";
+        case ContainerError::TooManyLines: return "the file is too large: it holds more lines than it may";
     }
     return "unknown error";
 }

@@ -22,6 +22,8 @@ enum class ContainerError {
     NoHeaderEnd,    // no CR before the end of the file
     BadLength,      // the length is missing, negative or not a number
     ShortFile,      // fewer payload bytes than announced
+    TooLarge,       // more bytes than any data file holds
+    TooManyLines,   // more lines than the reader takes
 };
 
 struct ContainerRead {
@@ -46,10 +48,13 @@ void forEachLine(std::string_view text, const std::function<void(std::string_vie
 inline constexpr size_t kAllLines = std::numeric_limits<size_t>::max();
 
 std::string encodeContainer(const std::vector<std::string>& lines);
-// `keepLast` bounds the lines kept (the newest), for files only their end matters of.
-ContainerRead decodeContainer(std::string_view bytes, size_t keepLast = kAllLines);
+// `keepLast` bounds the lines kept (the newest), for files only their end matters of;
+// `maxLines` refuses a payload of more lines than its reader takes, found without
+// splitting further (a file of nothing but line ends would otherwise fill the memory).
+ContainerRead decodeContainer(std::string_view bytes, size_t keepLast = kAllLines, size_t maxLines = kAllLines);
 
-ContainerRead readContainerFile(const std::filesystem::path& path, size_t keepLast = kAllLines);
+ContainerRead readContainerFile(const std::filesystem::path& path, size_t keepLast = kAllLines,
+                                size_t maxLines = kAllLines);
 // Replaces the file whole (atomically); false when it cannot be written.
 bool writeContainerFile(const std::filesystem::path& path, const std::vector<std::string>& lines);
 

@@ -1,3 +1,4 @@
+#include "core/atomic_file.h"
 #include "keypad2.h"
 
 #include "core/field_list.h"
@@ -53,7 +54,7 @@ KeyTable keyTableFromLines(const std::string& captions, const std::string& value
 
 KeyFileRead readKeyFile(const std::filesystem::path& path) {
     KeyFileRead r;
-    core::ContainerRead c = core::readContainerFile(path);
+    core::ContainerRead c = core::readContainerFile(path, core::kAllLines, kKeyFileLineCount + 1);
     // A text that ends in a line break still holds three lines, as a string list reads it.
     if (c.ok && c.lines.size() == kKeyFileLineCount + 1 && c.lines.back().empty())
         c.lines.pop_back();
@@ -192,7 +193,7 @@ bool Keypad2::loadFile(const std::filesystem::path& path) {
 
 bool Keypad2::saveFile(const std::filesystem::path& path) {
     if (!writeKeyFile(path, table_)) {
-        prompter_.error(kKeyFileSaveError);
+        prompter_.error(core::saveFailureText(kKeyFileSaveError, path));
         return false;
     }
     label_ = keyFileLabel(path);

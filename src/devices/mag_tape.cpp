@@ -1,3 +1,4 @@
+#include "core/atomic_file.h"
 #include "mag_tape.h"
 
 #include <algorithm>
@@ -48,10 +49,12 @@ MagTapeRead parseMagTape(const std::vector<std::string>& lines) {
 }
 
 MagTapeRead readMagTapeFile(const std::filesystem::path& path) {
-    const core::ContainerRead c = core::readContainerFile(path);
+    const core::ContainerRead c = core::readContainerFile(path, core::kAllLines, kMagFileLines);
     if (!c.ok) {
         MagTapeRead r;
-        r.message = kMagLoadFailed;
+        const bool tooLarge = c.error == core::ContainerError::TooLarge || c.error == core::ContainerError::TooManyLines;
+        r.message = tooLarge ? std::string(kMagDataErrors) + "\r\r" + core::containerErrorText(c.error)
+                             : std::string(kMagLoadFailed);
         return r;
     }
     return parseMagTape(c.lines);
@@ -353,7 +356,7 @@ bool MagTape::saveTo(const std::filesystem::path& path) {
     image.playlist = playlist_;
     image.cells = cells_;
     if (!writeMagTapeFile(path, image)) {
-        prompter_.error(kMagSaveFailed);
+        prompter_.error(core::saveFailureText(kMagSaveFailed, path));
         return false;
     }
     fileName_ = path.string();

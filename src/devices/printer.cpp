@@ -1,3 +1,4 @@
+#include "core/atomic_file.h"
 #include "printer.h"
 
 #include "core/field_list.h"
@@ -161,7 +162,7 @@ void Printer::releaseFeed() {
 
 bool Printer::saveFile(const std::string& path) {
     if (!writePrinterFile(path, roll_)) {
-        prompter_.error(kPrinterSaveError);
+        prompter_.error(core::saveFailureText(kPrinterSaveError, path));
         return false;
     }
     fileName_ = path;

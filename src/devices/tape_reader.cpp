@@ -37,10 +37,12 @@ ReaderTapeFile parseReaderTape(const std::vector<std::string>& lines) {
 }
 
 ReaderTapeFile readReaderTapeFile(const std::filesystem::path& path) {
-    const core::ContainerRead r = core::readContainerFile(path);
+    const core::ContainerRead r = core::readContainerFile(path, core::kAllLines, kTapeFileMaxRows);
     if (!r.ok) {
         ReaderTapeFile f;
-        f.message = kReaderOpenFailed;
+        const bool tooLarge = r.error == core::ContainerError::TooLarge || r.error == core::ContainerError::TooManyLines;
+        f.message = tooLarge ? std::string(kReaderInvalidData) + "\r\r" + core::containerErrorText(r.error)
+                             : std::string(kReaderOpenFailed);
         return f;
     }
     return parseReaderTape(r.lines);

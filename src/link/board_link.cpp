@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "core/atomic_file.h"
+#include "core/file_read.h"
 #include "core/scrambled_file.h"
 #include "intel_hex.h"
 
@@ -19,6 +18,13 @@ constexpr int kSilentTicks = 10;  // 2 s without a byte ends a transfer
 constexpr int kDtrUpTick = 1;
 constexpr int kDtrDownTick = 4;
 constexpr int kReceiveTick = 10;
+// What a command may take in all: its bytes at the link's rate (19200 baud, 10 bits a
+// byte) twice over, a turnaround per exchange for the board and USB, and a margin. A board
+// that keeps sending bytes that match nothing resets the silence count for ever; this
+// ends it.
+constexpr int kLinkBytesPerSecond = 1920;
+constexpr int kTurnaroundMs = 20;
+constexpr int kBudgetMarginMs = 5000;
 
 // Command bytes.
 constexpr int kCmdQuery = 160;
@@ -81,6 +87,7 @@ BoardLink::~BoardLink() = default;
 
 void BoardLink::send(const std::string& bytes) {
     rx_.clear();
+    bytesSinceSend_ = 0;
     port_.write(bytes);
 }
 
@@ -142,13 +149,33 @@ void BoardLink::finishOk() {
 void BoardLink::failWith(const std::string& message) {
     mark(" >FAIL");
     log(message);
+    noteInterruptedFirmware();
     rzReset(true);
     outcome_ = Outcome::Fail;
 }
 
-void BoardLink::startReply(int state) {
+// A controller left with part of its firmware may not start its driver again.
+void BoardLink::noteInterruptedFirmware() {
+    if (!programming_) return;
+    log("");
+    log(std::string("The MIRA-8 controller may now hold an incomplete ") +
+        (bootCode_ ? "boot code." : "hardware driver."));
+    log("If the board no longer connects, press Reset: a board without a working");
+    log("driver answers in Forced Boot Mode, and \"Upgrade Driver\" + \"Write\" then");
+    log("programs it again from " + std::string(kFirmwareFile) + ".");
+}
+
+int BoardLink::commandBudgetMs(int exchanges, int bytes) {
+    return kBudgetMarginMs + exchanges * kTurnaroundMs + bytes * 2 * 1000 / kLinkBytesPerSecond;
+}
+
+int BoardLink::budgetMs() const { return budgetTicks_ * kRzInterval; }
+
+void BoardLink::startReply(int state, int budgetMs) {
     linkState_ = state;
     silence_ = 0;
+    elapsedTicks_ = 0;
+    budgetTicks_ = (budgetMs + kRzInterval - 1) / kRzInterval;
     outcome_ = Outcome::None;
     setPanel(false);
     // Every command that opens an exchange waits at most 10 silent ticks for its reply.
@@ -175,6 +202,7 @@ bool BoardLink::matchMode(core::OperatingMode wanted) {
 
 void BoardLink::dataError() {
     log("ERROR: Received data invalid");
+    noteInterruptedFirmware();
     rzReset(true);
     log("Starting MIRA-8...");
     dataError_ = true;
@@ -227,6 +255,20 @@ void BoardLink::rzResetButtClick() {
     resetSequence();
 }
 
+void BoardLink::resetAfterReopen(bool opened, const std::string& portName) {
+    if (programming_) {
+        stopRequested_ = true;
+        return;
+    }
+    if (opened) {
+        resetSequence();
+        return;
+    }
+    rzReset(true);
+    log(kNotConnected + portName);
+    outcome_ = Outcome::Error;
+}
+
 void BoardLink::portChanged(bool opened) {
     if (opened) {
         log("Serial port active");
@@ -240,7 +282,7 @@ void BoardLink::portChanged(bool opened) {
 void BoardLink::connectionQuery() {
     log("MIRA-8 connection query...");
     send({kCmdQuery});
-    startReply(5);
+    startReply(5, commandBudgetMs(1, 4));
 }
 
 void BoardLink::enterForcedBoot() {
@@ -286,6 +328,7 @@ void BoardLink::Serial1RxData() {
     if (in.empty()) return;
     rx_ += in;
     silence_ = 0;
+    bytesSinceSend_ += in.size();
     if (!rxEnabled_) {
         rx_.clear();
         return;
@@ -296,15 +339,36 @@ void BoardLink::Serial1RxData() {
 }
 
 void BoardLink::rzTimerTimer() {
+    if (port_.lost()) {
+        failWith(kNotConnected + port_.name());
+        return;
+    }
+    if (++elapsedTicks_ > budgetTicks_) {
+        failWith(bytesSinceSend_ > 0 ? std::string(kDataDoesNotFit)
+                                     : "ERROR: the board did not finish within " +
+                                           std::to_string(budgetMs() / 1000) + " s");
+        return;
+    }
     if (++silence_ < kSilentTicks) return;
     failWith("Communications failed");
 }
 
-void BoardLink::handle() {
-    const auto byte = [this](size_t i) { return static_cast<int>(static_cast<unsigned char>(rx_[i])); };
-    const auto is = [&](int b) { return rx_.size() == 1 && byte(0) == b; };
-    const auto isR5 = [&] { return rx_.size() == 5 && rx_[0] == 'R'; };
+int BoardLink::rxByte(size_t i) const { return static_cast<int>(static_cast<unsigned char>(rx_[i])); }
+bool BoardLink::rxIs(int b) const { return rx_.size() == 1 && rxByte(0) == b; }
+bool BoardLink::rxIsR5() const { return rx_.size() == 5 && rx_[0] == 'R'; }
 
+void BoardLink::handle() {
+    const int s = linkState_;
+    if (s < 100) handleQuery();
+    else if (s < 300) handleOptions();
+    else if (s <= 304 || (s >= 400 && s <= 403) || (s >= 500 && s < 1000)) handleRecord();
+    else if (s < 400) handlePageRead();
+    else if (s < 500) handlePageWrite();
+    else handleFirmware();
+}
+
+// The connection query, and "Bt" from a board in forced boot mode while idle.
+void BoardLink::handleQuery() {
     switch (linkState_) {
         case 0:
             if (rx_ == "Bt") enterForcedBoot();
@@ -312,30 +376,35 @@ void BoardLink::handle() {
             // Only "B" may wait for its "t"; anything longer that is not "Bt" is noise.
             else if (rx_.size() >= 2) rx_.clear();
             return;
-
         case 5:
             if (rx_ == "Bt") {
                 enterForcedBoot();
             } else if (rx_.size() == 3) {
-                if (byte(0) == 237 && byte(1) == 200) connected(byte(2));
+                if (rxByte(0) == 237 && rxByte(1) == 200) connected(rxByte(2));
                 else dataError();
             }
             return;
+        default:
+            return;
+    }
+}
 
-        // Directory records (also the record of a single program read).
+// Directory records: read (directory, single program), written (program write) and erased.
+void BoardLink::handleRecord() {
+    switch (linkState_) {
         case 300:
-            if (!is(kCmdRecord)) return;
+            if (!rxIs(kCmdRecord)) return;
             send({'T', recordIndex_, area_});
             record_.clear();
             linkState_ = 301;
             return;
         case 301:
-            if (!is('T')) return;
+            if (!rxIs('T')) return;
             send({'R'});
             linkState_ = 302;
             return;
         case 302:
-            if (!isR5()) return;
+            if (!rxIsR5()) return;
             record_ += rx_.substr(1, 4);
             if (static_cast<int>(record_.size()) < kRecordSize) {
                 send({'R'});
@@ -360,18 +429,21 @@ void BoardLink::handle() {
             linkState_ = 303;
             return;
         case 303:
-            if (!is('V')) return;
+            if (!rxIs('V')) return;
             send({kCmdRecord});
             linkState_ = 300;
             return;
         case 304:
-            if (!is('V')) return;
+            if (!rxIs('V')) return;
             if (directoryMode_) {
                 finishOk();
                 log(kDirectoryHeader);
                 log("");
-                for (size_t i = 0; i < records_.size(); ++i)
-                    log(directoryLine(static_cast<int>(i) + 1, records_[i], i >= kNormalSlots));
+                // Numbered as the user picks them: MR8 1-8, then WIF 1-3.
+                for (size_t i = 0; i < records_.size(); ++i) {
+                    const bool wif = i >= kNormalSlots;
+                    log(directoryLine(static_cast<int>(wif ? i - kNormalSlots : i) + 1, records_[i], wif));
+                }
                 return;
             }
             if (!records_.empty() && (static_cast<unsigned char>(records_[0][0]) & kRecEmpty)) {
@@ -386,23 +458,81 @@ void BoardLink::handle() {
             send({kCmdPageRead});
             linkState_ = 305;
             return;
+        case 400:
+            if (!rxIs(kCmdRecord)) return;
+            send({'T', recordIndex_, area_});
+            linkState_ = 401;
+            return;
+        case 401:
+            if (!rxIs('T')) return;
+            recordPos_ = 0;
+            send({'S', static_cast<unsigned char>(record_[static_cast<size_t>(recordPos_++)])});
+            linkState_ = 402;
+            return;
+        case 402:
+            if (!rxIs('S')) return;
+            if (recordPos_ < kRecordSize) {
+                send({'S', static_cast<unsigned char>(record_[static_cast<size_t>(recordPos_++)])});
+            } else {
+                send({'V'});
+                linkState_ = 403;
+            }
+            return;
+        case 403:
+            if (!rxIs('V')) return;
+            if (recordFinal_) {
+                finishOk();
+                return;
+            }
+            send({kCmdPageWrite});
+            linkState_ = 404;
+            return;
+        case 500:
+            if (!rxIs(kCmdDelete)) return;
+            send({'T'});
+            linkState_ = 501;
+            return;
+        case 501:
+            if (!rxIs('S')) return;
+            for (int b = deleteBit_ + 1; b < kNormalSlots + kWifSlots; ++b) {
+                if (!(deleteMask_ & (1 << b))) continue;
+                deleteBit_ = b;
+                if (b < kNormalSlots) send({'S', b, 0});
+                else send({'S', b - kNormalSlots, kAreaWif});
+                return;
+            }
+            deleteBit_ = kNormalSlots + kWifSlots;
+            send({'V'});
+            linkState_ = 502;
+            return;
+        case 502:
+            if (rxIs('V')) finishOk();
+            return;
+        default:
+            return;
+    }
+}
+
+// A program's EEPROM pages read after its record.
+void BoardLink::handlePageRead() {
+    switch (linkState_) {
         case 305:
-            if (!is(kCmdPageRead)) return;
+            if (!rxIs(kCmdPageRead)) return;
             send({'P', page_});
             linkState_ = 306;
             return;
         case 306:
-            if (!is('P')) return;
+            if (!rxIs('P')) return;
             send({'R'});
             linkState_ = 307;
             return;
         case 307:
-            if (!isR5()) return;
+            if (!rxIsR5()) return;
             if (programWif_) {
-                words_.push_back((byte(1) << 8) | byte(2));
-                words_.push_back((byte(3) << 8) | byte(4));
+                words_.push_back((rxByte(1) << 8) | rxByte(2));
+                words_.push_back((rxByte(3) << 8) | rxByte(4));
             } else {
-                for (size_t i = 1; i <= 4; ++i) words_.push_back(byte(i));
+                for (size_t i = 1; i <= 4; ++i) words_.push_back(rxByte(i));
             }
             setProgress(static_cast<int>(words_.size()));
             if (static_cast<int>(words_.size()) < length_) {
@@ -413,51 +543,32 @@ void BoardLink::handle() {
             }
             return;
         case 308:
-            if (!is('V')) return;
+            if (!rxIs('V')) return;
             finishOk();
             offerSendTo(true);
             return;
+        default:
+            return;
+    }
+}
 
-        // Program write.
-        case 400:
-            if (!is(kCmdRecord)) return;
-            send({'T', recordIndex_, area_});
-            linkState_ = 401;
-            return;
-        case 401:
-            if (!is('T')) return;
-            recordPos_ = 0;
-            send({'S', static_cast<unsigned char>(record_[static_cast<size_t>(recordPos_++)])});
-            linkState_ = 402;
-            return;
-        case 402:
-            if (!is('S')) return;
-            if (recordPos_ < kRecordSize) {
-                send({'S', static_cast<unsigned char>(record_[static_cast<size_t>(recordPos_++)])});
-            } else {
-                send({'V'});
-                linkState_ = 403;
-            }
-            return;
-        case 403:
-            if (!is('V')) return;
-            send({kCmdPageWrite});
-            linkState_ = 404;
-            return;
+// A program's EEPROM pages written in 32-byte blocks.
+void BoardLink::handlePageWrite() {
+    switch (linkState_) {
         case 404:
-            if (!is(kCmdPageWrite)) return;
+            if (!rxIs(kCmdPageWrite)) return;
             wordIndex_ = 0;
             blockBytes_ = 0;
             send({'P', page_});
             linkState_ = 405;
             return;
         case 405:
-            if (!is('P')) return;
+            if (!rxIs('P')) return;
             send({'T'});
             linkState_ = 406;
             return;
         case 406:
-            if (!is('Q')) return;
+            if (!rxIs('Q')) return;
             if (blockBytes_ < kBlockBytes) {
                 send("Q" + payload_.substr(static_cast<size_t>(wordIndex_), 4));
                 wordIndex_ += 4;
@@ -469,11 +580,11 @@ void BoardLink::handle() {
             }
             return;
         case 407:
-            if (is('X')) {
+            if (rxIs('X')) {
                 failWith("ERROR: EEPROM write failed");
                 return;
             }
-            if (!is('S')) return;
+            if (!rxIs('S')) return;
             if (wordIndex_ < length_) {
                 blockBytes_ = 0;
                 send({'T'});
@@ -484,22 +595,33 @@ void BoardLink::handle() {
             }
             return;
         case 408:
-            if (is('V')) finishOk();
+            if (!rxIs('V')) return;
+            // The data is in: now the record that makes the slot valid.
+            record_[0] = static_cast<char>(static_cast<unsigned char>(record_[0]) & ~kRecEmpty);
+            recordFinal_ = true;
+            send({kCmdRecord});
+            linkState_ = 400;
             return;
+        default:
+            return;
+    }
+}
 
-        // Project memory write.
+// Exchanges opened by 165 or 164: project memory with its option byte, erase, option byte.
+void BoardLink::handleOptions() {
+    switch (linkState_) {
         case 200:
-            if (!is(kCmdOptions)) return;
+            if (!rxIs(kCmdOptions)) return;
             send({'S', hardwareOptions_});
             linkState_ = 201;
             return;
         case 201:
-            if (!is('S')) return;
+            if (!rxIs('S')) return;
             send({kCmdMemoryData});
             linkState_ = 202;
             return;
         case 202:
-            if (!is(kCmdMemoryData)) return;
+            if (!rxIs(kCmdMemoryData)) return;
             if (wordIndex_ < static_cast<int>(payload_.size())) {
                 send("Q" + payload_.substr(static_cast<size_t>(wordIndex_), 4));
                 wordIndex_ += 4;
@@ -510,19 +632,17 @@ void BoardLink::handle() {
             }
             return;
         case 203:
-            if (is('V')) finishOk();
+            if (rxIs('V')) finishOk();
             return;
-
-        // Project memory read.
         case 210:
-            if (!is(kCmdOptions)) return;
+            if (!rxIs(kCmdOptions)) return;
             send({'R'});
             linkState_ = 211;
             return;
         case 211: {
             if (rx_.size() != 2 || rx_[0] != 'R') return;
             // The words are unpacked by this byte below, so it becomes the board's options.
-            hardwareOptions_ = byte(1);
+            hardwareOptions_ = rxByte(1);
             memoryNormal_ = (hardwareOptions_ & kOptNormalMode) != 0;
             length_ = memoryNormal_ ? 256 : 1024;
             const auto boardMode = memoryNormal_ ? core::OperatingMode::Normal : core::OperatingMode::Wif;
@@ -543,17 +663,17 @@ void BoardLink::handle() {
             return;
         }
         case 212:
-            if (!is(kCmdMemoryRead)) return;
+            if (!rxIs(kCmdMemoryRead)) return;
             send({'R'});
             linkState_ = 213;
             return;
         case 213:
-            if (!isR5()) return;
+            if (!rxIsR5()) return;
             if (memoryNormal_) {
-                for (size_t i = 1; i <= 4; ++i) words_.push_back(byte(i));
+                for (size_t i = 1; i <= 4; ++i) words_.push_back(rxByte(i));
             } else {
-                words_.push_back((byte(1) << 8) | byte(2));
-                words_.push_back((byte(3) << 8) | byte(4));
+                words_.push_back((rxByte(1) << 8) | rxByte(2));
+                words_.push_back((rxByte(3) << 8) | rxByte(4));
             }
             setProgress(static_cast<int>(words_.size()));
             if (static_cast<int>(words_.size()) < length_) {
@@ -564,51 +684,26 @@ void BoardLink::handle() {
             }
             return;
         case 214:
-            if (!is('V')) return;
+            if (!rxIs('V')) return;
             finishOk();
             offerSendTo(false);
             return;
 
         case 240:
-            if (is('V')) finishOk();
+            if (rxIs('V')) finishOk();
             return;
-
-        // Delete programs.
-        case 500:
-            if (!is(kCmdDelete)) return;
-            send({'T'});
-            linkState_ = 501;
-            return;
-        case 501:
-            if (!is('S')) return;
-            for (int b = deleteBit_ + 1; b < kNormalSlots + kWifSlots; ++b) {
-                if (!(deleteMask_ & (1 << b))) continue;
-                deleteBit_ = b;
-                if (b < kNormalSlots) send({'S', b, 0});
-                else send({'S', b - kNormalSlots, kAreaWif});
-                return;
-            }
-            deleteBit_ = kNormalSlots + kWifSlots;
-            send({'V'});
-            linkState_ = 502;
-            return;
-        case 502:
-            if (is('V')) finishOk();
-            return;
-
-        // Option byte.
         case 250:
-            if (!is(kCmdOptions)) return;
+            if (!rxIs(kCmdOptions)) return;
             send({'S', optionsToWrite_});
             linkState_ = 251;
             return;
         case 251:
-            if (!is('S')) return;
+            if (!rxIs('S')) return;
             hardwareOptions_ = optionsToWrite_;
             finishOk();
             return;
         case 260:
-            if (!is(kCmdOptions)) return;
+            if (!rxIs(kCmdOptions)) return;
             send({'R'});
             linkState_ = 261;
             return;
@@ -616,14 +711,20 @@ void BoardLink::handle() {
             if (rx_.size() != 2 || rx_[0] != 'R') return;
             mark(" >OK");
             log("");
-            printOptions(byte(1));
+            printOptions(rxByte(1));
             rzReset(true);
             outcome_ = Outcome::Ok;
             return;
+        default:
+            return;
+    }
+}
 
-        // Firmware.
+// The controller's firmware, 32 packets to a block.
+void BoardLink::handleFirmware() {
+    switch (linkState_) {
         case 1000:
-            if (!is(kCmdDriver)) {
+            if (!rxIs(kCmdDriver)) {
                 dataError();
                 return;
             }
@@ -632,7 +733,7 @@ void BoardLink::handle() {
             linkState_ = 1001;
             return;
         case 1001:
-            if (byte(0) != kStx) {
+            if (rxByte(0) != kStx) {
                 dataError();
                 return;
             }
@@ -648,11 +749,11 @@ void BoardLink::handle() {
             rx_.clear();
             return;
         case 1002:
-            if (byte(0) != kEtx && byte(0) != kEtxRed) {
+            if (rxByte(0) != kEtx && rxByte(0) != kEtxRed) {
                 dataError();
                 return;
             }
-            setLamp(byte(0) == kEtxRed ? Lamp::Red : Lamp::Green);
+            setLamp(rxByte(0) == kEtxRed ? Lamp::Red : Lamp::Green);
             if (firmwareIndex_ < firmware_.size()) {
                 if (stopCheck()) return;
                 blockCounter_ = 1;
@@ -731,7 +832,8 @@ void BoardLink::readDirectory() {
     length_ = 0;
     records_.clear();
     send({kCmdRecord});
-    startReply(300);
+    // Per record: 166, "T", six "R" of 5 bytes, "V".
+    startReply(300, commandBudgetMs(11 * 9, 11 * 44));
 }
 
 void BoardLink::readProgram(bool wif, int n) {
@@ -752,7 +854,8 @@ void BoardLink::readProgram(bool wif, int n) {
     words_.clear();
     setLamp(Lamp::Green);
     send({kCmdRecord});
-    startReply(300);
+    const int packets = wif ? 512 : 64;  // "R" replies of 4 bytes
+    startReply(300, commandBudgetMs(9 + 3 + packets, 44 + 7 + 6 * packets));
 }
 
 void BoardLink::writeProgram(bool wif, int n) {
@@ -768,7 +871,11 @@ void BoardLink::writeProgram(bool wif, int n) {
         outcome_ = Outcome::Cancel;
         return;
     }
-    record_ = makeRecord(recordFlags(host_.emulatorOptions()), *name);
+    // The slot is marked empty while its pages are written and valid only once they all
+    // are, so that a write cut short never leaves a "Valid" program of half old, half new
+    // data.
+    record_ = makeRecord(recordFlags(host_.emulatorOptions()) | kRecEmpty, *name);
+    recordFinal_ = false;
     log(std::string("Writing ") + (wif ? "WIF" : "MIRA") + " program [" + std::to_string(n) + "]...");
     const int full = wif ? 2048 : 256;
     length_ = full;
@@ -792,7 +899,9 @@ void BoardLink::writeProgram(bool wif, int n) {
     setProgress(0, length_);
     setLamp(Lamp::Green);
     send({kCmdRecord});
-    startReply(400);
+    // Two records of 24 "S" each, then per 32-byte block "T", eight "Q" packets and "S".
+    const int blocks = length_ / kBlockBytes;
+    startReply(400, commandBudgetMs(2 * 27 + 3 + 10 * blocks, 2 * 80 + 7 + 52 * blocks));
 }
 
 void BoardLink::readMemory() {
@@ -802,7 +911,7 @@ void BoardLink::readMemory() {
     wordIndex_ = 0;
     setLamp(Lamp::Green);
     send({kCmdOptions});
-    startReply(210);
+    startReply(210, commandBudgetMs(4 + 512, 10 + 6 * 512));  // up to 1024 WIF words
 }
 
 void BoardLink::writeMemory() {
@@ -825,7 +934,8 @@ void BoardLink::writeMemory() {
     setProgress(0, static_cast<int>(words_.size()));
     setLamp(Lamp::Green);
     send({kCmdOptions});
-    startReply(200);
+    const int packets = static_cast<int>(payload_.size()) / 4;
+    startReply(200, commandBudgetMs(4 + packets, 10 + 6 * packets));
 }
 
 void BoardLink::eraseMemory() {
@@ -834,7 +944,7 @@ void BoardLink::eraseMemory() {
     log("Erasing project memory...");
     setLamp(Lamp::Green);
     send({kCmdErase});
-    startReply(240);
+    startReply(240, commandBudgetMs(1, 2));
 }
 
 void BoardLink::deletePrograms(int mask) {
@@ -850,7 +960,7 @@ void BoardLink::deletePrograms(int mask) {
     deleteBit_ = -1;
     setLamp(Lamp::Green);
     send({kCmdDelete});
-    startReply(500);
+    startReply(500, commandBudgetMs(3 + kNormalSlots + kWifSlots, 6 + 4 * (kNormalSlots + kWifSlots)));
 }
 
 void BoardLink::readOptions() {
@@ -858,7 +968,7 @@ void BoardLink::readOptions() {
     log("");
     log("Read MIRA-8 hardware options...");
     send({kCmdOptions});
-    startReply(260);
+    startReply(260, commandBudgetMs(2, 5));
 }
 
 void BoardLink::writeOptions() {
@@ -872,7 +982,7 @@ void BoardLink::writeOptions() {
     log("");
     log("Write MIRA-8 hardware options...");
     send({kCmdOptions});
-    startReply(250);
+    startReply(250, commandBudgetMs(2, 5));
 }
 
 void BoardLink::upgradeFirmware(bool bootCode) {
@@ -884,28 +994,29 @@ void BoardLink::upgradeFirmware(bool bootCode) {
     }
     log("Processing data...");
     const auto path = host_.dataFile(kFirmwareFile);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        prompter_.error("ERROR: The firmware file \"" + std::string(kFirmwareFile) + "\" was not found in " +
-                        path.parent_path().string());
+    const auto refuse = [&](const std::string& text) {
+        prompter_.error(text);
         mark(" >FAIL");
         outcome_ = Outcome::Error;
+    };
+    const auto file = core::readWholeFile(path, kMaxHexFileBytes);
+    if (!file.ok) {
+        const std::string name = "\"" + path.filename().string() + "\"";
+        if (file.error == core::FileReadError::NotFound)
+            refuse("ERROR: The firmware file " + name + " was not found in " + path.parent_path().string());
+        else
+            refuse("ERROR: The firmware file " + path.string() + " cannot be used: " +
+                   core::fileReadErrorText(file.error));
         return;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    const auto image = readIntelHex(text.str(), !bootCode);
+    const auto image = readIntelHex(file.bytes, !bootCode);
     if (!image.ok) {
-        prompter_.error(image.error);
-        mark(" >FAIL");
-        outcome_ = Outcome::Error;
+        refuse(image.reason.empty() ? image.error : image.error + "\r\r" + path.filename().string() + ", " + image.reason);
         return;
     }
     auto words = firmwareTransferWords(image.words, bootCode);
     if (words.empty()) {
-        prompter_.error(kHexNoData);
-        mark(" >FAIL");
-        outcome_ = Outcome::Error;
+        refuse(kHexNoData);
         return;
     }
     mark(" >OK");
@@ -918,7 +1029,9 @@ void BoardLink::upgradeFirmware(bool bootCode) {
     blockCounter_ = 0;
     setProgress(0, static_cast<int>(firmware_.size()));
     send({bootCode ? kCmdBoot : kCmdDriver});
-    startReply(1000);
+    const int packets = static_cast<int>(firmware_.size()) / 2;
+    const int blocks = packets / kFirmwarePackets;
+    startReply(1000, commandBudgetMs(1 + packets + blocks, 2 + 6 * packets + 2 * blocks));
     setLamp(Lamp::Red);
     programming_ = true;
     bootCode_ = bootCode;
@@ -944,6 +1057,7 @@ bool BoardLink::stopCheck() {
         rzTimer_->start();
         return false;
     }
+    noteInterruptedFirmware();
     resetSequence();
     log("Execute reset...");
     log("");
@@ -996,7 +1110,8 @@ void BoardLink::offerSendTo(bool withDirectoryLine) {
         if (const auto path = host_.askTextFile()) {
             std::string text;
             for (const auto& l : wordLines()) text += l + "\r\n";
-            if (!core::writeFileAtomically(*path, text)) prompter_.error("ERROR: Failed to save file");
+            if (!core::writeFileAtomically(*path, text))
+                prompter_.error(core::saveFailureText("ERROR: Failed to save file", *path));
         }
     }
 }

@@ -43,6 +43,8 @@ inline constexpr char kStopQuestion[] =
     "Stopping the reprogram process may result in an unusable PIC.\r\rContinue and stop programming?";
 inline constexpr char kFirmwareFile[] = "miraPIC.hex";
 inline constexpr char kMarkerFile[] = "miracg.dat";
+inline constexpr char kNotConnected[] = "the board is not connected on ";
+inline constexpr char kDataDoesNotFit[] = "ERROR: the board sent data that does not fit the protocol";
 inline constexpr char kSendToTitle[] = "Send Program Data To...~View List~Emulator Memory~Text File~";
 
 // What the link needs from the emulator and the window around it.
@@ -122,12 +124,20 @@ public:
     void upgradeFirmware(bool bootCode);
     // Runs the reset sequence (DTR pulse, then the connection query).
     void resetSequence();
+    // Reset after the window closed and reopened the port, as a port change does, so that
+    // a board unplugged and plugged in again is found; `portName` names a port that is gone.
+    void resetAfterReopen(bool opened, const std::string& portName);
+    // The longest a command of that many exchanges and bytes (both ways) may take.
+    static int commandBudgetMs(int exchanges, int bytes);
+    // The limit of the command running now.
+    int budgetMs() const;
 
     // State.
     int linkState() const { return linkState_; }
     bool resetRunning() const;
     bool busy() const { return linkState_ != 0 || resetRunning(); }
     bool forcedBoot() const { return forcedBoot_; }
+    bool programming() const { return programming_; }
     bool panelEnabled() const { return panelEnabled_; }
     bool receiveEnabled() const { return rxEnabled_; }
     int hardwareOptions() const { return hardwareOptions_; }
@@ -159,7 +169,8 @@ private:
     void setLamp(Lamp l);
     void setProgress(int value, int maximum = -1);
     void setPanel(bool on);
-    void startReply(int state);
+    void startReply(int state, int budgetMs);
+    void noteInterruptedFirmware();
     void dataError();
     bool preCheck();
     bool stopCheck();
@@ -171,6 +182,15 @@ private:
     void printOptions(int options);
     void sendWordPacket();
     void handle();
+    void handleQuery();
+    void handleRecord();
+    void handlePageRead();
+    void handlePageWrite();
+    void handleOptions();
+    void handleFirmware();
+    int rxByte(size_t i) const;
+    bool rxIs(int b) const;
+    bool rxIsR5() const;
     void offerSendTo(bool withDirectoryLine);
     bool matchMode(core::OperatingMode wanted);
     std::vector<std::string> wordLines() const;
@@ -192,6 +212,9 @@ private:
     std::vector<std::string> records_;
     int hardwareOptions_ = 0;
     int silence_ = 0;
+    int elapsedTicks_ = 0;    // reply time-out ticks since the command began
+    int budgetTicks_ = 0;     // ticks the command may take in all
+    size_t bytesSinceSend_ = 0;  // received since the last command byte went out
     int resetTicks_ = 0;
     bool rxEnabled_ = false;
     bool forcedBoot_ = false;
@@ -217,6 +240,7 @@ private:
     int wordIndex_ = 0;    // next word / byte to send, or words read
     int blockBytes_ = 0;
     int recordPos_ = 0;
+    bool recordFinal_ = false;  // the valid record, written after the program's pages
     int deleteMask_ = 0;
     int deleteBit_ = -1;
     int optionsToWrite_ = 0;

@@ -16,6 +16,17 @@ public:
     // Everything received so far, without waiting.
     virtual std::string readAvailable() = 0;
     virtual void setDtr(bool on) = 0;
+    // The device went away while open (a USB board unplugged); not every port can tell.
+    virtual bool lost() const { return false; }
+    // What the user knows the port by, for messages ("/dev/ttyACM0").
+    virtual std::string name() const { return {}; }
+};
+
+// A port that can wait for bytes: the command line polls it instead of getting events.
+class PolledPort : public BytePort {
+public:
+    // Waits at most `ms` for bytes; true when some are there.
+    virtual bool waitReadable(int ms) = 0;
 };
 
 }  // namespace mira::link

@@ -72,6 +72,7 @@ bool PosixSerialPort::open(const std::string& path, int baud) {
     }
     tcflush(fd, TCIOFLUSH);
     fd_ = fd;
+    path_ = path;
     error_.clear();
     return true;
 }

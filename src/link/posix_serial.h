@@ -8,7 +8,7 @@
 
 namespace mira::link {
 
-class PosixSerialPort final : public BytePort {
+class PosixSerialPort final : public PolledPort {
 public:
     PosixSerialPort() = default;
     ~PosixSerialPort() override;
@@ -21,9 +21,10 @@ public:
     const std::string& error() const { return error_; }
     int fd() const { return fd_; }
     // The far end went away (a pseudo-terminal's master closed, a USB board unplugged).
-    bool lost() const { return lost_; }
+    bool lost() const override { return lost_; }
+    std::string name() const override { return path_; }
     // Waits at most `ms` for bytes; true when some are there. Notices a hang-up.
-    bool waitReadable(int ms);
+    bool waitReadable(int ms) override;
 
     bool isOpen() const override { return fd_ >= 0; }
     void write(const std::string& bytes) override;
@@ -36,6 +37,7 @@ private:
     bool lost_ = false;
     bool hangup_ = false;
     std::string error_;
+    std::string path_;
 };
 
 }  // namespace mira::link

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/atomic_file.h"
+#include "core/file_read.h"
 #include "core/scrambled_file.h"
 
 namespace mira::core {
@@ -14,6 +16,12 @@ namespace {
 std::string scramble(std::string plain) {
     for (char& ch : plain) ch = static_cast<char>(static_cast<uint8_t>(ch) ^ kScrambleKey);
     return plain;
+}
+
+int filesIn(const std::filesystem::path& dir) {
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++files;
+    return files;
 }
 
 class TempDir {
@@ -150,10 +158,65 @@ TEST(AtomicFile, KeepsPermissionsAndWritesThroughALink) {
     EXPECT_TRUE(std::filesystem::is_symlink(link)) << "the link stays a link";
     EXPECT_EQ(readContainerFile(real).lines, std::vector<std::string>{"3"});
     // No temporary file is left beside it.
-    int files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(real.parent_path()))
-        ++files;
-    EXPECT_EQ(files, 2);
+    EXPECT_EQ(filesIn(real.parent_path()), 2);
+}
+
+// Renaming over a file needs only the folder's permission: a save must check the file's.
+TEST(AtomicFile, AReadOnlyFileIsRefusedAndKept) {
+    TempDir dir;
+    const auto path = dir.file("roll.prf");
+    ASSERT_TRUE(writeContainerFile(path, {"kept"}));
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    EXPECT_FALSE(writeContainerFile(path, {"lost"}));
+    EXPECT_EQ(readContainerFile(path).lines, std::vector<std::string>{"kept"});
+    EXPECT_EQ(saveFailureText("ERROR: Failed to save printer file", path),
+              "ERROR: Failed to save printer file\r\r\"" + path.string() + "\" is read-only: it was kept as it was.");
+    EXPECT_EQ(saveFailureText("E", dir.file("no") / "x.ptp"),
+              "E\r\rthe folder of \"" + (dir.file("no") / "x.ptp").string() + "\" does not exist.");
+    EXPECT_EQ(filesIn(dir.file("")), 1) << "no temporary file is left behind";
+}
+
+TEST(AtomicFile, AHardLinkedFileIsWrittenThroughEveryName) {
+    TempDir dir;
+    const auto a = dir.file("a.kpf");
+    const auto b = dir.file("b.kpf");
+    ASSERT_TRUE(writeContainerFile(a, {"1"}));
+    std::filesystem::create_hard_link(a, b);
+    ASSERT_TRUE(writeContainerFile(b, {"2"}));
+    EXPECT_EQ(std::filesystem::hard_link_count(a), 2u);
+    EXPECT_EQ(readContainerFile(a).lines, std::vector<std::string>{"2"});
+}
+
+// A reader that takes at most N lines stops splitting at N + 1: a flood of line ends
+// costs no memory, and below the limit the lines are exactly those of a full read.
+TEST(ScrambledFile, ALineLimitStopsTheSplitAndSaysTooLarge) {
+    const std::string flood(10'000'000, '\n');
+    const std::string stored = scramble(std::to_string(flood.size()) + "\r" + flood);
+    const auto r = decodeContainer(stored, kAllLines, 258);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, ContainerError::TooManyLines);
+    EXPECT_TRUE(r.lines.empty());
+    EXPECT_STREQ(containerErrorText(r.error), "the file is too large: it holds more lines than it may");
+    for (const std::string text : {"", "a", "a\r\n", "a\r\nb", "\n\n", "a\rb\nc\r\n\r\n", "\r"}) {
+        const std::string bytes = scramble(std::to_string(text.size()) + "\r" + text);
+        const auto whole = decodeContainer(bytes);
+        const auto exact = decodeContainer(bytes, kAllLines, whole.lines.size());
+        ASSERT_TRUE(exact.ok) << text;
+        EXPECT_EQ(exact.lines, whole.lines) << text;
+        if (!whole.lines.empty()) {
+            EXPECT_EQ(decodeContainer(bytes, kAllLines, whole.lines.size() - 1).error, ContainerError::TooManyLines);
+        }
+    }
+}
+
+TEST(ScrambledFile, AFileOverTheSizeLimitSaysTooLarge) {
+    TempDir dir;
+    const auto path = dir.file("huge.mtf");
+    std::ofstream(path).close();
+    std::filesystem::resize_file(path, kMaxReadBytes + 1);  // sparse: costs no disk
+    const auto r = readContainerFile(path);
+    EXPECT_EQ(r.error, ContainerError::TooLarge);
+    EXPECT_STREQ(containerErrorText(r.error), "the file is too large");
 }
 
 TEST(ScrambledFile, AFolderIsRefusedNotRead) {
@@ -176,10 +239,7 @@ TEST(ScrambledFile, FileRoundTripAndMissingFile) {
     EXPECT_EQ(r.lines, (std::vector<std::string>{"001x", "002y"}));
     ASSERT_TRUE(writeContainerFile(path, {"new"}));
     EXPECT_EQ(readContainerFile(path).lines, std::vector<std::string>{"new"});
-    int files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.file("")))
-        ++files;
-    EXPECT_EQ(files, 1) << "no temporary file is left behind";
+    EXPECT_EQ(filesIn(dir.file("")), 1) << "no temporary file is left behind";
 }
 
 TEST(ScrambledFile, FailedWriteKeepsOldFile) {

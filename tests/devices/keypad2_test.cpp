@@ -260,7 +260,16 @@ TEST(KeyFile, SaveFailureKeepsLabelAndChangedFlag) {
     r.pad.PutFileName("old");
     r.pad.tableEdited(false, false);
     EXPECT_FALSE(r.pad.saveFile(dir / "no-such-dir" / "x.kpf"));
-    EXPECT_EQ(r.prompter.messages, std::vector<std::string>{"Error: Failed to save file"});
+    EXPECT_EQ(r.prompter.messages, std::vector<std::string>{"Error: Failed to save file\r\rthe folder of \"" +
+                                                            (dir / "no-such-dir" / "x.kpf").string() +
+                                                            "\" does not exist."});
+    // A key file the user made read-only is not replaced behind its back.
+    const auto locked = dir / "locked.kpf";
+    std::ofstream(locked) << "x";
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_read);
+    EXPECT_FALSE(r.pad.saveFile(locked));
+    EXPECT_EQ(r.prompter.messages.back(),
+              "Error: Failed to save file\r\r\"" + locked.string() + "\" is read-only: it was kept as it was.");
     EXPECT_EQ(r.pad.fileLabel(), "old");
     EXPECT_TRUE(r.pad.changed());
     ASSERT_TRUE(r.pad.saveFile(dir / "new.kpf"));

@@ -425,7 +425,7 @@ TEST(MagTape, FailedSaveKeepsTheOldFileAndTheChangedMark) {
     ASSERT_TRUE(r.mag.setPlaylistLines({"new"}));
     // A folder where the file should go cannot be replaced.
     EXPECT_FALSE(r.mag.saveTo(r.dir.file("")));
-    EXPECT_EQ(r.prompter.messages.back(), kMagSaveFailed);
+    EXPECT_EQ(r.prompter.messages.back(), std::string(kMagSaveFailed) + "\r\r\"" + r.dir.file("").string() + "\" is a folder.");
     EXPECT_TRUE(r.mag.tapeChanged());
     EXPECT_EQ(r.mag.fileName(), path.string());
     // A good save replaces the file whole; the old one read back is the new tape.

@@ -351,7 +351,8 @@ TEST(Printer, LoadAsksToSaveAChangedRoll) {
     r.prompter.answers = {core::Answer::Yes};
     r.host.saveName = (d.dir / "missing-dir" / "x.prf").string();
     EXPECT_FALSE(r.printer.loadRoll());
-    EXPECT_EQ(r.prompter.messages.back(), "ERROR: Failed to save printer file");
+    EXPECT_EQ(r.prompter.messages.back(), "ERROR: Failed to save printer file\r\rthe folder of \"" +
+                                              r.host.saveName + "\" does not exist.");
     EXPECT_TRUE(r.printer.rollChanged());
     EXPECT_EQ(r.printer.roll().size(), 1u);
 
@@ -431,7 +432,7 @@ TEST(Printer, DisconnectAndSettingsQuestions) {
     fs::remove_all(d.dir);
     r.prompter.answers = {core::Answer::Yes};
     r.printer.askSaveBeforeSettings();
-    EXPECT_EQ(r.prompter.messages.back(), "ERROR: Failed to save printer file");
+    EXPECT_EQ(r.prompter.messages.back().substr(0, 36), "ERROR: Failed to save printer file\r\r");
     EXPECT_TRUE(r.printer.rollChanged());
     // An unchanged roll asks nothing.
     PrinterRig quiet;

@@ -201,9 +201,12 @@ TEST(TapeReader, FailedLoadKeepsThePreviousTape) {
     EXPECT_FALSE(r.reader.LoadTape(r.tape(std::vector<std::string>(259, "1"), "long.ptp")));
     EXPECT_FALSE(r.reader.LoadTape(r.tape({}, "empty.ptp")));
     EXPECT_FALSE(r.reader.LoadTape(r.dir.file("missing.ptp")));
+    // A tape longer than the reader takes is "too large", found without reading it all.
     EXPECT_EQ(r.prompter.messages,
-              (std::vector<std::string>{kReaderInvalidData, kReaderInvalidData, kReaderNoData,
-                                        kReaderOpenFailed}));
+              (std::vector<std::string>{kReaderInvalidData,
+                                        std::string(kReaderInvalidData) +
+                                            "\r\rthe file is too large: it holds more lines than it may",
+                                        kReaderNoData, kReaderOpenFailed}));
     EXPECT_EQ(r.reader.rows(), rows);
     EXPECT_EQ(r.reader.fileName(), name);
 }

@@ -2,7 +2,10 @@
 // settings lines it holds, key data files, key names and the CLI's word files.
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <unistd.h>
 #include <string_view>
 
 #include "cli/word_file.h"
@@ -40,6 +43,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)mira::devices::keyTableLine(table, label);
     }
     (void)mira::devices::parseAsciiKeyPress(bytes);
+
+    // readKeyFile itself, from a file: what loads must save and load back the same.
+    {
+        static const auto dir = std::filesystem::temp_directory_path() / ("mira8-keys-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        const auto path = dir / "keys.kpf";
+        std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(size));
+        const auto read = mira::devices::readKeyFile(path);
+        if (read.ok) {
+            const auto again = dir / "again.kpf";
+            if (!mira::devices::writeKeyFile(again, read.table)) __builtin_trap();
+            if (!mira::devices::readKeyFile(again).ok) __builtin_trap();
+        }
+    }
 
     (void)mira::cli::parseWordFile(bytes, 256, 255);
     (void)mira::cli::parseWordFile(bytes, 1024, 65535);

@@ -264,7 +264,7 @@ private Q_SLOTS:
             w.readButt->click();
             QVERIFY(!w.readButt->isEnabled());
             QTRY_VERIFY_WITH_TIMEOUT(
-                w.messageLines().contains(QStringLiteral("11  No Name                  Empty WIF --- --- AO")), 5000);
+                w.messageLines().contains(QStringLiteral(" 3  No Name                  Empty WIF --- --- AO")), 5000);
             QVERIFY(w.messageLines().contains(QStringLiteral("Reading directory... >OK")));
 
             w.programNameDialog = [](int n, const std::string&) -> std::optional<std::string> {
@@ -298,6 +298,39 @@ private Q_SLOTS:
         qunsetenv(link::kExtraPortsVariable);
     }
 
+    // Reset reopens the port as a port change does: a board unplugged and plugged in again
+    // is found, and while it is away the window says so.
+    void resetFindsABoardPluggedInAgain() {
+        const std::string device = dir_->filePath(QStringLiteral("board")).toStdString();
+        const QStringList args{QStringLiteral("--link"), QString::fromStdString(device)};
+        auto board = std::make_unique<Boardsim>(args);
+        qputenv(link::kExtraPortsVariable, QByteArray::fromStdString(device));
+        gui::TmiraFM main(&prompter_);
+        main.show();
+        main.mainSettings().serialPort = 1;
+        TprogFM w(main);
+        w.show();
+        const QString ok = QStringLiteral("MIRA-8 connection query... >OK");
+        QTRY_VERIFY_WITH_TIMEOUT(w.messageLines().contains(ok), 5000);
+        QTRY_VERIFY(w.rzResetButt->isEnabled());
+        board.reset();  // unplugged
+        w.rzResetButt->click();
+        const QString gone = QStringLiteral("the board is not connected on port 1 (%1)").arg(QString::fromStdString(device));
+        QTRY_VERIFY_WITH_TIMEOUT(w.messageLines().contains(gone), 3000);
+        QVERIFY(!w.messageLines().contains(QStringLiteral("Communications failed")));
+        board = std::make_unique<Boardsim>(args);  // plugged in again: a new device, same name
+        const auto oks = w.messageLines().count(ok);
+        w.rzResetButt->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.messageLines().count(ok) == oks + 1, 5000);
+        QTRY_VERIFY(w.readButt->isEnabled());
+        if (const QByteArray shots = qgetenv("MIRA8_SHOT_DIR"); !shots.isEmpty()) {
+            QTest::qWait(300);
+            w.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/link-reset-replugged.png"));
+        }
+        w.close();
+        qunsetenv(link::kExtraPortsVariable);
+    }
+
     void windowSurvivesTheBoardVanishing() {
         auto board = std::make_unique<Boardsim>(QStringList{"--hangup-after", "10"});
         qputenv(link::kExtraPortsVariable, QByteArray::fromStdString(board->path()));
@@ -315,8 +348,8 @@ private Q_SLOTS:
         QVERIFY(prompter_.asked(link::kCommsActiveQuestion));
         QVERIFY(main.isVisible());
         prompter_.answer = true;
-        QTRY_VERIFY_WITH_TIMEOUT(w.messageLines().contains(QStringLiteral("Communications failed")), 6000);
-        QVERIFY(w.messageLines().contains(QStringLiteral("Reading directory... >FAIL")));
+        // The board hung up: the port is gone, and the window says so.
+        QTRY_VERIFY_WITH_TIMEOUT(w.messageLines().contains(QStringLiteral("Reading directory... >FAIL")), 6000);
         QTRY_VERIFY(w.readButt->isEnabled());
         QVERIFY(!w.boardLink().busy());
         board.reset();

@@ -538,7 +538,8 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(file));
         mem.chooseFile = [](const QString&) { return QStringLiteral("/nonexistent/dir/x.ptp"); };
         mem.SaveTape1Click();
-        QCOMPARE(prompter_.messages.back(), std::string(kTapeSaveFailed));
+        QCOMPARE(prompter_.messages.back(),
+                 std::string(kTapeSaveFailed) + "\r\rthe folder of \"/nonexistent/dir/x.ptp\" does not exist.");
         QCOMPARE(suggestedTapeName(QString()), QStringLiteral("*.ptp"));
         // WIF words do not fit on tape: the command is off.
         toWif(*w);

@@ -1,24 +1,31 @@
 // A board link wired to an in-memory board in virtual time, with a host and prompter that
-// record what the window would show.
+// record what the window would show; and the command line's loop on a fake polled port.
 #pragma once
 
+#include <algorithm>
+#include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "assembler/formatters.h"
 #include "board_model.h"
 #include "core/timer.h"
 #include "link/board_link.h"
+#include "link/link_loop.h"
 
 namespace mira::link::test {
 
 class FakePort final : public BytePort {
 public:
     bool open = true;
+    bool gone = false;  // the device vanished while open
+    std::string portName = "/dev/ttyFAKE";
     std::vector<std::string> writes;        // every write, in order
     std::vector<std::pair<int64_t, bool>> dtr;  // (time ms, state)
     std::deque<std::string> incoming;       // chunks the board sent, delivered one per event
@@ -27,6 +34,8 @@ public:
     core::VirtualClock* clock = nullptr;
 
     bool isOpen() const override { return open; }
+    bool lost() const override { return gone; }
+    std::string name() const override { return portName; }
     void write(const std::string& bytes) override {
         if (!open) return;
         writes.push_back(bytes);
@@ -165,6 +174,118 @@ struct Rig {
     }
     const std::vector<std::string>& lines() const { return link.messages(); }
 };
+
+constexpr int64_t kLatencyMicros = 2000;
+
+// A board model behind a polled port whose replies arrive a little after each write, on a
+// wall clock that the host's waits move; a stall jumps it right after a chosen write.
+// `mutate` may change the board's replies before they travel (the fuzzer's hook).
+class StallPort final : public PolledPort, public WallClock {
+public:
+    explicit StallPort(boardsim::BoardModel& b) : board_(b) {}
+    size_t writes = 0;
+    size_t stallAfterWrite = 0;  // 0: never
+    int64_t stallMicros = 0;
+    std::function<void(std::vector<std::string>& replies, StallPort& port)> mutate;
+    void stallNow(int64_t micros) { now_ += micros; }
+
+    bool isOpen() const override { return true; }
+    void write(const std::string& bytes) override {
+        ++writes;
+        auto replies = board_.feed(bytes);
+        if (mutate) mutate(replies, *this);
+        for (auto& r : replies) inFlight_.emplace_back(now_ + kLatencyMicros, r);
+        if (writes == stallAfterWrite) now_ += stallMicros;
+    }
+    std::string readAvailable() override {
+        collect();
+        return std::exchange(arrived_, {});
+    }
+    void setDtr(bool) override {}
+    bool waitReadable(int ms) override {
+        collect();
+        if (!arrived_.empty()) return true;
+        int64_t until = now_ + ms * 1000;
+        if (!inFlight_.empty()) until = std::min(until, std::max(now_, inFlight_.front().first));
+        now_ = until;
+        collect();
+        return !arrived_.empty();
+    }
+    int64_t nowMicros() override { return now_; }
+    void sleepMs(int ms) override { now_ += ms * 1000; }
+
+private:
+    void collect() {
+        while (!inFlight_.empty() && inFlight_.front().first <= now_) {
+            arrived_ += inFlight_.front().second;
+            inFlight_.pop_front();
+        }
+    }
+    boardsim::BoardModel& board_;
+    int64_t now_ = 0;
+    std::deque<std::pair<int64_t, std::string>> inFlight_;
+    std::string arrived_;
+};
+
+// A link run by the command line's loop over a StallPort on a board model, with two valid
+// program slots (MR8 1, WIF 1) and the host's answers set so that every command can run.
+struct LoopRig {
+    boardsim::BoardState state;
+    boardsim::BoardModel board;
+    StallPort port{board};
+    core::VirtualClock clock;
+    FakeHost host;
+    FakePrompter prompter;
+    BoardLink link{port, clock, host, prompter};
+    LinkLoop loop{link, port, clock, port};
+
+    explicit LoopRig(const std::filesystem::path& dir, boardsim::Faults f = {}) : board(state, f) {
+        state.records[0] = makeRecord(0, "N1");
+        state.records[8] = makeRecord(0, "W1");
+        host.dataDir = dir;
+        host.hardwareAnswer = 0x6D;
+    }
+    // Connects, then runs `command` (none: the connection alone) to its end.
+    void run(const std::function<void(BoardLink&)>& command, const std::function<void()>& afterStep = {}) {
+        link.start();
+        loop.runUntilIdle(afterStep);
+        if (!command || link.outcome() != Outcome::Ok) return;
+        link.clearOutcome();
+        command(link);
+        loop.runUntilIdle(afterStep);
+    }
+};
+
+// One Intel HEX record with its checksum.
+inline std::string hexRecord(int address, int type, const std::vector<int>& data) {
+    char buf[32];
+    int sum = static_cast<int>(data.size()) + (address >> 8) + (address & 0xFF) + type;
+    std::snprintf(buf, sizeof buf, ":%02X%04X%02X", static_cast<unsigned>(data.size()), static_cast<unsigned>(address),
+                  static_cast<unsigned>(type));
+    std::string s = buf;
+    for (int d : data) {
+        std::snprintf(buf, sizeof buf, "%02X", static_cast<unsigned>(d));
+        s += buf;
+        sum += d;
+    }
+    std::snprintf(buf, sizeof buf, "%02X", static_cast<unsigned>((-sum) & 0xFF));
+    return s + buf + "\r\n";
+}
+
+// A driver of `words` words (word k holds k), from word 384 on.
+inline std::string driverHex(int words) {
+    std::string text;
+    for (int w = 0; w < words; w += 8) {
+        std::vector<int> data;
+        for (int k = 0; k < 8 && w + k < words; ++k) {
+            const int v = (w + k) & 0x3FFF;
+            data.push_back(v & 0xFF);
+            data.push_back(v >> 8);
+        }
+        text += hexRecord((384 + w) * 2, 0, data);
+    }
+    return text + ":00000001FF\r\n";
+}
 
 inline std::string bytes(std::initializer_list<int> b) {
     std::string s;

@@ -4,6 +4,7 @@
 
 #include "link/board_records.h"
 #include "link/intel_hex.h"
+#include "link_rig.h"
 #include "link/port_map.h"
 #include "link/rx_message.h"
 
@@ -87,6 +88,45 @@ TEST(IntelHex, FillsChecksAndSkips) {
     img = readIntelHex(":0400000500000000F7\n:020000003412B8\n:00000001FF\n", false);
     ASSERT_TRUE(img.ok) << img.error;
     EXPECT_EQ(img.words, std::vector<uint16_t>{0x1234});
+}
+
+// A HEX file flashed into the controller must mean exactly one thing: anything that
+// would shift, wrap, overflow or overwrite words is refused with its line and reason.
+TEST(IntelHex, RefusesDoubtfulRecordsWithLineAndReason) {
+    using test::hexRecord;
+    const std::string end = ":00000001FF\n";
+    const std::string beyond = "line 2: the record lies beyond the controller's 16384 words of memory";
+    const struct {
+        std::string text;
+        std::string reason;
+    } cases[] = {
+        {hexRecord(0x0000, 0, {1, 2}) + hexRecord(0x0011, 0, {3, 4}) + end,
+         "line 2: the record starts at an odd address"},
+        // Upper address 1 would wrap onto word 0 with 16-bit addresses.
+        {hexRecord(0x0000, 4, {0x00, 0x01}) + hexRecord(0x0000, 0, {1, 2}) + end, beyond},
+        {hexRecord(0x0000, 0, {1, 2}) + hexRecord(0x8000, 0, {1, 2}) + end, beyond},
+        {hexRecord(0x7FFE, 0, {1, 2, 3, 4}) + end, "line 1: the record lies beyond the controller's 16384 words of memory"},
+        {hexRecord(0x0010, 0, {1, 2, 3, 4}) + hexRecord(0x0012, 0, {5, 6}) + end, "line 2: the record overlaps line 1"},
+        {hexRecord(0x0010, 0, {1, 2}) + hexRecord(0x0010, 0, {1, 2}) + end, "line 2: the record overlaps line 1"},
+        {hexRecord(0x0000, 0, {1, 2}), "line 2: the file ends without an end record"},
+        {hexRecord(0x0000, 6, {1, 2}) + end, "line 1: unknown record type 6"},
+    };
+    for (const auto& c : cases) {
+        const auto img = readIntelHex(c.text, false);
+        EXPECT_FALSE(img.ok) << c.text;
+        EXPECT_EQ(img.error, kHexDataError) << c.text;
+        EXPECT_EQ(img.reason, c.reason) << c.text;
+        EXPECT_TRUE(img.words.empty());
+    }
+    // Still accepted: the last word of the controller, records in any order, and an
+    // upper address of 0 before the data.
+    const auto img = readIntelHex(hexRecord(0x0000, 4, {0, 0}) + hexRecord(0x7FFE, 0, {1, 2}) +
+                                      hexRecord(0x0000, 0, {3, 4}) + end,
+                                  false);
+    ASSERT_TRUE(img.ok) << img.reason;
+    ASSERT_EQ(img.words.size(), kControllerWords);
+    EXPECT_EQ(img.words[0], 0x0403);
+    EXPECT_EQ(img.words[kControllerWords - 1], 0x0201);
 }
 
 TEST(IntelHex, TransferWordsSplitTrimAndPad) {

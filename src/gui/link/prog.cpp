@@ -55,6 +55,11 @@ public:
         return out;
     }
     void setDtr(bool on) override { s_.SetLine(1, on); }
+    bool lost() const override { return s_.Lost(); }
+    std::string name() const override {
+        const std::string path = s_.devicePath();
+        return "port " + std::to_string(s_.Port()) + (path.empty() ? "" : " (" + path + ")");
+    }
 
 private:
     TSerial& s_;
@@ -184,7 +189,7 @@ void TprogFM::buildControls() {
         link_->rzProgButtClick(QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier));
     });
     connect(delButt, &QPushButton::clicked, this, [this] { link_->delButtClick(); });
-    connect(rzResetButt, &QPushButton::clicked, this, [this] { link_->rzResetButtClick(); });
+    connect(rzResetButt, &QPushButton::clicked, this, [this] { rzResetButtClick(); });
     connect(prgMemClrButt, &QPushButton::clicked, this, [this] {
         if (main_.prompter().askYesNo("Clear information text?")) link_->clearMessages();
     });
@@ -288,6 +293,23 @@ void TprogFM::portEditEnter() {
     QTimer::singleShot(kOpenSettleMs, this, [this, n] {
         if (serial_->Active()) main_.mainSettings().serialPort = n;
         link_->portChanged(serial_->Active());
+    });
+}
+
+void TprogFM::rzResetButtClick() {
+    // During a firmware transfer Reset only asks to stop; the port stays as it is.
+    if (link_->programming()) {
+        link_->rzResetButtClick();
+        return;
+    }
+    // A board unplugged and plugged in again is a new device: reopen the port as a port
+    // change does, then reset.
+    serial_->SetActive(false);
+    serial_->SetActive(true);
+    showPortNumber();
+    QTimer::singleShot(kOpenSettleMs, this, [this] {
+        link_->resetAfterReopen(serial_->Active(), port_->name());
+        controlsChanged();
     });
 }
 

@@ -101,6 +101,9 @@ public:
     std::function<int(const std::string&, int)> selectionDialog;
 
     void portEditEnter();
+    // Reset: reopens the port, then the reset sequence (a stop request while firmware is
+    // programmed).
+    void rzResetButtClick();
     void portEditEscape();
 
 protected:

@@ -32,6 +32,9 @@ QSerialPort::FlowControl qtFlow(eFlowControl f) {
 TSerial::TSerial(core::Prompter& prompter, QObject* parent)
     : QObject(parent), prompter_(prompter), serial_(std::make_unique<QSerialPort>()) {
     connect(serial_.get(), &QSerialPort::readyRead, this, [this] { readyRead(); });
+    connect(serial_.get(), &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+        if (e == QSerialPort::ResourceError && serial_->isOpen()) lost_ = true;
+    });
     connect(serial_.get(), &QSerialPort::bytesWritten, this, [this](qint64) {
         if (serial_->bytesToWrite() == 0 && OnTxEmpty) OnTxEmpty(this);
     });
@@ -64,6 +67,7 @@ void TSerial::SetActive(bool open) {
         serial_->close();
         closing_ = false;
     }
+    lost_ = false;
     if (!open) return;
     const std::string path = devicePath();
     if (path.empty()) {

@@ -86,6 +86,8 @@ public:
     std::string devicePath() const;
     // How many times the port was opened; lets tests see a reopen.
     int openCount() const { return openCount_; }
+    // The device went away while open (a USB board unplugged).
+    bool Lost() const { return lost_; }
 
     bool WriteChar(char c);
     bool WriteString(const std::string& text);
@@ -113,6 +115,7 @@ private:
     int errorCode_ = 0;
     int openCount_ = 0;
     bool closing_ = false;
+    bool lost_ = false;
     link::RxMessageFramer framer_;
 };
 

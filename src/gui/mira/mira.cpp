@@ -19,6 +19,7 @@
 #include "link/serial.h"
 #include "assembler/edit.h"
 #include "assembler/instruction_table.h"
+#include "core/atomic_file.h"
 #include "core/data_dir.h"
 #include "core/eeprom_file.h"
 #include "devices/module_catalogue.h"
@@ -438,7 +439,8 @@ void TmiraFM::SaveSettings() {
     settings_.openWindows.setVisible(core::kOpenEditor, editFM_->isVisible());
     settings_.setWindowLine(core::kKeyBasicSerial, serialFM_->GetScreenData());
     settings_.openWindows.setVisible(core::kOpenBasicSerial, serialFM_->isVisible());
-    settings_.save(core::dataFile(core::kSettingsFileName), main_);
+    const auto path = core::dataFile(core::kSettingsFileName);
+    if (!settings_.save(path, main_)) prompter().error(core::saveFailureText("ERROR: Failed to save the settings", path));
 }
 
 // --- panel ---

@@ -1,3 +1,4 @@
+#include "core/atomic_file.h"
 #include "views/tape_save.h"
 
 #include <QFileDialog>
@@ -46,7 +47,7 @@ bool SaveTapeFile(QWidget* parent, core::Prompter& prompter, const TapeSaveReque
     if (file.isEmpty()) return false;
     const auto lines = core::buildTapeLines(request.words, request.highest, from, to);
     if (!core::writeTapeFile(file.toStdString(), lines)) {
-        prompter.error(kTapeSaveFailed);
+        prompter.error(core::saveFailureText(kTapeSaveFailed, file.toStdString()));
         return false;
     }
     return true;
