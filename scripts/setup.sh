@@ -11,9 +11,10 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont
   xvfb xauth
   qt6-svg-dev
+  gtkwave
 )
 if [ "${MIRA8_NO_GUI:-0}" = 1 ]; then
-  packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev)
+  packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev gtkwave)
 fi
 packages+=("$@")
 
