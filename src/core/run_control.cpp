@@ -118,7 +118,7 @@ void RunControl::publish() {
 StepOutcome RunControl::step() {
     const int t = m_.t, cycle = m_.cycleState;
     const int r = m_.isWif() ? cpuStep<true>(m_) : cpuStep<false>(m_);
-    if (recorder_ && r != kStepBreakpoint) recorder_->sample(m_, t, cycle);
+    if (recorder_ && r != kStepBreakpoint && cycle != kCycleIdle) recorder_->sample(m_, t, cycle);
     bool stopped = false;
     if (r != kStepContinue)
         stopped = handleStepResult(r);

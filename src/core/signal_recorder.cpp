@@ -13,8 +13,10 @@ void SignalRecorder::reset() {
 }
 
 void SignalRecorder::setWindow(uint64_t from, uint64_t count) {
+    // Kept within the numbers left after `from`, so a state before it never passes the
+    // window's single compare.
     from_ = from;
-    until_ = count > UINT64_MAX - from ? UINT64_MAX : from + count;
+    span_ = std::min(count, UINT64_MAX - from);
 }
 
 namespace {

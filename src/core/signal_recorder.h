@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <algorithm>
 #include <vector>
 
 #include "machine.h"
@@ -51,13 +53,17 @@ public:
 
     // Records the clock state that just ran in cycle `cycle` at `t`.
     void sample(const Machine& m, int t, int cycle) {
-        const uint64_t n = total_;
-        if (n < from_ || n >= until_) {
+        // One compare for the export window: states before `from_` wrap to huge values.
+        if (total_ - from_ >= span_) {
             ++total_;
             return;
         }
+        // The drain sees the ring as it is, without the state being recorded.
         if (count_ == ring_.size() && onFull) onFull();
+        if (count_ < ring_.size()) ++count_;
+        ++total_;
         SignalSample& s = ring_[head_];
+        if (++head_ == ring_.size()) head_ = 0;
         s.pc = static_cast<uint16_t>(m.pc);
         s.ma = static_cast<uint16_t>(m.ma);
         s.mb = static_cast<uint16_t>(m.mb);
@@ -67,25 +73,22 @@ public:
         s.instruction = static_cast<uint32_t>(m.instructionCount);
         s.t = static_cast<uint8_t>(t);
         s.cycle = static_cast<uint8_t>(m.isWif() ? wifCycle(m) : cycle);
-        uint8_t lamps = 0;
-        for (int i = 0; i < kInstructionLampCount; ++i)
-            lamps |= static_cast<uint8_t>(m.instructionLamps[i] << i);
-        s.lamps = lamps;
+        // Eight 0/1 bytes to eight bits in one multiply: byte i lands on bit 56 + i.
+        uint64_t lampBytes;
+        std::memcpy(&lampBytes, m.instructionLamps.data(), sizeof lampBytes);
+        s.lamps = static_cast<uint8_t>((lampBytes * 0x0102040810204080ull) >> 56);
         s.status = static_cast<uint8_t>(
             (m.run ? kSampleRun : 0) | (m.fetchLamp ? kSampleFetch : 0) |
             (m.deferLamp ? kSampleDefer : 0) | (m.execLamp ? kSampleExec : 0) |
             (m.c ? kSampleCarry : 0) | (m.serialAccess ? kSampleSerialAccess : 0) |
             ((m.externalControl & 1) ? kSampleLineDep : 0) |
             ((m.externalControl & 2) ? kSampleLineLa : 0));
-        uint8_t slots = 0;
-        for (int i = 0; i < kSlotCount; ++i)
-            slots |= static_cast<uint8_t>(((m.bus.slots[i].flag & 1) << i) |
-                                          ((m.bus.slots[i].pulse & 1) << (i + 4)));
-        s.slots = slots;
+        const auto& sl = m.bus.slots;
+        s.slots = static_cast<uint8_t>((sl[0].flag & 1) | (sl[1].flag & 1) << 1 | (sl[2].flag & 1) << 2 |
+                                       (sl[3].flag & 1) << 3 | (sl[0].pulse & 1) << 4 |
+                                       (sl[1].pulse & 1) << 5 | (sl[2].pulse & 1) << 6 |
+                                       (sl[3].pulse & 1) << 7);
         s.serial = static_cast<uint8_t>(m.serialRegister);
-        if (++head_ == ring_.size()) head_ = 0;
-        if (count_ < ring_.size()) ++count_;
-        ++total_;
     }
 
     // Forgets every sample and numbers the next state 0.
@@ -105,7 +108,7 @@ public:
     std::size_t capacity() const { return ring_.size(); }
     std::size_t size() const { return count_; }
     // The number of the state after the newest; the oldest held is end() - size().
-    uint64_t end() const { return std::min(total_, until_); }
+    uint64_t end() const { return std::min(total_, from_ + span_); }
     uint64_t begin() const { return end() - count_; }
     uint64_t statesSeen() const { return total_; }
     // The sample of state n, begin() <= n < end().
@@ -130,7 +133,7 @@ private:
     std::size_t count_ = 0;
     uint64_t total_ = 0;
     uint64_t from_ = 0;
-    uint64_t until_ = UINT64_MAX;
+    uint64_t span_ = UINT64_MAX;
 };
 
 // What a signal is read from.
