@@ -44,15 +44,24 @@ SignalValue signalValue(const SignalDef& def, const SignalRecorder& r, uint64_t 
         case SignalSource::Cycle: return {s.cycle};
         case SignalSource::Register: return {registerOf(s, def.arg)};
         case SignalSource::SerialLine: {
-            // The line shows the bit that entered when the register's new value is its old
-            // one shifted right with that bit on top. A register holding all zeros or all
-            // ones looks the same shifting or not; the line then shows the bit it would carry.
-            if (n == r.begin() || !shiftState(s.t) || s.cycle < kCycleDeposit) return {0, true};
-            const uint32_t now = registerOf(s, def.arg);
-            const uint32_t before = registerOf(r.at(n - 1), def.arg);
-            const uint32_t bit = (now >> 7) & 1;
-            if (now > 255 || now != ((before >> 1) | (bit << 7))) return {0, true};
-            return {bit};
+            // The line carries a bit while the register shifts: from the window's first
+            // state to this one every value is the one before shifted right with a new top
+            // bit, and the register has moved. A register that only ever holds all zeros
+            // (or all ones) in the window shows nothing: shifting or not, nothing moved.
+            if (!shiftState(s.t) || s.cycle < kCycleDeposit) return {0, true};
+            const int first = s.t <= 9 ? 2 : 14;
+            bool moved = false;
+            for (uint64_t k = n;; --k) {
+                if (k == r.begin()) return {0, true};
+                const SignalSample& cur = r.at(k);
+                const uint32_t now = registerOf(cur, def.arg);
+                const uint32_t before = registerOf(r.at(k - 1), def.arg);
+                if (now > 255 || now != ((before >> 1) | (now & 128))) return {0, true};
+                moved = moved || now != before;
+                if (cur.t == first) break;
+            }
+            if (!moved) return {0, true};
+            return {(registerOf(s, def.arg) >> 7) & 1};
         }
         case SignalSource::Lamp: return {(s.lamps >> def.arg) & 1u};
         case SignalSource::Status: return {(s.status & def.arg) ? 1u : 0u};

@@ -148,6 +148,7 @@ TEST(SignalRecorder, IszSkipsOnlyWhenTheWordWraps) {
                         {kExec + 23, "C", c.carry},
                         {kExec + 21, "PC", static_cast<uint32_t>(c.pcAfter)},
                         {kExec + 22, "PC_ser", 0, true},
+                        {kExec + 2, "AC_ser", 0, true},  // AC holds 0 and does not move
                     });
         expectShiftedIn(r, "PC_ser", kExec + 14, c.pcAfter);
         expectShiftedIn(r, "MB_ser", kExec + 2, (c.word + 1) & 255);
@@ -217,8 +218,8 @@ TEST(SignalRecorder, RingKeepsTheLastStatesAndStreamsWhenFull) {
 
 TEST(SignalRecorder, ChangeListsFollowTheRingPieceByPiece) {
     // Changes taken in as the run goes, through a ring that wraps, give every signal's value
-    // at every held state, as the samples themselves do (from the second: the oldest state's
-    // serial lines were read while the state before it was still held).
+    // at every held state, as the samples themselves do (past the oldest shift window: its
+    // serial lines were read while the states before it were still held).
     Recorded r(300);
     r.rig.load({TAD(10) | I, OUT(0, kTransfer | kPulse), ISZ(11), JMP(0)});
     r.rig.m.memory[10] = 12;
@@ -233,7 +234,7 @@ TEST(SignalRecorder, ChangeListsFollowTheRingPieceByPiece) {
         ASSERT_EQ(changes.begin(), r.rec.begin());
         ASSERT_EQ(changes.end(), r.rec.end());
         for (std::size_t i = 0; i < changes.signals().size(); ++i)
-            for (uint64_t n = r.rec.begin() + 1; n < r.rec.end(); ++n)
+            for (uint64_t n = r.rec.begin() + 8; n < r.rec.end(); ++n)
                 ASSERT_EQ(changes.valueAt(i, n), signalValue(changes.signals()[i], r.rec, n))
                     << changes.signals()[i].fullName() << " at " << n << " after " << piece;
     }

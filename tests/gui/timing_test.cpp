@@ -89,8 +89,8 @@ private Q_SLOTS:
         // A click in the middle of clock state 80 (the ISZ's execute).
         t.resize(900, 400);
         QVERIFY(QTest::qWaitForWindowExposed(&t));
-        t.view().firstState = 0;
         t.view().pixelsPerState = 4;
+        t.showFrom(0);
         QVERIFY(t.canvas()->width() > kTimingNameWidth + 81 * 4);
         QTest::mouseClick(t.canvas(), Qt::LeftButton, {},
                           QPoint(kTimingNameWidth + 80 * 4 + 2, 30));
@@ -197,7 +197,7 @@ private Q_SLOTS:
         const QString shots = qEnvironmentVariable("MIRA8_SHOT_DIR");
         if (shots.isEmpty()) return;
         t.view().pixelsPerState = 3;
-        t.view().firstState = static_cast<double>(low) - 200;
+        t.showFrom(static_cast<double>(low) - 200);
         t.setCursor(static_cast<int64_t>(low));
         t.setMarker(1, static_cast<int64_t>(pressed));
         t.setMarker(2, static_cast<int64_t>(low));
@@ -208,8 +208,8 @@ private Q_SLOTS:
                            "cpu.AC_ser", "cpu.C", "panel.TAD", "panel.FETCH", "panel.EXEC"});
         for (uint64_t n = r.begin() + 1; n < r.end(); ++n)
             if (r.at(n).cycle == core::kCycleExecute && r.at(n).t == 0 && (r.at(n).lamps & 2)) {
-                t.view().firstState = static_cast<double>(n) - 26;
                 t.view().pixelsPerState = 17;
+                t.showFrom(static_cast<double>(n) - 26);
                 t.setCursor(static_cast<int64_t>(n) + 5);
                 t.setMarker(1, static_cast<int64_t>(n) - 24);
                 t.setMarker(2, static_cast<int64_t>(n) + 24);

@@ -221,8 +221,11 @@ void TtimingFM::zoomAt(double x, int steps) {
     const double anchor = view_.stateAt(x);
     view_.pixelsPerState = std::clamp(view_.pixelsPerState * std::pow(kZoomStep, steps),
                                       kTimingMinPixelsPerState, kTimingMaxPixelsPerState);
-    view_.firstState = std::max(static_cast<double>(changes_.begin()),
-                                anchor - (x - kTimingNameWidth) / view_.pixelsPerState);
+    showFrom(anchor - (x - kTimingNameWidth) / view_.pixelsPerState);
+}
+
+void TtimingFM::showFrom(double state) {
+    view_.firstState = std::max(static_cast<double>(changes_.begin()), state);
     const double visible = (canvas_->width() - kTimingNameWidth) / view_.pixelsPerState;
     following_ = view_.firstState + visible >= static_cast<double>(changes_.end());
     syncScrollBar();

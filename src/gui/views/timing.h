@@ -81,6 +81,9 @@ public:
     void setCursor(int64_t state);
     void setMarker(int which, int64_t state);
     void zoomAt(double x, int steps);
+    // Puts `state` at the plot's left edge; the view follows new states again only when the
+    // newest is in sight.
+    void showFrom(double state);
     // The text under the plot: cursor, markers and their distance.
     QString statusText() const;
 
