@@ -19,17 +19,25 @@ using mira::bench::prepareWif;
 
 constexpr uint64_t kRunStates = 1'000'000;
 
+// A machine running its loop on the clock-state engine, recording when `record`.
+template <bool kWif>
+struct Rig {
+    Machine m;
+    RunControl rc{m};
+    SignalRecorder recorder;
+    explicit Rig(bool record) {
+        rc.forceClockEngine = true;
+        if (record) rc.setRecorder(&recorder);
+        kWif ? prepareWif(m, rc) : prepareNormal(m, rc);
+    }
+};
+
 // Argument 0: the clock-state engine with nothing listening; 1: recording every state.
 template <bool kWif>
 void BM_HeadlessRecording(benchmark::State& state) {
-    Machine m;
-    RunControl rc(m);
-    rc.forceClockEngine = true;
-    SignalRecorder recorder;
-    if (state.range(0)) rc.setRecorder(&recorder);
-    kWif ? prepareWif(m, rc) : prepareNormal(m, rc);
+    Rig<kWif> rig(state.range(0) != 0);
     for (auto _ : state) {
-        auto r = rc.runHeadless(kRunStates, UINT64_MAX);
+        auto r = rig.rc.runHeadless(kRunStates, UINT64_MAX);
         benchmark::DoNotOptimize(r);
     }
     state.counters["clock_states/s"] = benchmark::Counter(
@@ -41,22 +49,18 @@ BENCHMARK(BM_HeadlessRecording<true>)->Name("BM_WifHeadlessRecording")->Arg(0)->
 // The GUI's fast loop at the default yield period, recording or not.
 template <bool kWif>
 void BM_FastLoopRecording(benchmark::State& state) {
-    Machine m;
-    RunControl rc(m);
-    rc.forceClockEngine = true;
-    SignalRecorder recorder;
-    if (state.range(0)) rc.setRecorder(&recorder);
-    kWif ? prepareWif(m, rc) : prepareNormal(m, rc);
+    Rig<kWif> rig(state.range(0) != 0);
     constexpr int kYields = 5000;
     for (auto _ : state) {
         int yields = 0;
-        rc.fastLoop([&] {
-            if (++yields == kYields) rc.placeRequest(kRequestContinueSlow);
+        rig.rc.fastLoop([&] {
+            if (++yields == kYields) rig.rc.placeRequest(kRequestContinueSlow);
         });
-        m.run = true;
+        rig.m.run = true;
     }
     state.counters["clock_states/s"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kYields * m.fastRunSpeed, benchmark::Counter::kIsRate);
+        static_cast<double>(state.iterations()) * kYields * rig.m.fastRunSpeed,
+        benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_FastLoopRecording<false>)->Name("BM_NormalFastLoopRecording")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FastLoopRecording<true>)->Name("BM_WifFastLoopRecording")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
