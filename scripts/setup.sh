@@ -12,9 +12,10 @@ packages=(
   xvfb xauth
   qt6-svg-dev
   at-spi2-core python3-pyatspi dbus
+  gtkwave
 )
 if [ "${MIRA8_NO_GUI:-0}" = 1 ]; then
-  packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev)
+  packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev gtkwave)
 fi
 packages+=("$@")
 

@@ -28,6 +28,13 @@ void printUsage(std::ostream& out) {
       --trace               one line per instruction on stderr: address word ac c
                             (WIF addresses as 4 hex digits)
       --json                print the final state as one JSON object
+      --vcd FILE            write the signals of every clock state to FILE as a
+                            Value Change Dump (1 us = one clock state; scopes cpu,
+                            panel, devices, modules); the run takes the clock-state path
+      --vcd-from N          first clock state to write (default 0, the run's first)
+      --vcd-states M        write at most M clock states (default all)
+      --vcd-signals LIST    comma-separated signals, scope.signal names or scopes
+                            (default all): T,cycle,AC,AC_ser,panel,...
       --answer yes|no|cancel   answer to the assembler's questions (default no)
       --compiler-data FILE  instruction tables to assemble with (default: cmplr.dat)
       --module KIND@DEV[:ARG]  a device module, opened before the run as the Modules

@@ -15,6 +15,9 @@
 #include "core/machine.h"
 #include "core/run_control.h"
 #include "core/serial_test_port.h"
+#include "core/signal_recorder.h"
+#include "core/vcd_writer.h"
+#include "devices/module_catalogue.h"
 #include "core/timer.h"
 #include "json_writer.h"
 #include "word_file.h"
@@ -42,6 +45,10 @@ struct RunOptions {
     std::string compilerData;
     std::vector<ModuleRequest> modules;
     std::string file;
+    std::string vcdFile;
+    uint64_t vcdFrom = 0;
+    uint64_t vcdStates = UINT64_MAX;
+    std::optional<std::string> vcdSignals;
 };
 
 // Parses "B1,B2,..." into bytes.
@@ -141,6 +148,17 @@ std::string parseRunOptions(const Args& args, RunOptions& o) {
             o.trace = true;
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--vcd") {
+            if (!next(o.vcdFile) || o.vcdFile.empty()) return "--vcd needs a file";
+        } else if (a == "--vcd-from") {
+            if (!number(0, INT64_MAX, n)) return "--vcd-from needs a clock state";
+            o.vcdFrom = static_cast<uint64_t>(n);
+        } else if (a == "--vcd-states") {
+            if (!number(1, INT64_MAX, n)) return "--vcd-states needs a positive count";
+            o.vcdStates = static_cast<uint64_t>(n);
+        } else if (a == "--vcd-signals") {
+            if (!next(s)) return "--vcd-signals needs a list of signals";
+            o.vcdSignals = s;
         } else if (!a.empty() && a[0] == '-') {
             return "unknown option " + a;
         } else if (o.file.empty()) {
@@ -150,6 +168,8 @@ std::string parseRunOptions(const Args& args, RunOptions& o) {
         }
     }
     if (o.file.empty()) return "no program file given";
+    if (o.vcdFile.empty() && (o.vcdFrom || o.vcdStates != UINT64_MAX || o.vcdSignals))
+        return "--vcd-from, --vcd-states and --vcd-signals need --vcd";
     return {};
 }
 
@@ -332,11 +352,49 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
             err << line;
         };
     }
+    // The dump streams out through the ring: each time it fills, its states are written.
+    std::ofstream vcdOut;
+    core::SignalRecorder recorder;
+    std::unique_ptr<core::VcdWriter> vcd;
+    if (!o.vcdFile.empty()) {
+        const auto all = core::machineSignals(m, devices::moduleSignalName);
+        std::vector<core::SignalDef> signals = all;
+        if (o.vcdSignals) {
+            std::string unknown;
+            signals = core::pickSignals(all, *o.vcdSignals, &unknown);
+            if (!unknown.empty()) {
+                err << "mira8-cli run: --vcd-signals: no signal " << unknown << "\n";
+                return kExitUsage;
+            }
+        }
+        vcdOut.open(o.vcdFile, std::ios::binary | std::ios::trunc);
+        if (!vcdOut) {
+            err << o.vcdFile << ": cannot write the file\n";
+            return kExitBadInput;
+        }
+        vcd = std::make_unique<core::VcdWriter>(vcdOut, std::move(signals), "mira8-cli");
+        recorder.setWindow(o.vcdFrom, o.vcdStates);
+        recorder.onFull = [&] {
+            vcd->write(recorder);
+            recorder.dropBefore(recorder.end() - 1);
+        };
+        rc.setRecorder(&recorder);
+    }
+
     // A run starts as a release of RUN does with the clock at FAST, continuous.
     rc.startContinuousFastRun();
     modules.runStarts();
     const auto res = rc.runHeadless(o.clockStates.value_or(UINT64_MAX), o.maxInstructions, &clock);
     modules.runEnded();
+    if (vcd) {
+        rc.setRecorder(nullptr);
+        vcd->write(recorder);
+        vcd->finish();
+        if (!vcdOut) {
+            err << o.vcdFile << ": cannot write the file\n";
+            return kExitBadInput;
+        }
+    }
     const int afterStatus = modules.afterRun(err);
 
     const char* stop = stopName(res.reason);

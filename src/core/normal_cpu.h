@@ -426,21 +426,29 @@ inline int stepIn(Machine& m) {
     }
 }
 
+// What a whole-cycle run tells after each clock state; the default listens to nothing, so
+// the plain run compiles to the same code as without it.
+struct NoProbe {
+    void operator()(Machine&, int /*t*/, int /*cycle*/, int /*result*/) const {}
+};
+
 // All 24 clock states of `Cycle` from T0, stopping early only on a breakpoint at T0.
-// `states` receives how many clock states ran.
-template <class Cycle, int... T>
-inline int runStates(Machine& m, int& states, std::integer_sequence<int, T...>) {
+// `states` receives how many clock states ran; `probe` sees each with its T and cycle.
+template <class Cycle, class Probe, int... T>
+inline int runStates(Machine& m, int& states, Probe& probe, std::integer_sequence<int, T...>) {
     int r = kStepContinue;
     states = 0;
-    static_cast<void>(
-        ((++states, (r = Cycle::template at<T>(m)) == kStepContinue || T == kLastClockState) &&
-         ...));
+    const int cycle = m.cycleState;
+    static_cast<void>(((++states, r = Cycle::template at<T>(m), probe(m, T, cycle, r),
+                        r == kStepContinue || T == kLastClockState) &&
+                       ...));
     return r;
 }
 
-template <class Cycle>
-inline int runCycle(Machine& m, int& states) {
-    return runStates<Cycle>(m, states, std::make_integer_sequence<int, kLastClockState + 1>{});
+template <class Cycle, class Probe>
+inline int runCycle(Machine& m, int& states, Probe& probe) {
+    return runStates<Cycle>(m, states, probe,
+                            std::make_integer_sequence<int, kLastClockState + 1>{});
 }
 
 inline int executeStep(Machine& m) {
@@ -471,29 +479,42 @@ inline int step(Machine& m) {
 // The rest of the current processor cycle at once, for fast running. Only valid at T0 of a
 // fetch, defer or execute cycle; otherwise it runs a single step. Equivalent to calling
 // step() `states` times.
-inline int runWholeCycle(Machine& m, int& states) {
+template <class Probe>
+inline int runWholeCycle(Machine& m, int& states, Probe& probe) {
     if (m.t != 0) {
         states = 1;
-        return step(m);
+        const int t = m.t, cycle = m.cycleState;
+        const int r = step(m);
+        probe(m, t, cycle, r);
+        return r;
     }
     switch (m.cycleState) {
-        case kCycleFetch: return runCycle<FetchCycle>(m, states);
-        case kCycleDefer: return runCycle<DeferCycle>(m, states);
+        case kCycleFetch: return runCycle<FetchCycle>(m, states, probe);
+        case kCycleDefer: return runCycle<DeferCycle>(m, states, probe);
         case kCycleExecute:
             switch (m.ir >> 5) {
-                case kOpAnd: return runCycle<MemoryReferenceCycle<kOpAnd>>(m, states);
-                case kOpTad: return runCycle<MemoryReferenceCycle<kOpTad>>(m, states);
-                case kOpIsz: return runCycle<MemoryReferenceCycle<kOpIsz>>(m, states);
-                case kOpDca: return runCycle<MemoryReferenceCycle<kOpDca>>(m, states);
-                case kOpJmb: return runCycle<MemoryReferenceCycle<kOpJmb>>(m, states);
-                case kOpJmp: return runCycle<MemoryReferenceCycle<kOpJmp>>(m, states);
-                case kOpIot: return runCycle<IotCycle>(m, states);
-                default: return runCycle<OprCycle>(m, states);
+                case kOpAnd: return runCycle<MemoryReferenceCycle<kOpAnd>>(m, states, probe);
+                case kOpTad: return runCycle<MemoryReferenceCycle<kOpTad>>(m, states, probe);
+                case kOpIsz: return runCycle<MemoryReferenceCycle<kOpIsz>>(m, states, probe);
+                case kOpDca: return runCycle<MemoryReferenceCycle<kOpDca>>(m, states, probe);
+                case kOpJmb: return runCycle<MemoryReferenceCycle<kOpJmb>>(m, states, probe);
+                case kOpJmp: return runCycle<MemoryReferenceCycle<kOpJmp>>(m, states, probe);
+                case kOpIot: return runCycle<IotCycle>(m, states, probe);
+                default: return runCycle<OprCycle>(m, states, probe);
             }
-        default:
+        default: {
             states = 1;
-            return step(m);
+            const int t = m.t, cycle = m.cycleState;
+            const int r = step(m);
+            probe(m, t, cycle, r);
+            return r;
+        }
     }
+}
+
+inline int runWholeCycle(Machine& m, int& states) {
+    NoProbe none;
+    return runWholeCycle(m, states, none);
 }
 
 }  // namespace normal

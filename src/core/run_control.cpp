@@ -4,9 +4,11 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "instruction_engine.h"
 #include "normal_cpu.h"
+#include "signal_recorder.h"
 #include "timer.h"
 #include "wif_cpu.h"
 
@@ -24,6 +26,28 @@ constexpr int kCycleStates = normal::kLastClockState + 1;
 // The longest WIF instruction has 13 steps; a batch of this many always holds one whole.
 constexpr int kWifBatchStates = 16;
 constexpr int kBatchStates[2] = {kCycleStates, kWifBatchStates};
+// The fast loop's answer when a yield attached or detached a recorder: the loop starts
+// again in the other form.
+constexpr int kRecorderChanged = 1 << 30;
+
+// Samples each clock state into the recorder; a breakpoint stop ran no state.
+struct RecordProbe {
+    SignalRecorder& recorder;
+    void operator()(Machine& m, int t, int cycle, int result) const {
+        if (result != kStepBreakpoint) recorder.sample(m, t, cycle);
+    }
+};
+
+template <bool kRecord>
+using ProbeOf = std::conditional_t<kRecord, RecordProbe, normal::NoProbe>;
+
+template <bool kRecord>
+ProbeOf<kRecord> makeProbe(SignalRecorder* recorder) {
+    if constexpr (kRecord)
+        return RecordProbe{*recorder};
+    else
+        return {};
+}
 }  // namespace
 
 RunControl::RunControl(Machine& machine) : m_(machine) {}
@@ -36,21 +60,29 @@ static inline int cpuStep(Machine& m) {
         return normal::step(m);
 }
 
+template <bool kWif, class Probe>
+static inline int cpuStep(Machine& m, Probe& probe) {
+    const int t = m.t, cycle = m.cycleState;
+    const int r = cpuStep<kWif>(m);
+    probe(m, t, cycle, r);
+    return r;
+}
+
 // The rest of the current cycle (Normal) or instruction (WIF) without the loop's per-step
 // bookkeeping; `states` gets the clock states run. Stops at the first result that is not
 // "continue", so nothing a caller must see is skipped.
-template <bool kWif>
-static inline int cpuBatch(Machine& m, int& states) {
+template <bool kWif, class Probe>
+static inline int cpuBatch(Machine& m, int& states, Probe& probe) {
     if constexpr (kWif) {
         states = 0;
         int r = kStepContinue;
         while (r == kStepContinue && states < kWifBatchStates) {
-            r = wif::step(m);
+            r = cpuStep<true>(m, probe);
             ++states;
         }
         return r;
     } else {
-        return normal::runWholeCycle(m, states);
+        return normal::runWholeCycle(m, states, probe);
     }
 }
 
@@ -84,7 +116,9 @@ void RunControl::publish() {
 }
 
 StepOutcome RunControl::step() {
+    const int t = m_.t, cycle = m_.cycleState;
     const int r = m_.isWif() ? cpuStep<true>(m_) : cpuStep<false>(m_);
+    if (recorder_ && r != kStepBreakpoint && cycle != kCycleIdle) recorder_->sample(m_, t, cycle);
     bool stopped = false;
     if (r != kStepContinue)
         stopped = handleStepResult(r);
@@ -289,9 +323,10 @@ void RunControl::publishAtYield() {
     }
 }
 
-template <bool kWif>
+template <bool kWif, bool kRecord>
 int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
     Machine& m = m_;
+    auto probe = makeProbe<kRecord>(recorder_);
     int counter = 0;
     // The instruction engine yields every kInstructionYieldStates clock states, at an
     // instruction end; the clock-state engine every fast-run-speed states. What the
@@ -310,6 +345,7 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
                 request = kRequestNone;
                 return r;
             }
+            if ((recorder_ != nullptr) != kRecord) return kRecorderChanged;
             instructionEngine = engine() == Engine::Instruction;
             period = instructionEngine ? kInstructionYieldStates : m.fastRunSpeed;
         }
@@ -334,19 +370,26 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
         // Whole cycles or instructions at once while no yield falls inside them.
         if (counter + kBatchStates[kWif] < period && !m.liveDisplay) {
             int states = 0;
-            const int r = cpuBatch<kWif>(m, states);
+            const int r = cpuBatch<kWif>(m, states, probe);
             counter += states - 1;
             if (r != kStepContinue && handleStepResult(r)) return kRequestNone;
             continue;
         }
-        const int r = cpuStep<kWif>(m);
+        const int r = cpuStep<kWif>(m, probe);
         if (r != kStepContinue && handleStepResult(r)) return kRequestNone;
         if (m.liveDisplay) publishLive();
     }
 }
 
 int RunControl::fastLoop(const std::function<void()>& processEvents) {
-    return m_.isWif() ? fastLoopImpl<true>(processEvents) : fastLoopImpl<false>(processEvents);
+    for (;;) {
+        const bool wif = m_.isWif(), record = recorder_ != nullptr;
+        const int r = wif ? (record ? fastLoopImpl<true, true>(processEvents)
+                                    : fastLoopImpl<true, false>(processEvents))
+                          : (record ? fastLoopImpl<false, true>(processEvents)
+                                    : fastLoopImpl<false, false>(processEvents));
+        if (r != kRecorderChanged) return r;
+    }
 }
 
 bool RunControl::clockEngineRequested() {
@@ -356,7 +399,7 @@ bool RunControl::clockEngineRequested() {
 
 RunControl::Engine RunControl::engine() const {
     const bool unwatched = m_.fastRun && !m_.liveDisplay && !animating && m_.fastClock() &&
-                           m_.continuous();
+                           m_.continuous() && !recorder_;
     return unwatched && !forceClockEngine ? Engine::Instruction : Engine::ClockState;
 }
 
@@ -382,10 +425,11 @@ int RunControl::runStretch(uint64_t maxStates, uint64_t maxInstructions, uint64_
     return r;
 }
 
-template <bool kWif>
+template <bool kWif, bool kRecord>
 RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
                                                     uint64_t maxInstructions, VirtualClock* clock) {
     Machine& m = m_;
+    auto probe = makeProbe<kRecord>(recorder_);
     HeadlessResult res;
     int64_t now = clock ? clock->nowMicros() : 0;
     auto finish = [&](HeadlessStop reason) {
@@ -425,11 +469,11 @@ RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
             // instruction starts inside the batch counts from the batch's first clock state,
             // at most 23 µs early: deterministic, and far below any timer's period.
             int states = 0;
-            r = cpuBatch<kWif>(m, states);
+            r = cpuBatch<kWif>(m, states, probe);
             res.clockStates += static_cast<uint64_t>(states);
             now += states;
         } else {
-            r = cpuStep<kWif>(m);
+            r = cpuStep<kWif>(m, probe);
             ++res.clockStates;
             ++now;
         }
@@ -446,8 +490,11 @@ RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
 
 RunControl::HeadlessResult RunControl::runHeadless(uint64_t maxClockStates,
                                                    uint64_t maxInstructions, VirtualClock* clock) {
-    return m_.isWif() ? headlessImpl<true>(maxClockStates, maxInstructions, clock)
-                      : headlessImpl<false>(maxClockStates, maxInstructions, clock);
+    if (recorder_)
+        return m_.isWif() ? headlessImpl<true, true>(maxClockStates, maxInstructions, clock)
+                          : headlessImpl<false, true>(maxClockStates, maxInstructions, clock);
+    return m_.isWif() ? headlessImpl<true, false>(maxClockStates, maxInstructions, clock)
+                      : headlessImpl<false, false>(maxClockStates, maxInstructions, clock);
 }
 
 }  // namespace mira::core

@@ -14,6 +14,7 @@
 namespace mira::core {
 
 class VirtualClock;
+class SignalRecorder;
 
 // Run-loop requests (bits).
 enum RunRequest : int {
@@ -94,6 +95,12 @@ public:
     HeadlessResult runHeadless(uint64_t maxClockStates, uint64_t maxInstructions,
                                VirtualClock* clock = nullptr);
 
+    // The recorder that samples every clock state from now on (the timing diagram, a VCD
+    // export); null for none. While one listens every run takes the clock-state engine;
+    // without one the loops run code that has no sampling in it at all.
+    void setRecorder(SignalRecorder* recorder) { recorder_ = recorder; }
+    SignalRecorder* recorder() const { return recorder_; }
+
     // Sends pending lamp and item changes to the observer now.
     void publish();
 
@@ -111,7 +118,7 @@ public:
     static constexpr std::array<int, 5> kThrottleLimits{55, 77, 88, 99, 111};
 
 private:
-    template <bool kWif>
+    template <bool kWif, bool kRecord>
     int fastLoopImpl(const std::function<void()>& processEvents);
     // Instructions the instruction engine may run before the next one whose end must go
     // through the full end-of-instruction handling (a throttle flush or a per-instruction
@@ -121,7 +128,7 @@ private:
     template <bool kWif>
     int runStretch(uint64_t maxStates, uint64_t maxInstructions, uint64_t& states,
                    uint64_t& instructions);
-    template <bool kWif>
+    template <bool kWif, bool kRecord>
     HeadlessResult headlessImpl(uint64_t maxClockStates, uint64_t maxInstructions,
                                 VirtualClock* clock);
     // Handles a non-continue step result; true when the run stopped.
@@ -135,6 +142,7 @@ private:
     Machine& m_;
     int lastStepResult_ = 0;
     bool inFastLoop_ = false;
+    SignalRecorder* recorder_ = nullptr;
 };
 
 }  // namespace mira::core

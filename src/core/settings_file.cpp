@@ -41,6 +41,7 @@ bool isWindowStateKey(int key) {
         case kKeyMemoryView: case kKeyTapePunch: case kKeyDecimalLed: case kKeyPrinter:
         case kKeyAscii: case kKeyRamView: case kKeyBasicSerial: case kKeyExternalSwitches:
         case kKeyDisplay10: case kKeyKeypad2: case kKeyStackView: case kKeyDisplayAlpha:
+        case kKeyTimingDiagram:
             return true;
         default:
             return false;

@@ -1,5 +1,5 @@
 // The settings file "zomira.dat": options, panel switches, speed settings and every
-// window's state between runs, one keyed line each ("001" … "046"), and the order in which
+// window's state between runs, one keyed line each ("001" … "047"), and the order in which
 // the windows that were open come back. Lines of windows that do not exist (yet) are kept
 // as read and written back unchanged.
 #pragma once
@@ -13,7 +13,7 @@
 
 namespace mira::core {
 
-inline constexpr int kSettingsLineCount = 46;
+inline constexpr int kSettingsLineCount = 47;
 inline constexpr const char* kSettingsFileName = "zomira.dat";
 
 enum SettingsKey : int {
@@ -63,6 +63,8 @@ enum SettingsKey : int {
     kKeyAutoSlowStep = 44,
     kKeyStackView = 45,
     kKeyDisplayAlpha = 46,
+    // Added after the original 46: the timing diagram's place, size, signals and open state.
+    kKeyTimingDiagram = 47,
 };
 
 // True for the lines that hold one window's state string (its GetScreenData).

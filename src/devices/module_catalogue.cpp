@@ -55,6 +55,11 @@ const ModuleKind* moduleKindOfType(int type) {
     return nullptr;
 }
 
+std::string moduleSignalName(int type) {
+    const ModuleKind* k = moduleKindOfType(type);
+    return k ? k->cliKind : "";
+}
+
 const ModuleKind* moduleKindOfMenuName(std::string_view name) {
     for (const ModuleKind& k : kKinds)
         if (name == k.menuName) return &k;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "core/device.h"
@@ -41,5 +42,8 @@ const ModuleKind* moduleKindOfType(int type);
 const ModuleKind* moduleKindOfMenuName(std::string_view name);
 const ModuleKind* moduleKindOfCliName(std::string_view kind);
 const ModuleKind* moduleKindOfReopenStep(core::ReopenStep::Window window);
+// A module type's name in signal lists and waveform files: its `--module` KIND, empty
+// when it has none.
+std::string moduleSignalName(int type);
 
 }  // namespace mira::devices

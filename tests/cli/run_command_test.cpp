@@ -7,6 +7,7 @@
 #include <cctype>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/asm_commands.h"
 #include "cli/commands.h"
@@ -222,6 +223,56 @@ TEST(CliBinary, BenchPrintsParsableRates) {
     EXPECT_GT(instructions, 0u);
     EXPECT_EQ(text.back(), '\n');
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
+}
+
+// The time stamps of a VCD file, in order.
+std::vector<uint64_t> vcdTimes(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<uint64_t> times;
+    std::string line;
+    while (std::getline(in, line))
+        if (!line.empty() && line[0] == '#') times.push_back(std::stoull(line.substr(1)));
+    return times;
+}
+
+TEST_F(CliTest, VcdStreamsEveryClockStateOfALongRunAndLeavesTheRunAlone) {
+    const auto loop = write("loop.words", "0xE1 0xA0  # IAC JMP 0\n");
+    const auto vcd = (dir_ / "run.vcd").string();
+    ASSERT_EQ(run({"--json", "--clock-states", "250000", loop}), kExitNotHalted);
+    const std::string plain = out_.str();
+    // T moves every clock state: one time stamp each, across more than two rings' worth.
+    ASSERT_EQ(run({"--json", "--clock-states", "250000", "--vcd", vcd, "--vcd-signals", "T", loop}),
+              kExitNotHalted);
+    EXPECT_EQ(out_.str(), plain);
+    const auto times = vcdTimes(vcd);
+    ASSERT_EQ(times.size(), 250001u) << "each state and the closing time";
+    for (uint64_t n = 0; n < times.size(); ++n) ASSERT_EQ(times[n], n);
+
+    ASSERT_EQ(run({"--clock-states", "1000", "--vcd", vcd, "--vcd-from", "100", "--vcd-states",
+                   "48", "--vcd-signals", "cpu.T", loop}),
+              kExitNotHalted);
+    const auto window = vcdTimes(vcd);
+    ASSERT_FALSE(window.empty());
+    EXPECT_EQ(window.front(), 100u);
+    EXPECT_EQ(window.back(), 148u);
+}
+
+TEST_F(CliTest, VcdOptionsAreChecked) {
+    const auto loop = write("loop.words", "0xE1 0xA0\n");
+    const auto vcd = (dir_ / "x.vcd").string();
+    const struct {
+        Args args;
+        const char* message;
+    } cases[] = {
+        {{"--vcd-from", "5", loop}, "need --vcd"},
+        {{"--vcd", vcd, "--vcd-signals", "AC,nothing", loop}, "no signal nothing"},
+        {{"--vcd", vcd, "--vcd-states", "0", loop}, "--vcd-states needs a positive count"},
+        {{"--vcd", (dir_ / "no" / "such" / "x.vcd").string(), loop}, "cannot write the file"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NE(run(c.args), kExitOk) << c.message;
+        EXPECT_NE(err_.str().find(c.message), std::string::npos) << err_.str();
+    }
 }
 
 }  // namespace

@@ -22,10 +22,10 @@ MainSettings applied(const std::vector<std::string>& lines, SettingsFile* file =
     return s;
 }
 
-TEST(SettingsFile, WritesAll46LinesInKeyOrder) {
+TEST(SettingsFile, WritesAll47LinesInKeyOrder) {
     const auto lines = SettingsFile().build(MainSettings{});
-    ASSERT_EQ(lines.size(), 46u);
-    for (int k = 1; k <= 46; ++k) {
+    ASSERT_EQ(lines.size(), 47u);
+    for (int k = 1; k <= 47; ++k) {
         char key[4];
         std::snprintf(key, sizeof key, "%03d", k);
         EXPECT_EQ(lines[k - 1].substr(0, 3), key);
@@ -107,6 +107,7 @@ TEST(SettingsFile, RoundTripKeepsEveryValue) {
 TEST(SettingsFile, LinesOfUnbuiltWindowsComeBackUnchanged) {
     const std::vector<std::string> lines = {
         "002eep~state~", "009caps~~~with blanks ~", "0130~0~", "021100~200~", "046~",
+        "04710~20~600~300~-1~cpu.T,cpu.AC~",
         "0209~0~1~2~odd~",
     };
     SettingsFile f;
@@ -117,6 +118,7 @@ TEST(SettingsFile, LinesOfUnbuiltWindowsComeBackUnchanged) {
     EXPECT_EQ(out[12], "0130~0~");
     EXPECT_EQ(out[20], "021100~200~");
     EXPECT_EQ(out[45], "046~");
+    EXPECT_EQ(out[46], "04710~20~600~300~-1~cpu.T,cpu.AC~");
     // Line 020 keeps its fields as text; missing ones are written empty.
     EXPECT_EQ(out[19].substr(0, 18), "0209~0~1~2~odd~~~~");
     EXPECT_EQ(OpenWindows::parse(out[19].substr(3)).fields[4], "odd");
@@ -304,7 +306,7 @@ TEST(SettingsFile, RandomLinesNeverBreakTheReader) {
         EXPECT_LE(s.fastRunSpeed, 900);
         EXPECT_GE(s.serialPort, 1);
         EXPECT_LE(s.serialPort, 256);
-        EXPECT_EQ(f.build(s).size(), 46u);
+        EXPECT_EQ(f.build(s).size(), 47u);
         for (const auto& step : reopenPlan(f.openWindows)) {
             EXPECT_GE(step.slot, -1);
             EXPECT_LE(step.slot, 3);

@@ -291,7 +291,7 @@ private Q_SLOTS:
         const core::ContainerRead back =
             core::readContainerFile(core::dataFile(core::kSettingsFileName));
         QVERIFY(back.ok);
-        QCOMPARE(back.lines.size(), size_t(46));
+        QCOMPARE(back.lines.size(), size_t(core::kSettingsLineCount));
         QCOMPARE(QString::fromStdString(back.lines[12]), QStringLiteral("01312~34~70~"));
     }
 

@@ -26,6 +26,7 @@
 #include "modules/module_windows.h"
 #include "views/memory.h"
 #include "views/debug_views.h"
+#include "views/timing.h"
 #include "views/eeprom.h"
 #include "views/ram.h"
 #include "views/stack.h"
@@ -138,6 +139,9 @@ TmiraFM::TmiraFM(core::Prompter* prompter, core::SoundPlayer* sound, QWidget* pa
         if (!m_.isWif()) serialFM_->hide();
     });
 
+    timingFM_ = std::make_unique<TtimingFM>(m_, rc_, *prompter_, this);
+    timingFM_->moduleNamer = devices::moduleSignalName;
+
     editFM_ = std::make_unique<TeditFM>(*this);
     // The editor's address margin and the memory view mark the same breakpoints: a toggle
     // in either redraws the other.
@@ -146,12 +150,14 @@ TmiraFM::TmiraFM(core::Prompter* prompter, core::SoundPlayer* sound, QWidget* pa
     mem->editorFileName = [this] { return editFM_->fileName(); };
     connect(editFM_.get(), &TeditFM::breakpointsChanged, mem, &TmemFM::RedrawBreaks);
     connect(editFM_.get(), &TeditFM::memoryTopRequested, mem, &TmemFM::doSetTopRow);
+    timingFM_->selectInstruction = [mem](int address) { mem->selectAddress(address); };
 
     // Windows open beside the panel and give the focus back after every box.
     setPlacementPanel(this);
     installFocusReturn();
     const std::initializer_list<QWidget*> windows = {
-        this, mem, views_->ramFM, views_->eepFM, views_->stackFM, editFM_.get(), serialFM_.get()};
+        this, mem, views_->ramFM, views_->eepFM, views_->stackFM, editFM_.get(), serialFM_.get(),
+        timingFM_.get()};
     for (QWidget* w : windows) placeOnShow(w);
 
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -328,6 +334,7 @@ void TmiraFM::closeEvent(QCloseEvent* e) {
     if (editFM_->isVisible()) editFM_->GetPutAdmin(false);
     editFM_->hide();
     serialFM_->hide();
+    timingFM_->hide();
     modules_->hideAll();
     e->accept();
 }
@@ -340,6 +347,15 @@ void TmiraFM::AssemblerClick() {
     editFM_->show();
     editFM_->raise();
     editFM_->activateWindow();
+}
+
+void TmiraFM::TimingDiagramClick() {
+    if (timingFM_->isVisible()) {
+        timingFM_->close();
+        return;
+    }
+    timingFM_->show();
+    timingFM_->raise();
 }
 
 void TmiraFM::selectSourceLine(int /*pc*/) { editFM_->SelectCodeLine(); }
@@ -429,6 +445,8 @@ void TmiraFM::LoadSettings() {
         // their own lines are kept meanwhile and written back unchanged.
         (void)step;
     }
+    timingFM_->PutScreenData(settings_.windowLine(core::kKeyTimingDiagram), screen.width(), screen.height());
+    if (timingFM_->savedVisible()) timingFM_->show();
 }
 
 void TmiraFM::SaveSettings() {
@@ -439,6 +457,7 @@ void TmiraFM::SaveSettings() {
     settings_.openWindows.setVisible(core::kOpenEditor, editFM_->isVisible());
     settings_.setWindowLine(core::kKeyBasicSerial, serialFM_->GetScreenData());
     settings_.openWindows.setVisible(core::kOpenBasicSerial, serialFM_->isVisible());
+    settings_.setWindowLine(core::kKeyTimingDiagram, timingFM_->GetScreenData());
     const auto path = core::dataFile(core::kSettingsFileName);
     if (!settings_.save(path, main_)) prompter().error(core::saveFailureText("ERROR: Failed to save the settings", path));
 }

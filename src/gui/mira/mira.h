@@ -39,6 +39,7 @@ class TserialFM;
 class ModuleWindows;
 struct OptionValues;
 class DebugViews;
+class TtimingFM;
 
 // The panel picture `miraImage`: draws the panel, lit lamps and overlays from the window's
 // latched state and hands mouse events to the window in panel coordinates.
@@ -95,6 +96,9 @@ public:
     ModuleWindows& modules() { return *modules_; }
     // The memory, RAM, EEPROM and stack views.
     DebugViews& views() { return *views_; }
+    TtimingFM* timingFM() const { return timingFM_.get(); }
+    // "Timing Diagram": show the window, or close it when visible.
+    void TimingDiagramClick();
     const PanelArt& art() const { return *art_; }
     const StateLamps& stateLamps() const { return stateLamps_; }
     const AuxLamps& auxLamps() const { return aux_; }
@@ -264,6 +268,8 @@ private:
     std::unique_ptr<DebugViews> views_;
     // The basic serial port of WIF mode; after the machine, which points at it.
     std::unique_ptr<TserialFM> serialFM_;
+    // The timing diagram; after the run control it records through.
+    std::unique_ptr<TtimingFM> timingFM_;
 };
 
 }  // namespace mira::gui

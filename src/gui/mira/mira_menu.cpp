@@ -45,6 +45,8 @@ void TmiraFM::buildMenu() {
     item(m, "ViewRAM1", QStringLiteral("View RAM"), QKeySequence(Qt::Key_F11));
     item(m, "ViewEEPROM1", QStringLiteral("View EEPROM"), QKeySequence(Qt::Key_F10));
     item(m, "ViewStack1", QStringLiteral("View Stack"));
+    connect(item(m, "TimingDiagram1", QStringLiteral("Timing Diagram"), QKeySequence(Qt::Key_F8)),
+            &QAction::triggered, this, &TmiraFM::TimingDiagramClick);
     connect(item(m, "Assembler1", QStringLiteral("Assembler"), QKeySequence(Qt::Key_F4)),
             &QAction::triggered, this, &TmiraFM::AssemblerClick);
     QMenu* modules = submenu(m, "Modules1", QStringLiteral("Modules"));
@@ -95,7 +97,8 @@ void TmiraFM::buildMenu() {
             &QWidget::close);
 
     // The shortcuts work whenever the panel has the focus, menu open or not.
-    for (const char* name : {"ViewMemory1", "ViewRAM1", "ViewEEPROM1", "Assembler1", "USB1"}) {
+    for (const char* name :
+         {"ViewMemory1", "ViewRAM1", "ViewEEPROM1", "TimingDiagram1", "Assembler1", "USB1"}) {
         QAction* a = findChild<QAction*>(QString::fromLatin1(name));
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a);

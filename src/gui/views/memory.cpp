@@ -1,6 +1,7 @@
 #include "views/memory.h"
 
 #include <QAction>
+#include <QColor>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -142,7 +143,15 @@ QVariant MemoryModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole) return text(index.row(), index.column());
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    if (role == Qt::BackgroundRole && index.row() == marked_) return QColor(255, 236, 160);
     return {};
+}
+
+void MemoryModel::setMarkedAddress(int address) {
+    const int old = marked_;
+    marked_ = address >= 0 && address < rows_ ? address : -1;
+    for (int row : {old, marked_})
+        if (row >= 0) Q_EMIT dataChanged(index(row, 0), index(row, kText), {Qt::BackgroundRole});
 }
 
 void MemoryModel::takeWord(int address) {
@@ -608,6 +617,12 @@ void TmemFM::doSetTopRow(int row) {
 }
 
 int TmemFM::topRow() const { return memGrid->verticalScrollBar()->value(); }
+
+void TmemFM::selectAddress(int address) {
+    memory_->setMarkedAddress(address);
+    if (address < topRow() || address >= topRow() + visibleRows())
+        doSetTopRow(address - visibleRows() / 2);
+}
 
 void TmemFM::SaveTape1Click() {
     std::vector<int32_t> words(m_.memory.begin(), m_.memory.begin() + m_.memorySize);

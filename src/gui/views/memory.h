@@ -61,10 +61,14 @@ public:
     int shownValue(int address) const { return shown_[static_cast<size_t>(address)]; }
     bool blank(int address) const { return blank_[static_cast<size_t>(address)]; }
     QString text(int address, int column) const;
+    // The row picked in another window (the timing diagram's instruction), shaded; -1 none.
+    void setMarkedAddress(int address);
+    int markedAddress() const { return marked_; }
 
 private:
     core::Machine& m_;
     ViewSources sources_;
+    int marked_ = -1;
     int rows_ = 256;
     std::array<int32_t, core::kMaxMemory> shown_{};
     std::bitset<core::kMaxMemory> blank_;
@@ -140,6 +144,8 @@ public:
     void addGridMouseUp(int row, Qt::KeyboardModifiers modifiers);
     void doSetTopRow(int row);
     int topRow() const;
+    // Shades the row of `address` and scrolls it into view.
+    void selectAddress(int address);
 
     MemoryModel& memoryModel() { return *memory_; }
     DataModel& dataModel() { return *data_; }

@@ -1,0 +1,70 @@
+// What recording every clock state for the timing diagram takes from a run: Normal and
+// WIF, headless and in the GUI's fast loop, each against the same clock-state engine with
+// nothing listening (argument 0) and with a recorder attached (argument 1).
+//
+//   build/dev/bin/mira8-bench-recording
+#include <benchmark/benchmark.h>
+
+#include "core/machine.h"
+#include "core/run_control.h"
+#include "core/signal_recorder.h"
+#include "core/wif_cpu.h"
+#include "recording_programs.h"
+
+namespace {
+
+using namespace mira::core;
+using mira::bench::prepareNormal;
+using mira::bench::prepareWif;
+
+constexpr uint64_t kRunStates = 1'000'000;
+
+// A machine running its loop on the clock-state engine, recording when `record`.
+template <bool kWif>
+struct Rig {
+    Machine m;
+    RunControl rc{m};
+    SignalRecorder recorder;
+    explicit Rig(bool record) {
+        rc.forceClockEngine = true;
+        if (record) rc.setRecorder(&recorder);
+        kWif ? prepareWif(m, rc) : prepareNormal(m, rc);
+    }
+};
+
+// Argument 0: the clock-state engine with nothing listening; 1: recording every state.
+template <bool kWif>
+void BM_HeadlessRecording(benchmark::State& state) {
+    Rig<kWif> rig(state.range(0) != 0);
+    for (auto _ : state) {
+        auto r = rig.rc.runHeadless(kRunStates, UINT64_MAX);
+        benchmark::DoNotOptimize(r);
+    }
+    state.counters["clock_states/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * kRunStates), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_HeadlessRecording<false>)->Name("BM_NormalHeadlessRecording")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HeadlessRecording<true>)->Name("BM_WifHeadlessRecording")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The GUI's fast loop at the default yield period, recording or not.
+template <bool kWif>
+void BM_FastLoopRecording(benchmark::State& state) {
+    Rig<kWif> rig(state.range(0) != 0);
+    constexpr int kYields = 5000;
+    for (auto _ : state) {
+        int yields = 0;
+        rig.rc.fastLoop([&] {
+            if (++yields == kYields) rig.rc.placeRequest(kRequestContinueSlow);
+        });
+        rig.m.run = true;
+    }
+    state.counters["clock_states/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kYields * rig.m.fastRunSpeed,
+        benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_FastLoopRecording<false>)->Name("BM_NormalFastLoopRecording")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FastLoopRecording<true>)->Name("BM_WifFastLoopRecording")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

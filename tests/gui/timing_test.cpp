@@ -1,0 +1,224 @@
+// The timing diagram window: it records only while open, follows single steps, selects the
+// clicked state's instruction in the memory view, measures between markers, keeps its
+// signals in the settings and exports what it shows.
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "assembler/edit.h"
+#include "assembler/my_memo.h"
+#include "core/signal_recorder.h"
+#include "gui_test_support.h"
+#include "modules/funcselect.h"
+#include "modules/key.h"
+#include "modules/module_windows.h"
+#include "mira/mira.h"
+#include "views/debug_views.h"
+#include "views/memory.h"
+#include "views/timing.h"
+
+using namespace mira;
+using namespace mira::gui;
+
+class TimingTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    gui_test::ScriptedPrompter prompter_;
+
+    // The panel with TAD 10, ISZ 11, HLT in memory and the clock at SLOW, single steps.
+    std::unique_ptr<TmiraFM> open() {
+        auto w = gui_test::openShown<TmiraFM>(&prompter_);
+        core::Machine& m = w->machine();
+        const int code[] = {0x2A, 0x4B, 0xF1};
+        for (int i = 0; i < 3; ++i) m.memory[i] = code[i];
+        m.memory[10] = 7;
+        m.pc = 0;
+        return w;
+    }
+    static void stepStates(TmiraFM& w, int states) {
+        core::RunControl& rc = w.runControl();
+        w.machine().switches[core::kSwitchSingleCont] = 1;
+        w.machine().run = true;
+        w.machine().cycleState = core::kCycleFetch;
+        for (int i = 0; i < states; ++i) rc.step();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+    void init() {
+        dir_ = gui_test::freshDataDir();
+        QVERIFY(dir_);
+        prompter_ = gui_test::ScriptedPrompter{};
+    }
+
+    void recordsOnlyWhileOpenAndFollowsSteps() {
+        auto w = open();
+        TtimingFM& t = *w->timingFM();
+        QVERIFY(!w->runControl().recorder());
+        w->findChild<QAction*>(QStringLiteral("TimingDiagram1"))->trigger();
+        QVERIFY(t.isVisible());
+        QCOMPARE(w->runControl().recorder(), &t.recorder());
+        stepStates(*w, 30);
+        t.refresh();
+        QCOMPARE(t.changes().end(), uint64_t{30});
+        QVERIFY(t.statusText().contains(QStringLiteral("30 clock states")));
+        w->findChild<QAction*>(QStringLiteral("TimingDiagram1"))->trigger();
+        QVERIFY(!t.isVisible());
+        QVERIFY(!w->runControl().recorder());
+        stepStates(*w, 10);
+        QCOMPARE(t.recorder().end(), uint64_t{30});
+    }
+
+    void clickSelectsTheInstructionAndMarkersMeasure() {
+        auto w = open();
+        TtimingFM& t = *w->timingFM();
+        TmemFM& mem = *w->views().memFM;
+        mem.show();
+        t.show();
+        stepStates(*w, 48 + 24 + 30);  // TAD: fetch and execute; ISZ: fetch, into execute
+        t.refresh();
+        QCOMPARE(t.recorder().end(), uint64_t{102});
+        // A click in the middle of clock state 80 (the ISZ's execute).
+        t.resize(900, 400);
+        QVERIFY(QTest::qWaitForWindowExposed(&t));
+        t.view().pixelsPerState = 4;
+        t.showFrom(0);
+        QVERIFY(t.canvas()->width() > kTimingNameWidth + 81 * 4);
+        QTest::mouseClick(t.canvas(), Qt::LeftButton, {},
+                          QPoint(kTimingNameWidth + 80 * 4 + 2, 30));
+        QCOMPARE(t.view().cursor, int64_t{80});
+        QCOMPARE(mem.memoryModel().markedAddress(), 1);
+        QVERIFY(t.statusText().startsWith(QStringLiteral("Cursor 80: EXEC T8")));
+        // Fetch T0 already belongs to the instruction it fetches.
+        t.setCursor(48);
+        QCOMPARE(mem.memoryModel().markedAddress(), 1);
+        t.setCursor(47);
+        QCOMPARE(mem.memoryModel().markedAddress(), 0);
+        t.setMarker(1, 10);
+        t.setMarker(2, 58);
+        QVERIFY(t.statusText().contains(QStringLiteral("48 clock states, 1 instructions")));
+        t.setMarker(2, 5000);  // not recorded
+        QVERIFY(!t.statusText().contains(QStringLiteral("clock states,")));
+    }
+
+    void signalsComeBackFromTheSettingsAndExportAsShown() {
+        auto w = open();
+        TtimingFM& t = *w->timingFM();
+        t.setShownSignals({"cpu.AC", "cpu.T", "panel.RUN"});
+        t.show();
+        stepStates(*w, 60);
+        t.refresh();
+        const std::string state = t.GetScreenData();
+        QVERIFY(QString::fromStdString(state).endsWith(QStringLiteral("~-1~cpu.AC,cpu.T,panel.RUN~")));
+
+        TtimingFM other(w->machine(), w->runControl(), prompter_);
+        other.PutScreenData(state.substr(0, state.rfind("cpu.AC")) + "cpu.T,no.such,cpu.PC~", 1600, 1000);
+        QCOMPARE(other.shownSignals(), (std::vector<std::string>{"cpu.T", "cpu.PC"}));
+        QVERIFY(other.savedVisible());
+
+        const QString path = dir_->filePath(QStringLiteral("shown.vcd"));
+        QVERIFY(t.ExportVcd(path));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray text = f.readAll();
+        QCOMPARE(text.count("$var "), 3);
+        QVERIFY(text.contains("$timescale 1us $end"));
+        QVERIFY(text.contains("$scope module panel $end"));
+        QVERIFY(!t.ExportVcd(dir_->filePath(QStringLiteral("no/such/dir/x.vcd"))));
+        QVERIFY(prompter_.asked(std::string(TtimingFM::kExportError) +
+                              dir_->filePath(QStringLiteral("no/such/dir/x.vcd")).toStdString()));
+    }
+
+    // The Keypad handshake of examples/echo-keypad.asm: a key makes input device 0 ready,
+    // the program's GET pulses the ready line for one clock state and takes the flag back.
+    // With MIRA8_SHOT_DIR set, pictures of the diagram go there.
+    void showsTheKeypadHandshakeAndTheShiftingAc() {
+        auto w = gui_test::openShown<TmiraFM>(&prompter_);
+        core::Machine& m = w->machine();
+        QFile source(QStringLiteral(MIRA8_SOURCE_DIR "/examples/echo-keypad.asm"));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        w->AssemblerClick();
+        TeditFM& e = *w->editFM();
+        e.memo()->setPlainText(QString::fromUtf8(source.readAll()));
+        e.Assemble1Click();
+        e.Transfer1Click();
+        QVERIFY2(prompter_.messages.empty(), prompter_.messages.empty() ? "" : prompter_.messages.front().c_str());
+        e.hide();
+        const char* modules[] = {"Keypad1", "Display10Digit1"};
+        for (const char* item : modules) {
+            gui_test::whenModal([](QWidget* d) {
+                auto* dlg = dynamic_cast<TFuncSelFM*>(d);
+                QVERIFY(dlg);
+                dlg->choice(0)->click();
+                dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
+            });
+            w->findChild<QAction*>(QString::fromLatin1(item))->trigger();
+        }
+        TkeyFM& pad = *w->modules().find<TkeyFM>();
+        TtimingFM& t = *w->timingFM();
+        t.setShownSignals({"cpu.T", "cpu.cycle", "cpu.PC", "cpu.AC", "cpu.AC_ser", "panel.IOT",
+                           "devices.IN0_flag", "devices.IN0_ready", "devices.OUT0_flag",
+                           "devices.OUT0_reset", "modules.keypad_IN0", "modules.tendigit_OUT0"});
+        t.resize(1100, 420);
+        t.show();
+        m.pc = 0;
+        stepStates(*w, 400);  // switched the display on; waiting for a key
+        const uint64_t pressed = t.recorder().end();
+        QTest::mouseClick(pad.image(), Qt::LeftButton, {}, TkeyFM::keyRect(8).center());  // "1"
+        QCOMPARE(m.bus.slots[0].flag, uint8_t(0));
+        stepStates(*w, 300);
+        t.refresh();
+        const core::SignalRecorder& r = t.recorder();
+        const auto& all = t.changes().signals();
+        auto def = [&](const char* name) {
+            return *std::find_if(all.begin(), all.end(), [&](const core::SignalDef& d) { return d.name == name; });
+        };
+        uint64_t low = 0;
+        int lowStates = 0;
+        for (uint64_t n = pressed; n < r.end(); ++n)
+            if (core::signalValue(def("IN0_ready"), r, n).bits == 0) {
+                low = low ? low : n;
+                ++lowStates;
+            }
+        QCOMPARE(lowStates, 1);
+        QCOMPARE(r.at(low).t, uint8_t(13));
+        QCOMPARE(core::signalValue(def("IN0_flag"), r, low - 1).bits, 0u);
+        QCOMPARE(core::signalValue(def("IN0_flag"), r, low + 1).bits, 1u);
+        QCOMPARE(core::signalValue(def("keypad_IN0"), r, low).bits, 2u);  // flag 1, pulse 0
+
+        const QString shots = qEnvironmentVariable("MIRA8_SHOT_DIR");
+        if (shots.isEmpty()) return;
+        t.view().pixelsPerState = 3;
+        t.showFrom(static_cast<double>(low) - 200);
+        t.setCursor(static_cast<int64_t>(low));
+        t.setMarker(1, static_cast<int64_t>(pressed));
+        t.setMarker(2, static_cast<int64_t>(low));
+        QTest::qWait(300);
+        QVERIFY(t.grab().save(shots + QStringLiteral("/timing-keypad.png")));
+        // One TAD: fetch, then the execute cycle adding serially into AC at T2..T9.
+        t.setShownSignals({"cpu.T", "cpu.cycle", "cpu.MA", "cpu.MB", "cpu.MB_ser", "cpu.AC",
+                           "cpu.AC_ser", "cpu.C", "panel.TAD", "panel.FETCH", "panel.EXEC"});
+        for (uint64_t n = r.begin() + 1; n < r.end(); ++n)
+            if (r.at(n).cycle == core::kCycleExecute && r.at(n).t == 0 && (r.at(n).lamps & 2)) {
+                t.view().pixelsPerState = 17;
+                t.showFrom(static_cast<double>(n) - 26);
+                t.setCursor(static_cast<int64_t>(n) + 5);
+                t.setMarker(1, static_cast<int64_t>(n) - 24);
+                t.setMarker(2, static_cast<int64_t>(n) + 24);
+                break;
+            }
+        QTest::qWait(300);
+        QVERIFY(t.grab().save(shots + QStringLiteral("/timing-diagram.png")));
+    }
+};
+
+QTEST_MAIN(TimingTest)
+#include "timing_test.moc"
