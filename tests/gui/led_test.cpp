@@ -455,6 +455,16 @@ private Q_SLOTS:
         TFuncSelFM dlg;
         dlg.SetMode(QStringLiteral("T~a~b~c~"), -1);
         for (int i = 0; i < 3; ++i) QVERIFY(!dlg.choice(i)->isChecked());
+        // OK waits for a choice; without choices there is nothing to wait for.
+        auto* ok = dlg.findChild<QPushButton*>(QStringLiteral("okSB"));
+        QVERIFY(!ok->isEnabled());
+        dlg.choice(0)->click();
+        QVERIFY(ok->isEnabled());
+        dlg.SetMode(QStringLiteral("T~a~b~c~"), 1);
+        QVERIFY(ok->isEnabled());
+        dlg.FreeRadioButtons();
+        QVERIFY(ok->isEnabled());
+        dlg.SetMode(QStringLiteral("T~a~b~c~"), -1);
         dlg.doDeselect(1);
         QVERIFY(!dlg.choice(1)->isEnabled());
         whenModal([&](QWidget*) {

@@ -55,12 +55,20 @@ void TFuncSelFM::SetMode(const QString& text, int initial) {
         auto* rb = new QRadioButton(f, this);
         rb->setObjectName(QStringLiteral("choice%1").arg(choices_.size()));
         rb->setChecked(static_cast<int>(choices_.size()) == initial);
+        connect(rb, &QRadioButton::toggled, this, &TFuncSelFM::enableOk);
         rb->show();
         choices_.push_back(rb);
         gapsBefore_.push_back(gaps);
     }
     gapsAfter_ = gaps - (gapsBefore_.empty() ? 0 : gapsBefore_.back());
     layoutControls();
+    enableOk();
+}
+
+void TFuncSelFM::enableOk() {
+    const bool chosen = std::any_of(choices_.begin(), choices_.end(),
+                                    [](const QRadioButton* rb) { return rb->isChecked(); });
+    okSB->setEnabled(choices_.empty() || chosen);
 }
 
 void TFuncSelFM::layoutControls() {
@@ -142,11 +150,12 @@ void TFuncSelFM::FreeRadioButtons() {
     gapsBefore_.clear();
     gapsAfter_ = 0;
     layoutControls();
+    enableOk();
 }
 
-int FuncSelChooser::choose(const std::string& text) {
+int FuncSelChooser::choose(const std::string& text, int initial) {
     TFuncSelFM dlg(parent_);
-    dlg.SetMode(QString::fromStdString(text), -1);
+    dlg.SetMode(QString::fromStdString(text), initial);
     dlg.exec();
     return dlg.GetSelected();
 }
