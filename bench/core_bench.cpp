@@ -5,13 +5,12 @@
 #include "core/machine.h"
 #include "core/normal_cpu.h"
 #include "core/run_control.h"
-#include "instruction_tally.h"
 #include "rate_counters.h"
 
 namespace {
 
 using namespace mira::core;
-using mira::bench::InstructionTally;
+using mira::bench::measureFastLoop;
 using mira::bench::setRates;
 
 void prepareLoop(Machine& m, RunControl& rc) {
@@ -50,21 +49,7 @@ void BM_NormalFastLoopYielding(benchmark::State& state) {
     rc.forceClockEngine = state.range(0) != 0;
     prepareLoop(m, rc);
     m.fastRunSpeed = static_cast<int>(state.range(1));
-    const int period = rc.forceClockEngine ? m.fastRunSpeed : RunControl::kInstructionYieldStates;
-    constexpr int kYields = 5000;
-    InstructionTally tally(m);
-    uint64_t instructions = 0;
-    for (auto _ : state) {
-        int yields = 0;
-        rc.fastLoop([&] {
-            instructions += tally.take();
-            if (++yields == kYields) rc.placeRequest(kRequestContinueSlow);
-        });
-        m.run = true;
-    }
-    setRates(state, rc.forceClockEngine,
-             static_cast<double>(state.iterations()) * kYields * period,
-             static_cast<double>(instructions));
+    measureFastLoop(state, m, rc, 5000);
 }
 BENCHMARK(BM_NormalFastLoopYielding)
     ->Args({0, 200})

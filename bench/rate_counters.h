@@ -6,6 +6,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
+
+#include "core/run_control.h"
+#include "instruction_tally.h"
+
 namespace mira::bench {
 
 inline void setRates(benchmark::State& state, bool clockEngine, double states, double instructions) {
@@ -13,6 +18,28 @@ inline void setRates(benchmark::State& state, bool clockEngine, double states, d
     state.counters["instructions/s"] = benchmark::Counter(instructions, benchmark::Counter::kIsRate);
     state.counters[clockEngine ? "clock_states/s" : "virtual_states/s"] =
         benchmark::Counter(states, benchmark::Counter::kIsRate);
+}
+
+// The GUI's fast loop with a yield hook that only counts, `yields` yields an iteration, on
+// a machine ready to run. The instruction engine yields every kInstructionYieldStates, the
+// clock-state engine every fast-run-speed states.
+inline void measureFastLoop(benchmark::State& state, core::Machine& m, core::RunControl& rc,
+                            int yields) {
+    const int period =
+        rc.forceClockEngine ? m.fastRunSpeed : core::RunControl::kInstructionYieldStates;
+    // Read at every yield, long before the machine's 20-bit count can wrap.
+    InstructionTally tally(m);
+    uint64_t instructions = 0;
+    for (auto _ : state) {
+        int n = 0;
+        rc.fastLoop([&] {
+            instructions += tally.take();
+            if (++n == yields) rc.placeRequest(core::kRequestContinueSlow);
+        });
+        m.run = true;
+    }
+    setRates(state, rc.forceClockEngine, static_cast<double>(state.iterations()) * yields * period,
+             static_cast<double>(instructions));
 }
 
 }  // namespace mira::bench

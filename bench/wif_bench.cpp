@@ -7,14 +7,13 @@
 #include "core/run_control.h"
 #include "core/timer.h"
 #include "core/wif_cpu.h"
-#include "instruction_tally.h"
 #include "rate_counters.h"
 
 namespace {
 
 using namespace mira::core;
 using namespace mira::core::wif;
-using mira::bench::InstructionTally;
+using mira::bench::measureFastLoop;
 using mira::bench::setRates;
 
 // A mixed endless loop: literal, register, indirect, stack, table and bit instructions,
@@ -76,22 +75,7 @@ void BM_WifFastLoopYielding(benchmark::State& state) {
     rc.forceClockEngine = state.range(0) != 0;
     prepareLoop(m, rc);
     m.fastRunSpeed = static_cast<int>(state.range(1));
-    const int period = rc.forceClockEngine ? m.fastRunSpeed : RunControl::kInstructionYieldStates;
-    constexpr int kYields = 1000;
-    // Read at every yield, long before the machine's 20-bit count can wrap.
-    InstructionTally tally(m);
-    uint64_t instructions = 0;
-    for (auto _ : state) {
-        int yields = 0;
-        rc.fastLoop([&] {
-            instructions += tally.take();
-            if (++yields == kYields) rc.placeRequest(kRequestContinueSlow);
-        });
-        m.run = true;
-    }
-    setRates(state, rc.forceClockEngine,
-             static_cast<double>(state.iterations()) * kYields * period,
-             static_cast<double>(instructions));
+    measureFastLoop(state, m, rc, 1000);
 }
 BENCHMARK(BM_WifFastLoopYielding)
     ->Args({0, 200})

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -102,15 +103,17 @@ private Q_SLOTS:
         port.show();
         const auto shown = [&] { return port.accessLabel->text(); };
         TeditFM& e = editor(*w);
-        e.memo()->setPlainText(QStringLiteral("\tSER ON\n\tHLT\n"));
+        e.memo()->setPlainText(QStringLiteral("\tSER ON\n\tHALT\n"));
         e.Assemble1Click();
+        e.Transfer1Click();
         QVERIFY(prompter_.messages.empty());
         const auto runProgram = [&] {
             m.switches[core::kSwitchSlowFast] = 1;
             m.switches[core::kSwitchSingleCont] = 1;
+            m.switches[core::kSwitchHalt] = 0;
             m.pc = 0;
             w->panel().doSwitchRUN();
-            QTRY_VERIFY(!m.run);
+            QTRY_VERIFY_WITH_TIMEOUT(!m.run && m.pc == 2, 5000);
             QVERIFY(m.serialAccess);
             QCOMPARE(shown(), QStringLiteral("ON"));
         };

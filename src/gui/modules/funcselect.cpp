@@ -34,6 +34,7 @@ TFuncSelFM::TFuncSelFM(QWidget* parent) : QDialog(parent) {
     canSB = new QPushButton(QStringLiteral("Cancel"), this);
     canSB->setObjectName(QStringLiteral("canSB"));
     canSB->setToolTip(QStringLiteral("Cancel"));
+    group_ = new QButtonGroup(this);
     for (auto* b : {okSB, canSB}) b->setFixedSize(kButtonWidth, kButtonHeight);
     connect(okSB, &QPushButton::clicked, this, &QDialog::accept);
     connect(canSB, &QPushButton::clicked, this, &QDialog::reject);
@@ -54,6 +55,7 @@ void TFuncSelFM::SetMode(const QString& text, int initial) {
         }
         auto* rb = new QRadioButton(f, this);
         rb->setObjectName(QStringLiteral("choice%1").arg(choices_.size()));
+        group_->addButton(rb);
         rb->setChecked(static_cast<int>(choices_.size()) == initial);
         connect(rb, &QRadioButton::toggled, this, &TFuncSelFM::enableOk);
         rb->show();

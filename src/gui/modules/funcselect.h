@@ -8,6 +8,7 @@
 
 #include "devices/slot_select.h"
 
+class QButtonGroup;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -42,6 +43,8 @@ private:
     QLineEdit* inputEdit = nullptr;
     QPushButton* okSB = nullptr;
     QPushButton* canSB = nullptr;
+    // Exclusive even with one choice, so a click never takes the only choice back.
+    QButtonGroup* group_ = nullptr;
     std::vector<QRadioButton*> choices_;
     std::vector<int> gapsBefore_;  // gaps above each choice
     int gapsAfter_ = 0;
