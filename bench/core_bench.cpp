@@ -5,10 +5,13 @@
 #include "core/machine.h"
 #include "core/normal_cpu.h"
 #include "core/run_control.h"
+#include "rate_counters.h"
 
 namespace {
 
 using namespace mira::core;
+using mira::bench::measureFastLoop;
+using mira::bench::setRates;
 
 void prepareLoop(Machine& m, RunControl& rc) {
     m.memory[0] = 0x4A;  // ISZ 10
@@ -25,35 +28,34 @@ void BM_NormalHeadlessRun(benchmark::State& state) {
     rc.forceClockEngine = state.range(0) != 0;
     prepareLoop(m, rc);
     constexpr uint64_t kStates = 1'000'000;
+    uint64_t states = 0, instructions = 0;
     for (auto _ : state) {
         auto r = rc.runHeadless(kStates, UINT64_MAX);
+        states += r.clockStates;
+        instructions += r.instructions;
         benchmark::DoNotOptimize(r);
     }
-    state.counters["clock_states/s"] =
-        benchmark::Counter(static_cast<double>(state.iterations() * kStates),
-                           benchmark::Counter::kIsRate);
+    setRates(state, rc.forceClockEngine, static_cast<double>(states),
+             static_cast<double>(instructions));
 }
 BENCHMARK(BM_NormalHeadlessRun)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// The GUI's fast loop with a yield hook that does nothing, at the default yield period.
+// The GUI's fast loop with a yield hook that does nothing. Arguments: the engine (0
+// instructions, 1 clock states) and the fast run speed, which sets the clock-state engine's
+// yield period; the instruction engine yields every kInstructionYieldStates.
 void BM_NormalFastLoopYielding(benchmark::State& state) {
     Machine m;
     RunControl rc(m);
+    rc.forceClockEngine = state.range(0) != 0;
     prepareLoop(m, rc);
-    m.fastRunSpeed = static_cast<int>(state.range(0));
-    constexpr int kYields = 5000;
-    for (auto _ : state) {
-        int yields = 0;
-        rc.fastLoop([&] {
-            if (++yields == kYields) rc.placeRequest(kRequestContinueSlow);
-        });
-        m.run = true;
-    }
-    state.counters["clock_states/s"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kYields * static_cast<double>(state.range(0)),
-        benchmark::Counter::kIsRate);
+    m.fastRunSpeed = static_cast<int>(state.range(1));
+    measureFastLoop(state, m, rc, 5000);
 }
-BENCHMARK(BM_NormalFastLoopYielding)->Arg(200)->Arg(900)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NormalFastLoopYielding)
+    ->Args({0, 200})
+    ->Args({1, 200})
+    ->Args({1, 900})
+    ->Unit(benchmark::kMillisecond);
 
 // The bare step, no run control: the ceiling for the loops above.
 void BM_NormalBareStep(benchmark::State& state) {

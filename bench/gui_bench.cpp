@@ -1,18 +1,13 @@
-// The GUI's fast run against the headless core on the same program: clock states per
+// The GUI's fast run against the headless core on the same program: instructions per
 // second of each and their ratio, and where a HALT click stops a fast run.
 //
-//   build/dev/bin/mira8-bench-gui [--seconds S] [--repeat N] [--alpha-only]
-//
-// A third figure runs the GUI again with the memory view open. A second table runs a
-// program that writes characters to the alpha display without pause, headless with the
-// display's logic on output device 0 and in the GUI with its window open.
-//
 // The program is a fixed number of nested ISZ loops ending in a halt, so both runs execute
-// exactly the same clock states; the headless figure is RunControl::runHeadless, the GUI
+// exactly the same instructions; the headless figure is RunControl::runHeadless, the GUI
 // figure the main window's own fast run (RUN released at FAST, the run-loop request
 // serviced with Qt's events processed at the yields, panel repainted at display rate) on
-// the offscreen platform with the default fast run speed. A last table runs the GUI at the
-// two ends of the fast run speed setting. MIRA8_ENGINE=clock measures the clock-state engine.
+// the offscreen platform with the default fast run speed. A run repeats the program until
+// it has lasted the time asked; the table gives every run, then the median and the lowest
+// and highest of each column.
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,12 +15,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/panel.h"
 #include "core/run_control.h"
 #include "devices/alpha_display.h"
+#include "gui_bench_support.h"
 #include "mira/mira.h"
 #include "modules/display57.h"
 #include "modules/module_windows.h"
@@ -35,20 +32,26 @@
 namespace {
 
 using namespace mira;
-using Clock = std::chrono::steady_clock;
+using namespace mira::bench;
+
+constexpr const char* kHelp =
+    "usage: mira8-bench-gui [--seconds S] [--repeat N] [--alpha-only]\n"
+    "\n"
+    "The GUI's fast run against the headless core on the same program (offscreen).\n"
+    "Rates are instructions per second: both runs execute the same instructions.\n"
+    "\n"
+    "  --seconds S    each run lasts at least S seconds (default 2); the program is\n"
+    "                 run again until it has\n"
+    "  --repeat N     runs per figure (default 5); the median and the lowest and\n"
+    "                 highest run are reported\n"
+    "  --alpha-only   only the table of a program writing to the alpha display\n"
+    "  --help         this text\n"
+    "\n"
+    "MIRA8_ENGINE=clock measures the clock-state engine instead of whole instructions.\n";
 
 constexpr int kIsz = 0x40, kJmp = 0xA0, kHlt = 0xF1;
 // Counters in page 0 below word 16: the address field of an instruction is 4 bits wide.
 constexpr int kInner = 12, kMiddle = 13, kOuter = 14;
-constexpr int kUpperBand = 197;
-
-class SilentPrompter final : public core::Prompter {
-public:
-    void info(const std::string&) override {}
-    void error(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-    bool askYesNo(const std::string&) override { return true; }
-    core::Answer askYesNoCancel(const std::string&) override { return core::Answer::Yes; }
-};
 
 // Three nested ISZ loops, `outer` passes of 65 536 inner increments each, then a halt.
 void loadProgram(core::Machine& m, int outer) {
@@ -58,98 +61,6 @@ void loadProgram(core::Machine& m, int outer) {
     m.memory[kInner] = 0;
     m.memory[kMiddle] = 0;
     m.memory[kOuter] = (256 - outer) & 255;  // ISZ skips to the halt when it wraps to 0
-}
-
-struct Run {
-    double seconds = 0;
-    uint64_t states = 0;
-    uint64_t instructions = 0;
-    double rate() const { return seconds > 0 ? states / seconds : 0; }
-};
-
-Run runHeadless(int outer) {
-    core::Machine m;
-    core::RunControl rc(m);
-    loadProgram(m, outer);
-    m.pc = 0;
-    rc.startContinuousFastRun();
-    const auto t0 = Clock::now();
-    const auto r = rc.runHeadless(UINT64_MAX, UINT64_MAX);
-    Run run;
-    run.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-    run.states = r.clockStates;
-    run.instructions = r.instructions;
-    return run;
-}
-
-// The run control's fast loop alone, its yields doing nothing: what the loop's structure
-// costs before Qt takes any time.
-Run runFastLoopBare(int outer, const Run& headless) {
-    core::Machine m;
-    core::RunControl rc(m);
-    loadProgram(m, outer);
-    m.pc = 0;
-    m.switches[core::kSwitchSingleCont] = 1;
-    m.switches[core::kSwitchSlowFast] = 1;
-    m.liveDisplay = false;
-    rc.startRun();
-    const auto t0 = Clock::now();
-    rc.serviceRequest([] {});
-    Run run;
-    run.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-    run.states = headless.states;
-    run.instructions = headless.instructions;
-    return run;
-}
-
-void clickSwitch(gui::TmiraFM& w, int i, bool press = true, bool release = true) {
-    const QPoint at(core::kSwitchX0[i] + core::kSwitchWidth / 2, kUpperBand);
-    if (press) QTest::mousePress(w.image(), Qt::LeftButton, Qt::NoModifier, at);
-    if (release) QTest::mouseRelease(w.image(), Qt::LeftButton, Qt::NoModifier, at);
-}
-
-// A fresh main window at FAST and continuous, PC 0 loaded from the switches.
-void prepareWindow(gui::TmiraFM& w) {
-    w.show();
-    (void)QTest::qWaitForWindowExposed(&w);
-    if (!w.machine().fastClock()) clickSwitch(w, core::kSwitchSlowFast);
-    if (!w.machine().continuous()) clickSwitch(w, core::kSwitchSingleCont);
-    w.panel().setSRSwitches(false);  // "Set SR Switches" → "All 0"
-    clickSwitch(w, core::kSwitchLoadAddress);
-}
-
-// RUN released at FAST places request 2 and starts ChgModeTimer; its tick is taken here at
-// once, so the clock starts with the fast loop and stops when it returns.
-Run runGui(int outer, const Run& headless, bool memoryView = false, int speed = 0) {
-    SilentPrompter prompter;
-    gui::TmiraFM w(&prompter);
-    prepareWindow(w);
-    if (speed > 0) w.machine().fastRunSpeed = speed;
-    // The memory view open beside the panel: its rows follow the run at each flush.
-    if (memoryView) {
-        w.views().ViewMemoryClick();
-        (void)QTest::qWaitForWindowExposed(w.views().memFM);
-    }
-    core::Machine& m = w.machine();
-    loadProgram(m, outer);
-    clickSwitch(w, core::kSwitchRun);
-    w.panel().ChgModeTimer->stop();
-    const int count0 = m.instructionCount;
-    const auto t0 = Clock::now();
-    w.panel().ChgModeTimerTimer();
-    Run run;
-    run.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-    // The same program to the same halt: the same clock states as headless.
-    const int done = (m.instructionCount - count0) & core::kInstructionCountMask;
-    if (m.run || done != static_cast<int>(headless.instructions & core::kInstructionCountMask)) {
-        std::fprintf(stderr, "GUI run did not end as the headless run did (run %d, %d instr)\n",
-                     int(m.run), done);
-        std::exit(1);
-    }
-    run.states = headless.states;
-    run.instructions = headless.instructions;
-    w.close();
-    return run;
 }
 
 // Writes CNT AND 0x5F to output device 0 without waiting: '@'..'_' and cursor and colour
@@ -167,26 +78,86 @@ void loadAlphaProgram(core::Machine& m, int outer) {
     m.memory[kOut] = (256 - outer) & 255;
 }
 
-Run runHeadlessAlpha(int outer) {
+using Loader = void (*)(core::Machine&, int);
+
+// One execution of the program headless, optionally with the alpha display's logic on
+// output device 0.
+Run headlessOnce(Loader load, int outer, bool alpha = false) {
     core::Machine m;
     core::RunControl rc(m);
-    devices::AlphaDisplay alpha(m.bus);
-    alpha.PutDevice(core::kFirstOutputSlot);
-    alpha.doInit();
-    alpha.command(devices::kAlphaOn);
-    loadAlphaProgram(m, outer);
+    std::optional<devices::AlphaDisplay> display;
+    if (alpha) {
+        display.emplace(m.bus);
+        display->PutDevice(core::kFirstOutputSlot);
+        display->doInit();
+        display->command(devices::kAlphaOn);
+    }
+    load(m, outer);
     m.pc = 0;
     rc.startContinuousFastRun();
     const auto t0 = Clock::now();
     const auto r = rc.runHeadless(UINT64_MAX, UINT64_MAX);
     Run run;
-    run.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    run.seconds = secondsSince(t0);
     run.states = r.clockStates;
     run.instructions = r.instructions;
     return run;
 }
 
-Run runGuiAlpha(int outer, const Run& headless) {
+// The run control's fast loop alone, its yields doing nothing: what the loop's structure
+// costs before Qt takes any time.
+Run bareLoopOnce(int outer, const Run& once) {
+    core::Machine m;
+    core::RunControl rc(m);
+    loadProgram(m, outer);
+    m.pc = 0;
+    m.switches[core::kSwitchSingleCont] = 1;
+    m.switches[core::kSwitchSlowFast] = 1;
+    m.liveDisplay = false;
+    rc.startRun();
+    const auto t0 = Clock::now();
+    rc.serviceRequest([] {});
+    Run run = once;
+    run.seconds = secondsSince(t0);
+    return run;
+}
+
+// One execution in the window; it must end as the headless execution `once` did.
+Run guiOnce(gui::TmiraFM& w, Loader load, int outer, const Run& once) {
+    load(w.machine(), outer);
+    const Run r = runFromZero(w);
+    const auto expected = once.instructions & core::kInstructionCountMask;
+    if (w.machine().run || r.instructions != expected) {
+        std::fprintf(stderr, "GUI run did not end as the headless run did (run %d, %llu instr)\n",
+                     int(w.machine().run), static_cast<unsigned long long>(r.instructions));
+        std::exit(1);
+    }
+    Run run = once;
+    run.seconds = r.seconds;
+    return run;
+}
+
+struct GuiSetup {
+    bool memoryView = false;
+    int speed = 0;  // 0: the default fast run speed
+};
+
+Run guiRun(double seconds, int outer, const Run& once, GuiSetup setup = {}) {
+    SilentPrompter prompter;
+    gui::TmiraFM w(&prompter);
+    prepareWindow(w);
+    if (setup.speed > 0) w.machine().fastRunSpeed = setup.speed;
+    // The memory view open beside the panel: its rows follow the run at each flush.
+    if (setup.memoryView) {
+        w.views().ViewMemoryClick();
+        (void)QTest::qWaitForWindowExposed(w.views().memFM);
+    }
+    const Run run = repeatFor(seconds, [&] { return guiOnce(w, loadProgram, outer, once); });
+    w.close();
+    return run;
+}
+
+Run guiAlphaRun(double seconds, int outer, const Run& once) {
     SilentPrompter prompter;
     gui::TmiraFM w(&prompter);
     prepareWindow(w);
@@ -196,23 +167,7 @@ Run runGuiAlpha(int outer, const Run& headless) {
     alpha->show();
     (void)QTest::qWaitForWindowExposed(alpha);
     alpha->display().command(devices::kAlphaOn);
-    core::Machine& m = w.machine();
-    loadAlphaProgram(m, outer);
-    clickSwitch(w, core::kSwitchRun);
-    w.panel().ChgModeTimer->stop();
-    const int count0 = m.instructionCount;
-    const auto t0 = Clock::now();
-    w.panel().ChgModeTimerTimer();
-    Run run;
-    run.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-    const int done = (m.instructionCount - count0) & core::kInstructionCountMask;
-    if (m.run || done != static_cast<int>(headless.instructions & core::kInstructionCountMask)) {
-        std::fprintf(stderr, "GUI alpha run did not end as the headless run did (run %d, %d instr)\n",
-                     int(m.run), done);
-        std::exit(1);
-    }
-    run.states = headless.states;
-    run.instructions = headless.instructions;
+    const Run run = repeatFor(seconds, [&] { return guiOnce(w, loadAlphaProgram, outer, once); });
     alpha->close();
     w.close();
     return run;
@@ -233,6 +188,7 @@ HaltCheck checkHalt(int speed = 0) {
     SilentPrompter prompter;
     gui::TmiraFM w(&prompter);
     prepareWindow(w);
+    clickSwitch(w, core::kSwitchLoadAddress);
     core::Machine& m = w.machine();
     if (speed > 0) m.fastRunSpeed = speed;
     m.memory[0] = kJmp | 0;
@@ -262,33 +218,24 @@ HaltCheck checkHalt(int speed = 0) {
     return check;
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+// Outer passes for one execution of about `seconds` headless (at most 255; a run repeats
+// the program when that is not enough).
+int outerPasses(Loader load, double seconds, bool alpha = false) {
+    const Run probe = headlessOnce(load, 1, alpha);
+    return std::clamp(static_cast<int>(seconds / std::max(probe.seconds, 1e-6)), 1, 255);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    double seconds = 2;
-    int repeat = 5;
+    Options o;
     bool alphaOnly = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--seconds" && i + 1 < argc)
-            seconds = std::atof(argv[++i]);
-        else if (a == "--repeat" && i + 1 < argc)
-            repeat = std::atoi(argv[++i]);
-        else if (a == "--alpha-only")
-            alphaOnly = true;
-        else {
-            std::fprintf(stderr,
-                         "usage: mira8-bench-gui [--seconds S] [--repeat N] [--alpha-only]\n");
-            return 2;
-        }
-    }
-    if (!(seconds > 0) || repeat < 1) return 2;
+    const int status = readOptions(argc, argv, "mira8-bench-gui", kHelp, o, [&](const std::string& a) {
+        if (a != "--alpha-only") return false;
+        alphaOnly = true;
+        return true;
+    });
+    if (status >= 0) return status;
 
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // The windows read and write their settings here, not in the user's data directory.
@@ -297,83 +244,93 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    if (!alphaOnly) {
-        // Size the program so that the headless run takes about the time asked for.
-        const Run probe = runHeadless(1);
-        const int outer = std::clamp(static_cast<int>(seconds / std::max(probe.seconds, 1e-6)), 1, 255);
+    const int speed = core::Machine().fastRunSpeed;
+    std::printf("engine: %s; fast run speed %d (the GUI serviced at most every %lld ms)\n",
+                core::RunControl::clockEngineRequested() ? "clock states (MIRA8_ENGINE=clock)"
+                                                         : "whole instructions",
+                speed,
+                static_cast<long long>(core::RunControl::eventServiceIntervalNs(speed) / 1'000'000));
+    std::printf("rates in instructions/s; each run at least %.3g s (the program repeated until "
+                "then), %d runs; median (lowest..highest)\n\n",
+                o.seconds, o.repeat);
 
-        std::printf("program: 3 nested ISZ loops, %d outer passes: %llu clock states, %llu instructions\n",
-                    outer, static_cast<unsigned long long>(probe.states * outer),
-                    static_cast<unsigned long long>(probe.instructions * outer));
-        const int speed = core::Machine().fastRunSpeed;
-        std::printf("engine: %s; fast run speed %d (the GUI serviced at most every %lld ms)\n\n",
-                    core::RunControl::clockEngineRequested() ? "clock states (MIRA8_ENGINE=clock)"
-                                                            : "whole instructions",
-                    speed,
-                    static_cast<long long>(core::RunControl::eventServiceIntervalNs(speed) / 1'000'000));
-        std::printf("%-6s %18s %18s %8s %18s %18s %8s\n", "run", "headless states/s",
-                    "GUI states/s", "ratio", "bare loop states/s", "GUI+memory view", "ratio");
-        std::vector<double> headlessRates, guiRates, ratios, bareRates, viewRates, viewRatios;
-        for (int r = 1; r <= repeat; ++r) {
+    if (!alphaOnly) {
+        const int outer = outerPasses(loadProgram, o.seconds);
+        const Run once = headlessOnce(loadProgram, outer);
+        std::printf("program: 3 nested ISZ loops, %d outer passes: %llu instructions, %llu clock "
+                    "states a time\n",
+                    outer, static_cast<unsigned long long>(once.instructions),
+                    static_cast<unsigned long long>(once.states));
+        std::printf("%-4s %9s %12s %9s %12s %8s %12s %12s %8s\n", "run", "head s", "headless",
+                    "GUI s", "GUI", "ratio", "bare loop", "GUI+memview", "ratio");
+        std::vector<double> h, g, ratio, bare, view, viewRatio;
+        for (int r = 1; r <= o.repeat; ++r) {
             // Interleaved, so that all see the same load on a shared machine.
-            const Run h = runHeadless(outer);
-            const Run g = runGui(outer, h);
-            const Run b = runFastLoopBare(outer, h);
-            const Run v = runGui(outer, h, true);
-            headlessRates.push_back(h.rate());
-            guiRates.push_back(g.rate());
-            bareRates.push_back(b.rate());
-            ratios.push_back(g.rate() / h.rate());
-            viewRates.push_back(v.rate());
-            viewRatios.push_back(v.rate() / h.rate());
-            std::printf("%-6d %18.4g %18.4g %7.1f%% %18.4g %18.4g %7.1f%%\n", r, h.rate(), g.rate(),
-                        100 * ratios.back(), b.rate(), v.rate(), 100 * viewRatios.back());
+            const Run hr = repeatFor(o.seconds, [&] { return headlessOnce(loadProgram, outer); });
+            const Run gr = guiRun(o.seconds, outer, once);
+            const Run br = repeatFor(o.seconds, [&] { return bareLoopOnce(outer, once); });
+            const Run vr = guiRun(o.seconds, outer, once, {true, 0});
+            h.push_back(hr.instructionRate());
+            g.push_back(gr.instructionRate());
+            bare.push_back(br.instructionRate());
+            ratio.push_back(g.back() / h.back());
+            view.push_back(vr.instructionRate());
+            viewRatio.push_back(view.back() / h.back());
+            std::printf("%-4d %9.2f %12.4g %9.2f %12.4g %7.1f%% %12.4g %12.4g %7.1f%%\n", r,
+                        hr.seconds, h.back(), gr.seconds, g.back(), 100 * ratio.back(), bare.back(),
+                        view.back(), 100 * viewRatio.back());
             std::fflush(stdout);
         }
-        std::printf("%-6s %18.4g %18.4g %7.1f%% %18.4g %18.4g %7.1f%%\n", "median",
-                    median(headlessRates), median(guiRates), 100 * median(ratios), median(bareRates),
-                    median(viewRates), 100 * median(viewRatios));
+        std::printf("headless     %s\n", rateText(spreadOf(h)).c_str());
+        std::printf("GUI          %s, %s of headless\n", rateText(spreadOf(g)).c_str(),
+                    percentText(spreadOf(ratio)).c_str());
+        std::printf("bare loop    %s\n", rateText(spreadOf(bare)).c_str());
+        std::printf("GUI+memview  %s, %s of headless\n", rateText(spreadOf(view)).c_str(),
+                    percentText(spreadOf(viewRatio)).c_str());
 
         // The fast run speed setting at both ends of its range: the GUI's rate (no view
         // open) and how long a HALT click takes to stop an endless loop.
-        std::printf("\nfast run speed   GUI states/s   ratio to headless   HALT click seen late by\n");
+        std::printf("\nfast run speed  GUI instructions/s          ratio to headless        "
+                    "HALT click seen late by (ms)\n");
         for (const int sp : {100, 900}) {
             std::vector<double> rates, speedRatios, haltMs;
-            for (int r = 1; r <= repeat; ++r) {
-                const Run h = runHeadless(outer);
-                const Run g = runGui(outer, h, false, sp);
-                rates.push_back(g.rate());
-                speedRatios.push_back(g.rate() / h.rate());
+            for (int r = 1; r <= o.repeat; ++r) {
+                const Run hr = repeatFor(o.seconds, [&] { return headlessOnce(loadProgram, outer); });
+                const Run gr = guiRun(o.seconds, outer, once, {false, sp});
+                rates.push_back(gr.instructionRate());
+                speedRatios.push_back(rates.back() / hr.instructionRate());
                 haltMs.push_back(checkHalt(sp).msLate);
             }
-            std::printf("%-14d %14.4g %18.1f%% %14.1f ms\n", sp, median(rates),
-                        100 * median(speedRatios), median(haltMs));
+            std::printf("%-15d %-27s %-24s %s\n", sp, rateText(spreadOf(rates)).c_str(),
+                        percentText(spreadOf(speedRatios)).c_str(),
+                        rateText(spreadOf(haltMs)).c_str());
             std::fflush(stdout);
         }
-
     }
 
     // The alpha display: the same measure with a program that writes to it all the time.
-    const Run alphaProbe = runHeadlessAlpha(1);
-    const int alphaOuter =
-        std::clamp(static_cast<int>(seconds / std::max(alphaProbe.seconds, 1e-6)), 1, 255);
+    const int alphaOuter = outerPasses(loadAlphaProgram, o.seconds, true);
+    const Run alphaOnce = headlessOnce(loadAlphaProgram, alphaOuter, true);
     std::printf("\nalpha display open, a program writing to it without pause: %d outer passes, "
-                "%llu clock states, %llu bytes written\n",
-                alphaOuter, static_cast<unsigned long long>(alphaProbe.states * alphaOuter),
+                "%llu instructions, %llu bytes written a time\n",
+                alphaOuter, static_cast<unsigned long long>(alphaOnce.instructions),
                 static_cast<unsigned long long>(65536ull * alphaOuter));
-    std::printf("%-6s %18s %18s %8s\n", "run", "headless states/s", "GUI states/s", "ratio");
-    std::vector<double> alphaHeadless, alphaGui, alphaRatios;
-    for (int r = 1; r <= repeat; ++r) {
-        const Run h = runHeadlessAlpha(alphaOuter);
-        const Run g = runGuiAlpha(alphaOuter, h);
-        alphaHeadless.push_back(h.rate());
-        alphaGui.push_back(g.rate());
-        alphaRatios.push_back(g.rate() / h.rate());
-        std::printf("%-6d %18.4g %18.4g %7.1f%%\n", r, h.rate(), g.rate(), 100 * alphaRatios.back());
+    std::printf("%-4s %9s %12s %9s %12s %8s\n", "run", "head s", "headless", "GUI s", "GUI", "ratio");
+    std::vector<double> ah, ag, aratio;
+    for (int r = 1; r <= o.repeat; ++r) {
+        const Run hr =
+            repeatFor(o.seconds, [&] { return headlessOnce(loadAlphaProgram, alphaOuter, true); });
+        const Run gr = guiAlphaRun(o.seconds, alphaOuter, alphaOnce);
+        ah.push_back(hr.instructionRate());
+        ag.push_back(gr.instructionRate());
+        aratio.push_back(ag.back() / ah.back());
+        std::printf("%-4d %9.2f %12.4g %9.2f %12.4g %7.1f%%\n", r, hr.seconds, ah.back(), gr.seconds,
+                    ag.back(), 100 * aratio.back());
         std::fflush(stdout);
     }
-    std::printf("%-6s %18.4g %18.4g %7.1f%%\n", "median", median(alphaHeadless), median(alphaGui),
-                100 * median(alphaRatios));
+    std::printf("headless     %s\n", rateText(spreadOf(ah)).c_str());
+    std::printf("GUI          %s, %s of headless\n", rateText(spreadOf(ag)).c_str(),
+                percentText(spreadOf(aratio)).c_str());
 
     if (alphaOnly) return 0;
     const HaltCheck halt = checkHalt();

@@ -1,12 +1,13 @@
 // The printer's cost to the GUI: how long one redraw of the paper takes with a full
-// 300-line roll, and a fast run in the GUI with the printer open and printing without a
-// pause against the same program headless (its printer on the virtual clock).
+// 300-line roll, and a fast run in the GUI with the printer open and printing against the
+// same program headless (its printer on the virtual clock).
 //
-//   build/dev/bin/mira8-bench-printer [--seconds S] [--repeat N]
-//
-// The program is nested ISZ loops; once per middle pass it sends "A" with the repeat bit
-// and pulses the printer without waiting, so the printer is never idle: it prints a
-// line, redraws the paper and starts the next line at once.
+// The program prints a fixed number of lines and halts: it sends "A" with the repeat bit
+// (a whole line of A, printed at once), waits on the printer's flag until the line is on
+// the paper, and counts the line. Both runs must put every line on the paper; a run that
+// prints fewer fails the benchmark instead of giving a ratio. A line takes the printer
+// about 0.6 s, so a GUI run lasts that long per line; the headless run repeats the program
+// until it has lasted the time asked.
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
@@ -14,9 +15,12 @@
 #include <QTest>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/panel.h"
@@ -24,6 +28,7 @@
 #include "core/scrambled_file.h"
 #include "core/timer.h"
 #include "devices/printer.h"
+#include "gui_bench_support.h"
 #include "mira/mira.h"
 #include "modules/module_windows.h"
 #include "modules/prntr.h"
@@ -31,39 +36,43 @@
 namespace {
 
 using namespace mira;
-using Clock = std::chrono::steady_clock;
+using namespace mira::bench;
 
-constexpr int kIsz = 0x40, kJmp = 0xA0, kTad = 0x20, kPut0 = 0xD6, kHlt = 0xF1;
-constexpr int kInner = 12, kMiddle = 13, kOuter = 14, kChar = 15;
-constexpr int kUpperBand = 197;
+constexpr const char* kHelp =
+    "usage: mira8-bench-printer [--seconds S] [--repeat N]\n"
+    "\n"
+    "The time of one redraw of a 300-line paper roll, then a program printing lines\n"
+    "(each waits on the printer's flag) run headless and in the GUI with the printer\n"
+    "open (offscreen). Both runs must print every line, else the benchmark fails.\n"
+    "Rates are instructions per second.\n"
+    "\n"
+    "  --seconds S    lines to print: as many as the printer needs about S seconds for\n"
+    "                 (0.6 s a line), at least 20 and at most 255 (default 2: 20);\n"
+    "                 the headless run repeats the program for at least S seconds\n"
+    "  --repeat N     runs (default 5); the median and the lowest and highest run\n"
+    "                 are reported\n"
+    "  --help         this text\n";
 
-class SilentPrompter final : public core::Prompter {
-public:
-    void info(const std::string&) override {}
-    void error(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-    bool askYesNo(const std::string&) override { return false; }
-    core::Answer askYesNoCancel(const std::string&) override { return core::Answer::No; }
-};
+constexpr int kCla = 0xE8, kTad = 0x20, kPut0 = 0xD6, kSko0 = 0xD1, kIsz = 0x40, kJmp = 0xA0,
+              kHlt = 0xF1;
+constexpr int kLines = 14, kChar = 15;
+constexpr int kMinLines = 20, kMaxLines = 255;
+constexpr double kLineSeconds = 0.6;  // measured: head start, the line, the print step
 
-void loadProgram(core::Machine& m, int outer) {
-    const int code[] = {kIsz | kInner, kJmp | 0, kTad | kChar, kPut0, kIsz | kMiddle, kJmp | 0,
-                        kIsz | kOuter, kJmp | 0, kHlt};
+// CLA; TAD CHAR; PUT 0; SKO 0; JMP 3; ISZ LINES; JMP 0; HLT.
+void loadProgram(core::Machine& m, int lines) {
+    const int code[] = {kCla, kTad | kChar, kPut0, kSko0, kJmp | 3, kIsz | kLines, kJmp | 0, kHlt};
     for (int i = 0; i < static_cast<int>(std::size(code)); ++i) m.memory[i] = code[i];
-    m.memory[kInner] = 0;
-    m.memory[kMiddle] = 0;
-    m.memory[kOuter] = (256 - outer) & 255;
+    m.memory[kLines] = (256 - lines) & 255;
     m.memory[kChar] = 0x80 | 1;  // A to the end of the line
 }
 
-struct Run {
-    double seconds = 0;
-    uint64_t states = 0;
-    uint64_t instructions = 0;
-    size_t lines = 0;
-    double rate() const { return seconds > 0 ? states / seconds : 0; }
+struct Printed {
+    Run run;
+    size_t lines = 0;  // lines on the paper after each execution (the fewest)
 };
 
-Run runHeadless(int outer) {
+Run headlessOnce(int lines, size_t& printed) {
     core::Machine m;
     core::RunControl rc(m);
     core::VirtualClock clock;
@@ -72,34 +81,30 @@ Run runHeadless(int outer) {
     devices::Printer printer(m.bus, clock, prompter, sounds);
     printer.PutDevice(2);
     printer.doInit();
-    loadProgram(m, outer);
+    loadProgram(m, lines);
     m.pc = 0;
     rc.startContinuousFastRun();
     const auto t0 = Clock::now();
     const auto r = rc.runHeadless(UINT64_MAX, UINT64_MAX, &clock);
     Run run;
-    run.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    run.seconds = secondsSince(t0);
     run.states = r.clockStates;
     run.instructions = r.instructions;
-    run.lines = printer.roll().size();
+    printed = std::min(printed, printer.roll().size());
     return run;
 }
 
-void clickSwitch(gui::TmiraFM& w, int i) {
-    const QPoint at(core::kSwitchX0[i] + core::kSwitchWidth / 2, kUpperBand);
-    QTest::mousePress(w.image(), Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseRelease(w.image(), Qt::LeftButton, Qt::NoModifier, at);
+Printed headlessRun(double seconds, int lines) {
+    Printed p;
+    p.lines = SIZE_MAX;
+    p.run = repeatFor(seconds, [&] { return headlessOnce(lines, p.lines); });
+    return p;
 }
 
-Run runGui(int outer, const Run& headless) {
+Printed guiRun(int lines) {
     SilentPrompter prompter;
     gui::TmiraFM w(&prompter);
-    w.show();
-    (void)QTest::qWaitForWindowExposed(&w);
-    if (!w.machine().fastClock()) clickSwitch(w, core::kSwitchSlowFast);
-    if (!w.machine().continuous()) clickSwitch(w, core::kSwitchSingleCont);
-    w.panel().setSRSwitches(false);
-    clickSwitch(w, core::kSwitchLoadAddress);
+    prepareWindow(w);
     gui::TprnFM& prn = *w.modules().find<gui::TprnFM>();
     prn.bindSlot(2);
     prn.initFromMenu();
@@ -107,25 +112,20 @@ Run runGui(int outer, const Run& headless) {
     (void)QTest::qWaitForWindowExposed(&prn);
 
     core::Machine& m = w.machine();
-    loadProgram(m, outer);
-    clickSwitch(w, core::kSwitchRun);
-    w.panel().ChgModeTimer->stop();
-    const int count0 = m.instructionCount;
-    const auto t0 = Clock::now();
-    w.panel().ChgModeTimerTimer();
-    Run run;
-    run.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-    const int done = (m.instructionCount - count0) & core::kInstructionCountMask;
-    if (m.run || done != static_cast<int>(headless.instructions & core::kInstructionCountMask)) {
-        std::fprintf(stderr, "GUI run did not end as the headless run did\n");
+    loadProgram(m, lines);
+    YieldTally tally(m);
+    Printed p;
+    p.run = runFromZero(w);
+    p.run.instructions = tally.total();
+    p.run.executions = 1;
+    if (m.run) {
+        std::fprintf(stderr, "GUI run did not halt\n");
         std::exit(1);
     }
-    run.states = headless.states;
-    run.instructions = headless.instructions;
-    run.lines = prn.printer().roll().size();
+    p.lines = prn.printer().roll().size();
     prn.printer().doReset();
     w.close();
-    return run;
+    return p;
 }
 
 // Redraws of the paper with a 300-line roll: the usual redraw (line pictures cached) and
@@ -162,37 +162,20 @@ void paperRedraw(int repeat) {
         warm.push_back(time(false, 2000));
         cold.push_back(time(true, 200));
     }
-    std::sort(warm.begin(), warm.end());
-    std::sort(cold.begin(), cold.end());
-    std::printf("paper redraw, 300-line roll (%zu lines drawn): %.1f us cached, %.1f us shrinking "
-                "every line (medians of %d)\n\n",
-                prn.printer().paperLayout().lines.size(), warm[warm.size() / 2], cold[cold.size() / 2],
-                repeat);
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    std::printf("paper redraw, 300-line roll (%zu lines drawn), us: %s cached, %s shrinking "
+                "every line\n\n",
+                prn.printer().paperLayout().lines.size(), rateText(spreadOf(warm)).c_str(),
+                rateText(spreadOf(cold)).c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    double seconds = 2;
-    int repeat = 5;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--seconds" && i + 1 < argc)
-            seconds = std::atof(argv[++i]);
-        else if (a == "--repeat" && i + 1 < argc)
-            repeat = std::atoi(argv[++i]);
-        else {
-            std::fprintf(stderr, "usage: mira8-bench-printer [--seconds S] [--repeat N]\n");
-            return 2;
-        }
-    }
-    if (!(seconds > 0) || repeat < 1) return 2;
+    Options o;
+    const int status = readOptions(argc, argv, "mira8-bench-printer", kHelp, o);
+    if (status >= 0) return status;
+    const int lines = std::clamp(static_cast<int>(std::ceil(o.seconds / kLineSeconds)), kMinLines,
+                                 kMaxLines);
 
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir data;
@@ -200,26 +183,35 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    paperRedraw(repeat);
+    std::printf("median (lowest..highest) of %d runs\n", o.repeat);
+    paperRedraw(o.repeat);
 
-    const Run probe = runHeadless(1);
-    const int outer = std::clamp(static_cast<int>(seconds / std::max(probe.seconds, 1e-6)), 1, 255);
-    std::printf("program: ISZ loops sending a repeated A to the printer once per middle pass, %d "
-                "outer passes: %llu clock states\n",
-                outer, static_cast<unsigned long long>(probe.states * outer));
-    std::printf("%-6s %18s %18s %8s %14s %10s\n", "run", "headless states/s", "GUI states/s", "ratio",
-                "headless lines", "GUI lines");
+    std::printf("program: prints %d lines of A, waiting on the printer's flag after each; "
+                "rates in instructions/s;\nthe headless run repeats the program for at least "
+                "%.3g s\n",
+                lines, o.seconds);
+    std::printf("%-4s %9s %8s %12s %9s %8s %12s %8s\n", "run", "head s", "lines", "headless",
+                "GUI s", "lines", "GUI", "ratio");
     std::vector<double> ratios, h, g;
-    for (int r = 1; r <= repeat; ++r) {
-        const Run hr = runHeadless(outer);
-        const Run gr = runGui(outer, hr);
-        h.push_back(hr.rate());
-        g.push_back(gr.rate());
-        ratios.push_back(gr.rate() / hr.rate());
-        std::printf("%-6d %18.4g %18.4g %7.1f%% %14zu %10zu\n", r, hr.rate(), gr.rate(), 100 * ratios.back(),
-                    hr.lines, gr.lines);
+    for (int r = 1; r <= o.repeat; ++r) {
+        const Printed hr = headlessRun(o.seconds, lines);
+        const Printed gr = guiRun(lines);
+        h.push_back(hr.run.instructionRate());
+        g.push_back(gr.run.instructionRate());
+        ratios.push_back(g.back() / h.back());
+        std::printf("%-4d %9.2f %8zu %12.4g %9.2f %8zu %12.4g %7.1f%%\n", r, hr.run.seconds, hr.lines,
+                    h.back(), gr.run.seconds, gr.lines, g.back(), 100 * ratios.back());
         std::fflush(stdout);
+        // No ratio without the printing it is meant to measure.
+        for (const auto& [where, printed] : {std::pair{"headless", hr.lines}, std::pair{"GUI", gr.lines}}) {
+            if (printed != static_cast<size_t>(lines)) {
+                std::fprintf(stderr, "%s run printed %zu of %d lines: no ratio\n", where, printed, lines);
+                return 1;
+            }
+        }
     }
-    std::printf("%-6s %18.4g %18.4g %7.1f%%\n", "median", median(h), median(g), 100 * median(ratios));
+    std::printf("headless  %s\n", rateText(spreadOf(h)).c_str());
+    std::printf("GUI       %s, %s of headless, the printer printing\n", rateText(spreadOf(g)).c_str(),
+                percentText(spreadOf(ratios)).c_str());
     return 0;
 }

@@ -7,11 +7,14 @@
 #include "core/run_control.h"
 #include "core/timer.h"
 #include "core/wif_cpu.h"
+#include "rate_counters.h"
 
 namespace {
 
 using namespace mira::core;
 using namespace mira::core::wif;
+using mira::bench::measureFastLoop;
+using mira::bench::setRates;
 
 // A mixed endless loop: literal, register, indirect, stack, table and bit instructions,
 // so that every group's common path is measured.
@@ -51,46 +54,34 @@ void BM_WifHeadlessRun(benchmark::State& state) {
     rc.forceClockEngine = state.range(0) != 0;
     prepareLoop(m, rc);
     constexpr uint64_t kStates = 1'000'000;
-    uint64_t instructions = 0;
+    uint64_t states = 0, instructions = 0;
     for (auto _ : state) {
         auto r = rc.runHeadless(kStates, UINT64_MAX, &clock);
+        states += r.clockStates;
         instructions += r.instructions;
         benchmark::DoNotOptimize(r);
     }
-    state.counters["clock_states/s"] = benchmark::Counter(
-        static_cast<double>(state.iterations() * kStates), benchmark::Counter::kIsRate);
-    state.counters["instructions/s"] =
-        benchmark::Counter(static_cast<double>(instructions), benchmark::Counter::kIsRate);
+    setRates(state, rc.forceClockEngine, static_cast<double>(states),
+             static_cast<double>(instructions));
 }
 BENCHMARK(BM_WifHeadlessRun)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// The GUI's fast loop with a yield hook that does nothing.
+// The GUI's fast loop with a yield hook that does nothing. Arguments: the engine (0
+// instructions, 1 clock states) and the fast run speed, which sets the clock-state engine's
+// yield period; the instruction engine yields every kInstructionYieldStates.
 void BM_WifFastLoopYielding(benchmark::State& state) {
     Machine m;
     RunControl rc(m);
+    rc.forceClockEngine = state.range(0) != 0;
     prepareLoop(m, rc);
-    m.fastRunSpeed = static_cast<int>(state.range(0));
-    // Few enough yields that the 20-bit instruction count cannot wrap within one iteration.
-    constexpr int kYields = 1000;
-    const int32_t before = m.instructionCount;
-    uint64_t instructions = 0;
-    for (auto _ : state) {
-        const int32_t start = m.instructionCount;
-        int yields = 0;
-        rc.fastLoop([&] {
-            if (++yields == kYields) rc.placeRequest(kRequestContinueSlow);
-        });
-        instructions += static_cast<uint64_t>((m.instructionCount - start) & 0xFFFFF);
-        m.run = true;
-    }
-    benchmark::DoNotOptimize(before);
-    state.counters["clock_states/s"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kYields * static_cast<double>(state.range(0)),
-        benchmark::Counter::kIsRate);
-    state.counters["instructions/s"] =
-        benchmark::Counter(static_cast<double>(instructions), benchmark::Counter::kIsRate);
+    m.fastRunSpeed = static_cast<int>(state.range(1));
+    measureFastLoop(state, m, rc, 1000);
 }
-BENCHMARK(BM_WifFastLoopYielding)->Arg(200)->Arg(900)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WifFastLoopYielding)
+    ->Args({0, 200})
+    ->Args({1, 200})
+    ->Args({1, 900})
+    ->Unit(benchmark::kMillisecond);
 
 // The bare step, no run control: the ceiling for the loops above.
 void BM_WifBareStep(benchmark::State& state) {

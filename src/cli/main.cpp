@@ -113,7 +113,11 @@ void printUsage(std::ostream& out) {
   bench [--mode normal|wif] [--seconds S] [--engine instruction|clock]
                             run a fixed loop headless for about S seconds of processor
                             time (default 2) in the given mode, else in each mode; the
-                            clock-state engine with --engine clock or MIRA8_ENGINE=clock
+                            clock-state engine with --engine clock or MIRA8_ENGINE=clock.
+                            Prints clock-states/s (stepped) on the clock-state engine
+                            or virtual-clock-states/s on the instruction engine, which
+                            steps no states but counts the machine time (1 us a state)
+                            its whole instructions take; then instructions/s
 )";
 }
 

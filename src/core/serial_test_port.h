@@ -23,8 +23,9 @@ public:
     // The serial input instruction: the offered byte, which is taken by the read; -1 when
     // nothing is offered or the port is not visible.
     virtual int GetSERIN() = 0;
-    // The program switched serial access; the port shows "ON" or "OFF".
-    virtual void SetSerialAccess(bool on) = 0;
+    // Serial access is not told to the port here: every change of it (the instruction, a
+    // transfer, LOAD ADDRESS, a reset) reaches the window as kChangeSerial through the
+    // machine's observer, so no path can leave the window showing a stale "ON".
 };
 
 // A port that offers a fixed sequence of bytes, one per read, and records what was sent.
@@ -36,7 +37,6 @@ public:
     }
 
     bool visible = true;
-    bool access = false;
 
     void offer(int byte) { offered_.push_back(byte & 0xFF); }
     // The most recent bytes sent (all of them in any short run) and how many there were.
@@ -52,7 +52,6 @@ public:
         offered_.pop_front();
         return b;
     }
-    void SetSerialAccess(bool on) override { access = on; }
 
 private:
     std::deque<int> offered_;

@@ -125,7 +125,6 @@ void serialIn(Machine& m) {
 void serialAccess(Machine& m) {
     const bool visible = m.serialPort && m.serialPort->isVisible();
     m.serialAccess = visible && (m.wifWord & 1);
-    if (m.serialPort) m.serialPort->SetSerialAccess(m.serialAccess);
     m.changed |= kChangeSerial | kChangeStatus;
 }
 

@@ -59,7 +59,7 @@ int askForSlot(const core::DeviceBus& bus, SlotDirection direction, std::string_
         prompter.info(noSlotsMessage(direction));
         return -1;
     }
-    return slotForChoice(offer, chooser.choose(selectionText(title, offer)));
+    return slotForChoice(offer, chooser.choose(selectionText(title, offer), kPreselectedEntry));
 }
 
 bool confirmSwitchRegisterAllOnes(const std::array<uint8_t, core::kSwitchCount>& switches,

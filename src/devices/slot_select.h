@@ -16,12 +16,12 @@ namespace mira::devices {
 
 enum class SlotDirection { Input, Output };
 
-// Shows the selection dialog for a "~"-joined text (title, then the entries) and returns
-// the chosen entry's number, −1 on Cancel.
+// Shows the selection dialog for a "~"-joined text (title, then the entries) with entry
+// `initial` selected and returns the chosen entry's number, −1 on Cancel.
 class SlotChooser {
 public:
     virtual ~SlotChooser() = default;
-    virtual int choose(const std::string& text) = 0;
+    virtual int choose(const std::string& text, int initial) = 0;
 };
 
 // The free slots of one direction, in the order the dialog lists them.
@@ -41,7 +41,9 @@ const char* noSlotsMessage(SlotDirection direction);
 const char* moduleSelectTitle(int moduleType);
 
 // The whole question: the slot to bind, or −1 when the module is not to open (no free
-// slot, after telling the user, or Cancel).
+// slot, after telling the user, or Cancel). The first free slot comes selected, so OK
+// always opens the module somewhere and Enter takes the slot nearly every class uses.
+inline constexpr int kPreselectedEntry = 0;
 int askForSlot(const core::DeviceBus& bus, SlotDirection direction, std::string_view title,
                core::Prompter& prompter, SlotChooser& chooser);
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/code_trace.h"
+#include "param_name.h"
 #include "test_support.h"
 
 namespace mira::assembler {
@@ -213,7 +214,10 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{true, "_ISRESETAO", false, 0, "The reset mode is set to BO cycle instead of AO"},
         QueryCase{true, "_ISRESETAO", false, 1, ""},
         QueryCase{false, "_ISWIMODEOFF", false, 1, ""},
-        QueryCase{true, "_ISWIMODEON", false, 1, ""}));
+        QueryCase{true, "_ISWIMODEON", false, 1, ""}),
+    mira::test::caseNames([](const QueryCase& c) {
+        return std::string(c.directive) + (*c.question ? " asks" : " agrees");
+    }));
 
 TEST(Query, ModeQueryYesSwitchesModeAndStops) {
     Bench b;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/asm_commands.h"
+#include "param_name.h"
 #include "test_support.h"
 
 namespace mira::assembler {
@@ -40,12 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Example{"hello-alpha", {}}, Example{"hello-ten-digit", {}},
                       Example{"wif-switch-mask", {"--mode", "wif"}},
                       Example{"ascii-line", {}}, Example{"keypad2-sum", {}}),
-    [](const ::testing::TestParamInfo<Example>& p) {
-        std::string n = p.param.name;
-        for (char& ch : n)
-            if (ch == '-') ch = '_';
-        return n;
-    });
+    mira::test::caseNames([](const Example& e) { return e.name; }));
 
 }  // namespace
 }  // namespace mira::assembler

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "assembler/literals.h"
+#include "param_name.h"
+#include "param_name.h"
 
 namespace mira::assembler {
 namespace {
@@ -61,7 +63,10 @@ INSTANTIATE_TEST_SUITE_P(
         LiteralCase{"#N11", std::nullopt}, LiteralCase{"#N1C", std::nullopt},
         // not numbers
         LiteralCase{"#", std::nullopt}, LiteralCase{"#X12", std::nullopt},
-        LiteralCase{"D12", std::nullopt}, LiteralCase{"", std::nullopt}));
+        LiteralCase{"D12", std::nullopt}, LiteralCase{"", std::nullopt}),
+    mira::test::caseNames([](const LiteralCase& c) {
+        return std::string(c.token) + (c.value ? " is " + std::to_string(*c.value) : " invalid");
+    }));
 
 TEST(Literal, OnlyTokensStartingWithHashAreNumbers) {
     EXPECT_TRUE(isNumberToken("#D1"));

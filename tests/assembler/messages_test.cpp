@@ -4,6 +4,7 @@
 #include <string>
 
 #include "test_support.h"
+#include "param_name.h"
 
 namespace mira::assembler {
 namespace {
@@ -30,6 +31,9 @@ TEST_P(Message, IsShownWithItsLine) {
     ASSERT_EQ(b.prompter.errors.size(), 1u);
     EXPECT_EQ(b.prompter.errors[0], c.message);
 }
+
+// Named by the message they expect.
+const auto kCaseNames = mira::test::caseNames([](const MessageCase& c) { return c.message; });
 
 constexpr bool N = false;
 constexpr bool W = true;
@@ -92,7 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{W, "DELAY #D0\n", "Expecting TIMER value - [SKIPOF] [1-255]", 1},
         MessageCase{W, "DELAY\n", "Expecting TIMER value - [SKIPOF] [1-255]", 1},
         MessageCase{W, "EEP #D32\n", "Expecting EEPROM [Address] [R] [W] [SKIPWC]", 1},
-        MessageCase{W, "EEP\n", "Expecting EEPROM [Address] [R] [W] [SKIPWC]", 1}));
+        MessageCase{W, "EEP\n", "Expecting EEPROM [Address] [R] [W] [SKIPWC]", 1}),
+    kCaseNames);
 
 INSTANTIATE_TEST_SUITE_P(
     Directives, Message,
@@ -148,7 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{W, "_EEP\nCELL\n_ENDEEP\n_CONST CELL #D1\n", "Constant same as EEPROM definition", 4},
         MessageCase{W, "NOP\n_CONST HIGH #D1\n", "Constant definition is reserved", 2},
         MessageCase{W, "_RAM\nDEV1\n_ENDRAM\n", "Constant same as RAM definition", 0},
-        MessageCase{W, "_RAM\nSAME\n_ENDRAM\n_EEP\nSAME\n_ENDEEP\n", "Duplicated RAM and EEPROM name", 0}));
+        MessageCase{W, "_RAM\nSAME\n_ENDRAM\n_EEP\nSAME\n_ENDEEP\n", "Duplicated RAM and EEPROM name", 0}),
+    kCaseNames);
 
 INSTANTIATE_TEST_SUITE_P(
     Passes, Message,
@@ -162,7 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{N, "_SETPC #D255\nNOP\nNOP\n", "Too much code found in file", 3},
         MessageCase{N, "_SETPC #D240\n_PAGEBREAK\nNOP\n", "Too much code found in file", 3},
         MessageCase{N, "_SETPC #D250\n_STRING \"ABCDEFGH\"\n", "Too much code found in file", 2},
-        MessageCase{W, "_SETPC #D1024\nNOP\n", "Too much code found in file", 2}));
+        MessageCase{W, "_SETPC #D1024\nNOP\n", "Too much code found in file", 2}),
+    kCaseNames);
 
 }  // namespace
 }  // namespace mira::assembler

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/word_file.h"
+#include "param_name.h"
 
 namespace mira::cli {
 namespace {
@@ -47,7 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadWordCase{"0x", 256, 255, 1, "bad word '0x'"},
         BadWordCase{"\n@300 1", 256, 255, 2, "address 300 is past the memory (size 256)"},
         BadWordCase{"@x", 256, 255, 1, "bad address '@x'"},
-        BadWordCase{"@255 1 2", 256, 255, 1, "address 256 is past the memory (size 256)"}));
+        BadWordCase{"@255 1 2", 256, 255, 1, "address 256 is past the memory (size 256)"}),
+    mira::test::caseNames([](const BadWordCase& c) { return c.message; }));
 
 TEST(WordFile, FormatRoundTrip) {
     const std::vector<WordFileEntry> words = {{0, 1}, {1, 0xABCD}, {5, 3}};

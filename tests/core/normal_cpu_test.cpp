@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "machine_rig.h"
+#include "param_name.h"
 
 namespace mira::core::test {
 namespace {
@@ -133,7 +134,8 @@ TEST_P(ZeroPageMode, SelectsPageZeroOrCurrentPage) {
 INSTANTIATE_TEST_SUITE_P(
     NormalCpu, ZeroPageMode,
     ::testing::Values(ZeroPageCase{TAD(5), 11, "bit 3 clear reads page 0"},
-                      ZeroPageCase{TAD(13), 22, "bit 3 set reads the current page"}));
+                      ZeroPageCase{TAD(13), 22, "bit 3 set reads the current page"}),
+    mira::test::caseNames([](const ZeroPageCase& c) { return c.what; }));
 
 TEST(NormalCpu, ZeroPageAndReadsWordOfPageZeroFromAnyPage) {
     Rig r;
@@ -232,7 +234,11 @@ INSTANTIATE_TEST_SUITE_P(NormalCpu, Group2Skip,
                                            SkipCase{SMA, 0x80, true}, SkipCase{SMA, 0x7F, false},
                                            SkipCase{SZA | SMA, 0x90, true},
                                            SkipCase{SZA | SMA, 0x10, false},
-                                           SkipCase{0xF0, 0, false}));
+                                           SkipCase{0xF0, 0, false}),
+                         mira::test::caseNames([](const SkipCase& c) {
+                             return "instruction " + std::to_string(c.instruction) + " AC " +
+                                    std::to_string(c.ac) + (c.skips ? " skips" : " goes on");
+                         }));
 
 TEST(NormalCpu, Group2RotateRightWrapsBit0) {
     Rig r;

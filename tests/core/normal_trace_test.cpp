@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "machine_rig.h"
+#include "param_name.h"
 
 namespace mira::core::test {
 namespace {
@@ -298,7 +299,11 @@ INSTANTIATE_TEST_SUITE_P(
         PulseCase{0, IN(0, kPulse), 0, kModuleAscii, {"ready0@13", "ready1@14"}},
         PulseCase{1, IN(0, kPulse), 0, kModuleAscii, {"ready0@13", "ready1@14"}},
         // Modules that take no reset pulse are not called.
-        PulseCase{1, OUT(0, kPulse), 2, kModuleDisplay10, {}}));
+        PulseCase{1, OUT(0, kPulse), 2, kModuleDisplay10, {}}),
+    mira::test::caseNames([](const PulseCase& c) {
+        return "slot " + std::to_string(c.slot) + " reset mode " + std::to_string(c.resetMode) +
+               (c.expected.empty() ? " no pulse" : " " + c.expected.front());
+    }));
 
 }  // namespace
 }  // namespace mira::core::test

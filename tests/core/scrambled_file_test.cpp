@@ -9,6 +9,7 @@
 #include "core/atomic_file.h"
 #include "core/file_read.h"
 #include "core/scrambled_file.h"
+#include "param_name.h"
 
 namespace mira::core {
 namespace {
@@ -88,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"1x\rabc", ContainerError::BadLength},
                       BadCase{"99999999999999999999\r", ContainerError::BadLength},
                       BadCase{"10\rabc", ContainerError::ShortFile},
-                      BadCase{"4\rabc", ContainerError::ShortFile}));
+                      BadCase{"4\rabc", ContainerError::ShortFile}),
+    mira::test::caseNames([](const BadCase& c) { return containerErrorText(c.error); }));
 
 TEST(ScrambledFile, ExtraBytesAfterPayloadAreIgnored) {
     const auto r = decodeContainer(scramble("3\rabcdef"));

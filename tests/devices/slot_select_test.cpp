@@ -27,14 +27,16 @@ public:
     bool yes = true;
 };
 
+// Answers `answer`, or with OK on what the dialog came up with when `pressOk` is set.
 class ScriptedChooser final : public SlotChooser {
 public:
-    int choose(const std::string& text) override {
+    int choose(const std::string& text, int initial) override {
         texts.push_back(text);
-        return answer;
+        return pressOk ? initial : answer;
     }
     std::vector<std::string> texts;
     int answer = 0;
+    bool pressOk = false;
 };
 
 struct BusRig {
@@ -92,6 +94,26 @@ TEST(SlotSelect, OnlyInputOneFreeFirstEntryIsSlotOne) {
     r.take(0);
     r.chooser.answer = 0;
     EXPECT_EQ(r.ask(SlotDirection::Input, core::kModuleAscii), 1);
+}
+
+// OK pressed at once opens the module in the first free slot, never nowhere.
+TEST(SlotSelect, OkAloneTakesTheFirstFreeSlot) {
+    struct Case {
+        std::vector<int> taken;
+        SlotDirection direction;
+        int slot;
+    };
+    const Case cases[] = {
+        {{}, SlotDirection::Output, 2}, {{2}, SlotDirection::Output, 3},
+        {{}, SlotDirection::Input, 0},  {{0}, SlotDirection::Input, 1},
+        {{0, 1}, SlotDirection::Output, 2},
+    };
+    for (const Case& c : cases) {
+        BusRig r;
+        for (const int s : c.taken) r.take(s);
+        r.chooser.pressOk = true;
+        EXPECT_EQ(r.ask(c.direction), c.slot) << "first taken " << (c.taken.empty() ? -1 : c.taken[0]);
+    }
 }
 
 TEST(SlotSelect, CancelOpensNothing) {

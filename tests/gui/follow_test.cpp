@@ -1,8 +1,10 @@
 // Changes made to the machine outside a run (assembling, the editor's commands, a mode
-// change from an assembler query) reach the lamps, the views and the panel.
+// change from an assembler query) reach the lamps, the views, the panel and the basic
+// serial port.
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -13,6 +15,7 @@
 #include "core/data_dir.h"
 #include "core/scrambled_file.h"
 #include "gui_test_support.h"
+#include "link/serial.h"
 #include "mira/mira.h"
 #include "views/debug_views.h"
 #include "views/eeprom.h"
@@ -87,6 +90,48 @@ private Q_SLOTS:
         QCOMPARE(m.pc, 1);
         QCOMPARE(m.lamps.pc, 1);
         QCOMPARE(shownPc(*w), QStringLiteral("1"));
+    }
+
+    // SER ON in a program, the transfer, LOAD ADDRESS and a reset each change serial
+    // access; the port's window must say so every time, not only after the instruction.
+    void basicSerialPortFollowsEveryChangeOfSerialAccess() {
+        auto w = open();
+        core::Machine& m = w->machine();
+        w->ChangeMode(core::OperatingMode::Wif);
+        w->ApplyMode();
+        TserialFM& port = *w->serialFM();
+        port.show();
+        const auto shown = [&] { return port.accessLabel->text(); };
+        TeditFM& e = editor(*w);
+        e.memo()->setPlainText(QStringLiteral("\tSER ON\n\tHALT\n"));
+        e.Assemble1Click();
+        e.Transfer1Click();
+        QVERIFY(prompter_.messages.empty());
+        const auto runProgram = [&] {
+            m.switches[core::kSwitchSlowFast] = 1;
+            m.switches[core::kSwitchSingleCont] = 1;
+            m.switches[core::kSwitchHalt] = 0;
+            m.pc = 0;
+            w->panel().doSwitchRUN();
+            QTRY_VERIFY_WITH_TIMEOUT(!m.run && m.pc == 2, 5000);
+            QVERIFY(m.serialAccess);
+            QCOMPARE(shown(), QStringLiteral("ON"));
+        };
+        runProgram();
+        e.Transfer1Click();
+        QVERIFY(!m.serialAccess);
+        QCOMPARE(shown(), QStringLiteral("OFF"));
+        runProgram();
+        w->panel().doLoadAddrDOWN();
+        QCOMPARE(shown(), QStringLiteral("OFF"));
+        runProgram();
+        // A reset (the mode changed there and back) turns access off too.
+        w->ChangeMode(core::OperatingMode::Normal);
+        w->ApplyMode();
+        w->ChangeMode(core::OperatingMode::Wif);
+        w->ApplyMode();
+        port.show();
+        QCOMPARE(shown(), QStringLiteral("OFF"));
     }
 
     void clearingRamAndEepromBeforeAssemblyRedrawsTheirViews() {

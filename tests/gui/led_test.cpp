@@ -423,8 +423,9 @@ private Q_SLOTS:
                                     QStringLiteral(".png")));
         }
         TFuncSelFM dlg;
+        // As the slot question comes up: the first free slot chosen.
         dlg.SetMode(QStringLiteral("OCTAL LED Display IO Select~Output Device 0~Output Device 1~"),
-                    -1);
+                    devices::kPreselectedEntry);
         QVERIFY(dlg.grab().save(dir + QStringLiteral("/selection.png")));
     }
 
@@ -455,6 +456,20 @@ private Q_SLOTS:
         TFuncSelFM dlg;
         dlg.SetMode(QStringLiteral("T~a~b~c~"), -1);
         for (int i = 0; i < 3; ++i) QVERIFY(!dlg.choice(i)->isChecked());
+        // OK waits for a choice; without choices there is nothing to wait for.
+        auto* ok = dlg.findChild<QPushButton*>(QStringLiteral("okSB"));
+        QVERIFY(!ok->isEnabled());
+        dlg.choice(0)->click();
+        QVERIFY(ok->isEnabled());
+        dlg.SetMode(QStringLiteral("T~a~"), 0);
+        dlg.choice(0)->click();  // a lone choice stays chosen
+        QVERIFY(dlg.choice(0)->isChecked());
+        QVERIFY(ok->isEnabled());
+        dlg.SetMode(QStringLiteral("T~a~b~c~"), 1);
+        QVERIFY(ok->isEnabled());
+        dlg.FreeRadioButtons();
+        QVERIFY(ok->isEnabled());
+        dlg.SetMode(QStringLiteral("T~a~b~c~"), -1);
         dlg.doDeselect(1);
         QVERIFY(!dlg.choice(1)->isEnabled());
         whenModal([&](QWidget*) {

@@ -56,6 +56,17 @@ void chooseSlot(int n, std::function<void()> then = {}) {
     });
 }
 
+// Answers the next selection dialog with OK alone, as it came up; `okEnabled` says whether
+// OK could be pressed (Cancel closes it when not).
+void pressOk(bool& okEnabled, std::function<void()> then = {}) {
+    whenModal([&okEnabled, then](QWidget* w) {
+        auto* ok = w->findChild<QPushButton*>(QStringLiteral("okSB"));
+        okEnabled = ok && ok->isEnabled();
+        if (then) then();
+        (okEnabled ? ok : w->findChild<QPushButton*>(QStringLiteral("canSB")))->click();
+    });
+}
+
 // Window coordinates of a recorder key.
 QPoint keyPoint(int key) {
     return gui::tapeart::kKeyStrip + QPoint(10 + 31 * (key - 1) + 13, 40);
@@ -382,6 +393,21 @@ private Q_SLOTS:
         QCOMPARE(mag->mag().fileName(), path("session.mtf").toStdString());
         QCOMPARE(mag->nameLabel()->text(), QStringLiteral("session"));
         QVERIFY(!mag->mag().tapeChanged());
+    }
+
+    // Both of the cassette's questions come up with the first free slot chosen: OK alone
+    // opens it, where an OK with nothing chosen used to drop both answers.
+    void cassetteQuestionsOfferTheFirstFreeSlots() {
+        auto w = open();
+        bool inOk = false, outOk = false;
+        pressOk(inOk, [&outOk] { pressOk(outOk); });
+        action(*w, "MagneticTapeStorage1")->trigger();
+        QVERIFY(inOk);
+        QVERIFY(outOk);
+        auto* mag = w->modules().find<TmagFM>();
+        QVERIFY(mag->isVisible());
+        QCOMPARE(mag->GetInDevice(), 0);
+        QCOMPARE(mag->GetOutDevice(), 2);
     }
 
     void settingsBringTheTapesBack() {

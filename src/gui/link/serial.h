@@ -26,7 +26,8 @@ public:
     bool isVisible() const override { return QWidget::isVisible(); }
     void SetSerInLabel(int value) override;
     int GetSERIN() override;
-    void SetSerialAccess(bool on) override;
+    // "ON" or "OFF"; the main window calls it for every kChangeSerial it is told of.
+    void SetSerialAccess(bool on);
 
     // Left~Top~; values off the screen become 0.
     std::string GetScreenData() const;

@@ -292,7 +292,6 @@ void TmiraFM::FormActivate() {
     SetAuxLamps();
     SetInitCaptions();
     views_->initialise();
-    serialFM_->SetSerialAccess(m_.serialAccess);
     if (rc_.traceOn) LoadTraceFile();
     editFM_->doInit();
     syncSwitchPictures();
@@ -513,6 +512,7 @@ void TmiraFM::lampsChanged(uint32_t groups) {
 
 void TmiraFM::itemsChanged(uint32_t items) {
     if (views_) views_->itemsChanged(items);
+    if ((items & core::kChangeSerial) && serialFM_) serialFM_->SetSerialAccess(m_.serialAccess);
     if (items & core::kChangeSwitches) syncSwitchPictures();
 }
 

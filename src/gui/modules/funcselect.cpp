@@ -34,6 +34,7 @@ TFuncSelFM::TFuncSelFM(QWidget* parent) : QDialog(parent) {
     canSB = new QPushButton(QStringLiteral("Cancel"), this);
     canSB->setObjectName(QStringLiteral("canSB"));
     canSB->setToolTip(QStringLiteral("Cancel"));
+    group_ = new QButtonGroup(this);
     for (auto* b : {okSB, canSB}) b->setFixedSize(kButtonWidth, kButtonHeight);
     connect(okSB, &QPushButton::clicked, this, &QDialog::accept);
     connect(canSB, &QPushButton::clicked, this, &QDialog::reject);
@@ -54,13 +55,22 @@ void TFuncSelFM::SetMode(const QString& text, int initial) {
         }
         auto* rb = new QRadioButton(f, this);
         rb->setObjectName(QStringLiteral("choice%1").arg(choices_.size()));
+        group_->addButton(rb);
         rb->setChecked(static_cast<int>(choices_.size()) == initial);
+        connect(rb, &QRadioButton::toggled, this, &TFuncSelFM::enableOk);
         rb->show();
         choices_.push_back(rb);
         gapsBefore_.push_back(gaps);
     }
     gapsAfter_ = gaps - (gapsBefore_.empty() ? 0 : gapsBefore_.back());
     layoutControls();
+    enableOk();
+}
+
+void TFuncSelFM::enableOk() {
+    const bool chosen = std::any_of(choices_.begin(), choices_.end(),
+                                    [](const QRadioButton* rb) { return rb->isChecked(); });
+    okSB->setEnabled(choices_.empty() || chosen);
 }
 
 void TFuncSelFM::layoutControls() {
@@ -142,11 +152,12 @@ void TFuncSelFM::FreeRadioButtons() {
     gapsBefore_.clear();
     gapsAfter_ = 0;
     layoutControls();
+    enableOk();
 }
 
-int FuncSelChooser::choose(const std::string& text) {
+int FuncSelChooser::choose(const std::string& text, int initial) {
     TFuncSelFM dlg(parent_);
-    dlg.SetMode(QString::fromStdString(text), -1);
+    dlg.SetMode(QString::fromStdString(text), initial);
     dlg.exec();
     return dlg.GetSelected();
 }

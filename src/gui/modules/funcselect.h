@@ -8,6 +8,7 @@
 
 #include "devices/slot_select.h"
 
+class QButtonGroup;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -20,7 +21,8 @@ public:
     explicit TFuncSelFM(QWidget* parent = nullptr);
 
     // "title~choice~choice~…"; "cmdBlank" leaves half a line of space; the list ends at the
-    // first empty field. `initial` selects that choice (−1 none).
+    // first empty field. `initial` selects that choice (−1 none). OK stays disabled while
+    // there are choices and none is selected: an OK that answers nothing would be lost.
     void SetMode(const QString& text, int initial);
     // The selected choice, −1 when none or when the dialog was not closed with OK.
     int GetSelected() const;
@@ -34,12 +36,15 @@ public:
 
 private:
     void layoutControls();
+    void enableOk();
 
     QLabel* titleLabel = nullptr;
     QLabel* inputLabel = nullptr;
     QLineEdit* inputEdit = nullptr;
     QPushButton* okSB = nullptr;
     QPushButton* canSB = nullptr;
+    // Exclusive even with one choice, so a click never takes the only choice back.
+    QButtonGroup* group_ = nullptr;
     std::vector<QRadioButton*> choices_;
     std::vector<int> gapsBefore_;  // gaps above each choice
     int gapsAfter_ = 0;
@@ -50,7 +55,7 @@ private:
 class FuncSelChooser final : public devices::SlotChooser {
 public:
     explicit FuncSelChooser(QWidget* parent) : parent_(parent) {}
-    int choose(const std::string& text) override;
+    int choose(const std::string& text, int initial) override;
 
 private:
     QWidget* parent_;
