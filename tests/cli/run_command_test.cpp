@@ -293,7 +293,7 @@ TEST(CliBinary, BenchWithoutModeRatesBothModesOnEitherEngine) {
         std::istringstream lines(text);
         const char* states = std::string(engine) == "clock" ? "clock-states/s:" : "virtual-clock-states/s:";
         for (const char* mode : {"normal", "wif"}) {
-            for (const char* label : {"instructions/s:", states}) {
+            for (const char* label : {states, "instructions/s:"}) {
                 std::string m, l;
                 uint64_t v = 0;
                 lines >> m >> l >> v;
