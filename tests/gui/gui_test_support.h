@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QTest>
 #include <QTemporaryDir>
@@ -66,6 +67,17 @@ inline std::unique_ptr<QTemporaryDir> freshDataDir() {
     qputenv("MIRA8_DATA_DIR", dir->path().toLocal8Bit());
     return dir;
 }
+
+#ifdef MIRA8_SOURCE_DIR
+// The lines of a program in examples/; empty when it cannot be read.
+inline std::vector<std::string> exampleLines(const char* name) {
+    QFile f(QStringLiteral(MIRA8_SOURCE_DIR "/examples/") + QLatin1String(name));
+    std::vector<std::string> lines;
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return lines;
+    for (const QByteArray& l : f.readAll().split('\n')) lines.push_back(l.toStdString());
+    return lines;
+}
+#endif
 
 // Where a click reaches a switch's paddle on the panel: its column's centre, in the upper
 // or the lower band.

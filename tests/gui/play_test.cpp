@@ -217,11 +217,8 @@ private Q_SLOTS:
         devices::RecordingMidiOut* rec = record(*w);
         openFromMenu(*w, 0);
         core::Machine& m = w->machine();
-        QFile file(QStringLiteral(MIRA8_SOURCE_DIR "/examples/play-tune.asm"));
-        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-        std::vector<std::string> lines;
-        for (const QString& l : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
-            lines.push_back(l.toStdString());
+        const std::vector<std::string> lines = gui_test::exampleLines("play-tune.asm");
+        QVERIFY(!lines.empty());
         QVERIFY(w->assembler().Assemble(lines, m, prompter_).ok);
         QVERIFY(w->assembler().TransferToMemory(m, prompter_, nullptr));
         QCOMPARE(m.melodyNoteDelay, 150);  // _NOTEDELAY
@@ -288,11 +285,8 @@ private Q_SLOTS:
         QVERIFY(p.statusLabel()->isVisible());
         QVERIFY(p.statusLabel()->geometry().bottom() < p.height());
         core::Machine& m = w->machine();
-        QFile file(QStringLiteral(MIRA8_SOURCE_DIR "/examples/play-tune.asm"));
-        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-        std::vector<std::string> lines;
-        for (const QString& l : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
-            lines.push_back(l.toStdString());
+        const std::vector<std::string> lines = gui_test::exampleLines("play-tune.asm");
+        QVERIFY(!lines.empty());
         QVERIFY(w->assembler().Assemble(lines, m, prompter_).ok);
         QVERIFY(w->assembler().TransferToMemory(m, prompter_, nullptr));
         const QString shots = qEnvironmentVariable("MIRA8_SHOT_DIR");

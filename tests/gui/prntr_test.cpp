@@ -176,10 +176,8 @@ private Q_SLOTS:
         auto w = open();
         TprnFM& p = openPrinter(*w);
         core::Machine& m = w->machine();
-        std::vector<std::string> src;
-        QFile f(QStringLiteral(MIRA8_SOURCE_DIR "/examples/print-line.asm"));
-        QVERIFY(f.open(QIODevice::ReadOnly | QIODevice::Text));
-        for (const QByteArray& l : f.readAll().split('\n')) src.push_back(l.toStdString());
+        const std::vector<std::string> src = gui_test::exampleLines("print-line.asm");
+        QVERIFY(!src.empty());
         const auto r = w->assembler().Assemble(src, m, prompter_);
         QVERIFY2(r.ok, r.message.c_str());
         // The transfer resets the modules: the printer stays ready.

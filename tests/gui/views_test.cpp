@@ -409,12 +409,8 @@ private Q_SLOTS:
         w->views().ramFM->show();
         w->views().eepFM->show();
         // The WIF counting example names RAM byte 0 COUNT.
-        std::vector<std::string> src;
-        {
-            QFile f(QStringLiteral(MIRA8_SOURCE_DIR "/examples/wif-count-led.asm"));
-            QVERIFY(f.open(QIODevice::ReadOnly | QIODevice::Text));
-            for (const QByteArray& l : f.readAll().split('\n')) src.push_back(l.toStdString());
-        }
+        const std::vector<std::string> src = gui_test::exampleLines("wif-count-led.asm");
+        QVERIFY(!src.empty());
         auto& a = w->assembler();
         const auto r = a.Assemble(src, m, prompter_);
         if (!r.ok) QSKIP(("assembly refused the sample: " + r.message).c_str());
