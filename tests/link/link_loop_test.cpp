@@ -5,6 +5,9 @@
 
 #include <fstream>
 #include <functional>
+#include <string>
+
+#include <unistd.h>
 
 #include "link/link_loop.h"
 #include "link_rig.h"
@@ -26,7 +29,11 @@ struct Result {
 class LinkLoopTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / "mira8-link-loop";
+        // One folder per test and process: ctest runs this suite's tests side by side.
+        dir_ = std::filesystem::temp_directory_path() /
+               ("mira8-link-loop-" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                std::to_string(::getpid()));
         std::filesystem::create_directories(dir_);
         std::ofstream(dir_ / kFirmwareFile) << driverHex(128);
         std::ofstream(dir_ / kMarkerFile) << "x";
