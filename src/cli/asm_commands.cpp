@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <ostream>
 #include <sstream>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "assembler/formatters.h"
 #include "assembler/instruction_table.h"
 #include "assembler/listing.h"
+#include "core/atomic_file.h"
 #include "core/file_read.h"
 #include "core/scrambled_file.h"
 #include "word_file.h"
@@ -226,10 +226,7 @@ int asmCommand(const Args& args, std::ostream& out, std::ostream& err) {
     if (!o.listing.empty()) {
         const core::MachineOptions defaults;
         const int radix = o.radix >= 0 ? o.radix : defaults.radix[wif ? 1 : 0];
-        std::ofstream lst(o.listing, std::ios::binary | std::ios::trunc);
-        lst << assembler::formatListing(as, lines, radix);
-        lst.flush();
-        if (!lst) {
+        if (!core::writeFileAtomically(o.listing, assembler::formatListing(as, lines, radix))) {
             err << o.listing << ": the listing could not be written\n";
             return kExitBadInput;
         }

@@ -28,6 +28,7 @@
 #include "assembler/my_memo.h"
 #include "assembler/source_text.h"
 #include "assembler/symbols.h"
+#include "core/atomic_file.h"
 #include "core/data_dir.h"
 #include "core/field_list.h"
 #include "mira/mira.h"
@@ -357,10 +358,9 @@ void TeditFM::saveListing() {
                                                       baseName(fileName_) + QStringLiteral(".lst");
     const QString path = chooseListingFile ? chooseListingFile(initial) : QString();
     if (path.isEmpty()) return;
-    QSaveFile f(path);
-    const QByteArray bytes = listingText_->toPlainText().toUtf8() + '\n';
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
-        mira_.prompter().error("ERROR: Failed to save listing file");
+    const std::string bytes = (listingText_->toPlainText() + QLatin1Char('\n')).toStdString();
+    if (!core::writeFileAtomically(path.toStdString(), bytes))
+        mira_.prompter().error(core::saveFailureText("ERROR: Failed to save listing file", path.toStdString()));
 }
 
 // --- captions and status ---
