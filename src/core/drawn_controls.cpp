@@ -2,6 +2,15 @@
 
 namespace mira::core {
 
+DrawnControl lampControl(ControlArea area, std::function<bool()> lit) {
+    DrawnControl c;
+    c.area = area;
+    c.kind = ControlKind::Readout;
+    c.state = [lit] { return std::string(lit() ? "on" : "off"); };
+    c.on = std::move(lit);
+    return c;
+}
+
 int ControlTable::add(DrawnControl control) {
     controls_.push_back(std::move(control));
     return size() - 1;

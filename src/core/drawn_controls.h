@@ -46,6 +46,9 @@ struct DrawnControl {
     std::function<bool()> present;
 };
 
+// A lamp read out as "on" or "off"; the caller names it.
+DrawnControl lampControl(ControlArea area, std::function<bool()> lit);
+
 class ControlTable {
 public:
     int add(DrawnControl control);

@@ -7,12 +7,8 @@ namespace {
 ControlArea lampArea(int x, int row) { return {x, kLampRowY[row], kLampSize, kLampSize}; }
 
 DrawnControl lamp(ControlArea area, std::function<std::string()> name, std::function<bool()> lit) {
-    DrawnControl c;
-    c.area = area;
-    c.kind = ControlKind::Readout;
+    DrawnControl c = lampControl(area, std::move(lit));
     c.nameNow = std::move(name);
-    c.on = lit;
-    c.state = [lit] { return std::string(lit() ? "on" : "off"); };
     return c;
 }
 
@@ -39,7 +35,7 @@ ControlTable makePanelControls(FrontPanel& panel, const Machine& m, PanelReaders
             const bool thrown = m.switches[i] != 0;
             if (i == kSwitchSingleCont) return thrown ? "CONT" : "SINGLE";
             if (i == kSwitchSlowFast) return thrown ? "FAST" : "SLOW";
-            if (i < 8) return thrown ? "down, 0" : "up, 1";
+            if (i < kSwitchLoadAddress) return thrown ? "down, 0" : "up, 1";
             return thrown ? "held" : "";
         };
         // Pushed where the paddle stands, exactly as the mouse pushes it.

@@ -331,13 +331,15 @@ void DrawnControls::tellFocus() {
 
 void DrawnControls::setFocusIndex(int i) {
     if (i >= table_.size()) i = -1;
-    if (held_ >= 0 && held_ != i) {
-        table_.release(held_);
-        held_ = -1;
-    }
+    if (held_ != i) releaseHeld();
     focus_ = i;
     updateRing();
     tellFocus();
+}
+
+void DrawnControls::releaseHeld() {
+    if (held_ < 0) return;
+    table_.release(std::exchange(held_, -1));
 }
 
 void DrawnControls::moveFocus(bool backward) {
@@ -410,10 +412,7 @@ bool DrawnControls::eventFilter(QObject* watched, QEvent* e) {
             break;
         }
         case QEvent::FocusOut:
-            if (held_ >= 0) {
-                table_.release(held_);
-                held_ = -1;
-            }
+            releaseHeld();
             updateRing();
             break;
         case QEvent::MouseButtonPress: {
@@ -460,9 +459,7 @@ bool DrawnControls::eventFilter(QObject* watched, QEvent* e) {
             auto* k = static_cast<QKeyEvent*>(e);
             if (k->key() != Qt::Key_Space) return false;
             if (!k->isAutoRepeat() && held_ >= 0) {
-                const int i = held_;
-                held_ = -1;
-                table_.release(i);
+                releaseHeld();
                 announceChanges();
             }
             return true;

@@ -64,6 +64,8 @@ protected:
 
 private:
     void moveFocus(bool backward);
+    // Lets go of the control the space bar holds down, if any.
+    void releaseHeld();
     void updateRing();
     void tellFocus();
 

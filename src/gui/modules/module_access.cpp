@@ -65,8 +65,8 @@ DrawnControl readout(ControlArea area, std::string name, std::function<std::stri
 }
 
 DrawnControl lampReadout(ControlArea area, std::string name, std::function<bool()> lit) {
-    DrawnControl c = readout(area, std::move(name), [lit] { return std::string(lit() ? "on" : "off"); });
-    c.on = std::move(lit);
+    DrawnControl c = core::lampControl(area, std::move(lit));
+    c.name = std::move(name);
     return c;
 }
 
