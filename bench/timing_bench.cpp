@@ -56,7 +56,7 @@ void BM_Paint(benchmark::State& state) {
     QImage image(1600, 800, QImage::Format_RGB32);
     gui::TimingView view;
     view.pixelsPerState = static_cast<double>(state.range(0)) / 256.0;
-    const double visible = (image.width() - gui::kTimingNameWidth) / view.pixelsPerState;
+    const double visible = view.statesAcross(image.width());
     view.firstState = std::max(static_cast<double>(ring.changes.begin()),
                                static_cast<double>(ring.changes.end()) - visible);
     view.cursor = static_cast<int64_t>(ring.changes.end()) - 10;

@@ -476,18 +476,22 @@ inline int step(Machine& m) {
     }
 }
 
+// A single clock state, told to `probe` with the T and cycle it ran in.
+template <class Probe>
+inline int probedStep(Machine& m, int& states, Probe& probe) {
+    states = 1;
+    const int t = m.t, cycle = m.cycleState;
+    const int r = step(m);
+    probe(m, t, cycle, r);
+    return r;
+}
+
 // The rest of the current processor cycle at once, for fast running. Only valid at T0 of a
 // fetch, defer or execute cycle; otherwise it runs a single step. Equivalent to calling
 // step() `states` times.
 template <class Probe>
 inline int runWholeCycle(Machine& m, int& states, Probe& probe) {
-    if (m.t != 0) {
-        states = 1;
-        const int t = m.t, cycle = m.cycleState;
-        const int r = step(m);
-        probe(m, t, cycle, r);
-        return r;
-    }
+    if (m.t != 0) return probedStep(m, states, probe);
     switch (m.cycleState) {
         case kCycleFetch: return runCycle<FetchCycle>(m, states, probe);
         case kCycleDefer: return runCycle<DeferCycle>(m, states, probe);
@@ -502,13 +506,7 @@ inline int runWholeCycle(Machine& m, int& states, Probe& probe) {
                 case kOpIot: return runCycle<IotCycle>(m, states, probe);
                 default: return runCycle<OprCycle>(m, states, probe);
             }
-        default: {
-            states = 1;
-            const int t = m.t, cycle = m.cycleState;
-            const int r = step(m);
-            probe(m, t, cycle, r);
-            return r;
-        }
+        default: return probedStep(m, states, probe);
     }
 }
 

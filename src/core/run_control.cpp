@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
-#include <type_traits>
 
 #include "instruction_engine.h"
 #include "normal_cpu.h"
@@ -39,14 +38,11 @@ struct RecordProbe {
 };
 
 template <bool kRecord>
-using ProbeOf = std::conditional_t<kRecord, RecordProbe, normal::NoProbe>;
-
-template <bool kRecord>
-ProbeOf<kRecord> makeProbe(SignalRecorder* recorder) {
+auto makeProbe(SignalRecorder* recorder) {
     if constexpr (kRecord)
         return RecordProbe{*recorder};
     else
-        return {};
+        return normal::NoProbe{};
 }
 }  // namespace
 

@@ -4,12 +4,12 @@
 // VCD writer exports it; the run loops sample only while a recorder is attached.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
-#include <algorithm>
 #include <vector>
 
 #include "machine.h"
@@ -159,6 +159,7 @@ struct SignalDef {
     uint8_t arg = 0;
 
     std::string fullName() const { return scope + "." + name; }
+    bool operator==(const SignalDef&) const = default;
 };
 
 // A signal's value at one clock state; `none` is a line that carries nothing then (a

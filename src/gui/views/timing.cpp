@@ -151,32 +151,28 @@ std::vector<core::SignalDef> TtimingFM::allSignals() const {
     return core::machineSignals(m_, moduleNamer);
 }
 
-void TtimingFM::setShownSignals(std::vector<std::string> names) {
-    if (names.empty()) {
-        for (const core::SignalDef& d : core::pickSignals(allSignals(), kDefaultSignals))
-            names.push_back(d.fullName());
-    }
-    shown_ = std::move(names);
-    rebuildSignals();
+std::vector<std::string> TtimingFM::pickNames(std::string_view list) const {
+    std::vector<std::string> names;
+    for (const core::SignalDef& d : core::pickSignals(allSignals(), list)) names.push_back(d.fullName());
+    return names;
 }
 
-void TtimingFM::rebuildSignals() {
-    changes_.setSignals(core::pickSignals(allSignals(), joinNames(shown_)));
+void TtimingFM::setShownSignals(std::vector<std::string> names) {
+    if (names.empty()) names = pickNames(kDefaultSignals);
+    shown_ = std::move(names);
     refresh();
 }
 
 void TtimingFM::refresh() {
     // A mode change or a module opened or closed changes which signals exist.
-    const std::vector<core::SignalDef> now = core::pickSignals(allSignals(), joinNames(shown_));
-    bool same = now.size() == changes_.signals().size();
-    for (std::size_t i = 0; same && i < now.size(); ++i)
-        same = now[i].fullName() == changes_.signals()[i].fullName() && now[i].width == changes_.signals()[i].width;
-    if (!same) changes_.setSignals(now);
+    std::vector<core::SignalDef> now = core::pickSignals(allSignals(), joinNames(shown_));
+    const bool same = now == changes_.signals();
+    if (!same) changes_.setSignals(std::move(now));
     const uint64_t before = changes_.end();
     changes_.update(recorder_);
     view_.radix = m_.options.radix[m_.isWif() ? 1 : 0];
     if (following_) {
-        const double visible = (canvas_->width() - kTimingNameWidth) / view_.pixelsPerState;
+        const double visible = view_.statesAcross(canvas_->width());
         view_.firstState = std::max(static_cast<double>(changes_.begin()),
                                     static_cast<double>(changes_.end()) - visible);
     }
@@ -186,7 +182,7 @@ void TtimingFM::refresh() {
 }
 
 void TtimingFM::syncScrollBar() {
-    const double visible = (canvas_->width() - kTimingNameWidth) / view_.pixelsPerState;
+    const double visible = view_.statesAcross(canvas_->width());
     const auto span = static_cast<int>(changes_.end() - changes_.begin());
     syncing_ = true;
     scroll_->setRange(0, std::max(0, span - static_cast<int>(visible)));
@@ -195,9 +191,13 @@ void TtimingFM::syncScrollBar() {
     syncing_ = false;
 }
 
+bool TtimingFM::held(int64_t state) const {
+    return state >= static_cast<int64_t>(recorder_.begin()) &&
+           state < static_cast<int64_t>(recorder_.end());
+}
+
 void TtimingFM::setCursor(int64_t state) {
-    if (state < static_cast<int64_t>(recorder_.begin()) || state >= static_cast<int64_t>(recorder_.end()))
-        return;
+    if (!held(state)) return;
     view_.cursor = state;
     const core::SignalSample& s = recorder_.at(static_cast<uint64_t>(state));
     // A fetch's T0 already belongs to the instruction it fetches, at PC.
@@ -208,9 +208,7 @@ void TtimingFM::setCursor(int64_t state) {
 }
 
 void TtimingFM::setMarker(int which, int64_t state) {
-    const bool held = state >= static_cast<int64_t>(recorder_.begin()) &&
-                      state < static_cast<int64_t>(recorder_.end());
-    (which == 1 ? view_.marker1 : view_.marker2) = held ? state : -1;
+    (which == 1 ? view_.marker1 : view_.marker2) = held(state) ? state : -1;
     status_->setText(statusText());
     canvas_->update();
 }
@@ -226,16 +224,13 @@ void TtimingFM::zoomAt(double x, int steps) {
 
 void TtimingFM::showFrom(double state) {
     view_.firstState = std::max(static_cast<double>(changes_.begin()), state);
-    const double visible = (canvas_->width() - kTimingNameWidth) / view_.pixelsPerState;
+    const double visible = view_.statesAcross(canvas_->width());
     following_ = view_.firstState + visible >= static_cast<double>(changes_.end());
     syncScrollBar();
     canvas_->update();
 }
 
 QString TtimingFM::statusText() const {
-    auto held = [this](int64_t n) {
-        return n >= static_cast<int64_t>(recorder_.begin()) && n < static_cast<int64_t>(recorder_.end());
-    };
     QString text = QStringLiteral("%1 clock states recorded").arg(recorder_.size());
     if (held(view_.cursor)) {
         const core::SignalSample& s = recorder_.at(static_cast<uint64_t>(view_.cursor));
@@ -296,10 +291,7 @@ void TtimingFM::PutScreenData(const std::string& state, int screenWidth, int scr
            core::parseIntInRange(core::fieldAt(state, 3), 200, 8000, kDefaultHeight));
     savedVisible_ = core::parseBool(core::fieldAt(state, 4), false);
     // Names of signals this build does not have are dropped when the list is read.
-    std::vector<std::string> names;
-    for (const core::SignalDef& d : core::pickSignals(allSignals(), core::fieldAt(state, 5)))
-        names.push_back(d.fullName());
-    setShownSignals(std::move(names));
+    setShownSignals(pickNames(core::fieldAt(state, 5)));
 }
 
 void TtimingFM::showEvent(QShowEvent* e) {
@@ -307,7 +299,7 @@ void TtimingFM::showEvent(QShowEvent* e) {
     recorder_.reset();
     rc_.setRecorder(&recorder_);
     following_ = true;
-    rebuildSignals();
+    refresh();
     refreshTimer_.start();
 }
 

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/prompter.h"
@@ -103,9 +104,12 @@ protected:
 
 private:
     friend class TimingCanvas;
-    void rebuildSignals();
     void syncScrollBar();
     std::vector<core::SignalDef> allSignals() const;
+    // The full names of the signals a list picks (see core::pickSignals).
+    std::vector<std::string> pickNames(std::string_view list) const;
+    // Whether the recorder still holds clock state `state`.
+    bool held(int64_t state) const;
 
     core::Machine& m_;
     core::RunControl& rc_;

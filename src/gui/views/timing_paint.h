@@ -29,6 +29,8 @@ struct TimingView {
 
     double xOf(double state) const { return kTimingNameWidth + (state - firstState) * pixelsPerState; }
     double stateAt(double x) const { return firstState + (x - kTimingNameWidth) / pixelsPerState; }
+    // How many states the plot of a diagram `width` pixels wide shows.
+    double statesAcross(int width) const { return (width - kTimingNameWidth) / pixelsPerState; }
 };
 
 // A value as the diagram writes it: bus values in the display radix, the cycle by name,
