@@ -11,6 +11,14 @@
 
 namespace mira::core {
 
+namespace {
+
+bool endsWithLineEnd(std::string_view text) {
+    return !text.empty() && (text.back() == '\n' || text.back() == '\r');
+}
+
+}  // namespace
+
 std::string joinLines(const std::vector<std::string>& lines) {
     std::string text;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -41,20 +49,18 @@ std::vector<std::string> splitLines(std::string_view text) {
 
 std::vector<std::string> textLines(std::string_view text) {
     std::vector<std::string> lines = splitLines(text);
-    const bool endsWithLineEnd = !text.empty() && (text.back() == '\n' || text.back() == '\r');
-    if (endsWithLineEnd) lines.pop_back();
+    if (endsWithLineEnd(text)) lines.pop_back();
     return lines;
 }
 
 std::vector<std::string> lastTextLines(std::string_view text, size_t count) {
     std::deque<std::string> ring;
-    const bool endsWithLineEnd = !text.empty() && (text.back() == '\n' || text.back() == '\r');
     forEachLine(text, [&](std::string_view l) {
         ring.emplace_back(l);
         // One more than asked is kept so the empty piece after a final line end can go.
         if (ring.size() > count + 1) ring.pop_front();
     });
-    if (endsWithLineEnd && !ring.empty()) ring.pop_back();
+    if (endsWithLineEnd(text) && !ring.empty()) ring.pop_back();
     while (ring.size() > count) ring.pop_front();
     return {std::make_move_iterator(ring.begin()), std::make_move_iterator(ring.end())};
 }
@@ -72,20 +78,11 @@ std::string encodeContainer(const std::vector<std::string>& lines) {
 
 namespace {
 
-// textLines, giving up once there are more than `limit`.
-bool textLinesAtMost(std::string_view text, size_t limit, std::vector<std::string>& lines) {
-    size_t start = 0;
-    for (size_t i = 0; i <= text.size(); ++i) {
-        const bool end = i == text.size();
-        if (!end && text[i] != '\r' && text[i] != '\n') continue;
-        // A line end at the very end of the text (or an empty text) starts no further line.
-        if (end && start == text.size()) break;
-        if (lines.size() == limit) return false;
-        lines.emplace_back(text.substr(start, i - start));
-        if (!end && text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    return true;
+// How many lines textLines(text) gives, counted without keeping any.
+size_t textLineCount(std::string_view text) {
+    size_t count = 0;
+    forEachLine(text, [&](std::string_view) { ++count; });
+    return endsWithLineEnd(text) ? count - 1 : count;
 }
 
 }  // namespace
@@ -123,9 +120,10 @@ ContainerRead decodeContainer(std::string_view bytes, size_t keepLast, size_t ma
     // Files written by text editors end their last line too.
     if (keepLast != kAllLines) {
         result.lines = lastTextLines(payload, keepLast);
-    } else if (!textLinesAtMost(payload, maxLines, result.lines)) {
-        result.lines.clear();
+    } else if (textLineCount(payload) > maxLines) {
         return fail(ContainerError::TooManyLines);
+    } else {
+        result.lines = textLines(payload);
     }
     result.ok = true;
     return result;

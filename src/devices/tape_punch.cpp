@@ -46,7 +46,6 @@ void TapePunch::doReset() {
     soundTimer_->stop();
     rows_.clear();
     punchPosition_ = 0;
-    rowsPunched_ = 0;
     dataBytes_ = 0;
     keptBytes_ = 0;
     held_ = false;
@@ -91,7 +90,6 @@ void TapePunch::punchRow(int value) {
     held_ = false;
     rows_.insert(rows_.begin() + punchPosition_, value);
     ++punchPosition_;
-    ++rowsPunched_;
     ++dataBytes_;
     if (++keptBytes_ >= kKeptRows + kTornStrip) {
         const auto from = rows_.begin() + kFreshLeaderRows;

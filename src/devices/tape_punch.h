@@ -65,7 +65,6 @@ public:
     bool faultLamp() const { return rows_.empty(); }
     const std::vector<int>& rows() const { return rows_; }
     int punchPosition() const { return punchPosition_; }
-    int64_t rowsPunched() const { return rowsPunched_; }
     // Every data byte punched since the tape was fitted, the torn-off ones included.
     int64_t dataBytes() const { return dataBytes_; }
     // The punched data bytes still on the tape (the last kKeptRows), in tape order; leader
@@ -99,7 +98,6 @@ private:
     int slot_ = -1;
     std::vector<int> rows_;
     int punchPosition_ = 0;
-    int64_t rowsPunched_ = 0;
     int64_t dataBytes_ = 0;
     int keptBytes_ = 0;  // data rows on the tape now
     bool held_ = false;

@@ -30,7 +30,6 @@ struct HexImage {
     std::string reason;           // which line and why, when !ok ("line 3: ...")
 };
 
-
 // `driverMode` refuses an image whose word 0 is 0 (a test build).
 HexImage readIntelHex(std::string_view text, bool driverMode);
 
