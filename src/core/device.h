@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/snapshot.h"
+
 namespace mira::core {
 
 class MachineObserver;
@@ -59,6 +61,10 @@ public:
     virtual void shiftInputData() {}
     // The run stopped at an instruction end (a sounding melody stops).
     virtual void runStopped() {}
+
+    // Its logic state in a machine snapshot; the window redraws from it after a restore.
+    virtual void saveState(SnapshotWriter& /*w*/) const {}
+    virtual void restoreState(SnapshotReader& /*r*/) {}
 };
 
 struct DeviceSlot {

@@ -39,6 +39,15 @@ public:
     }
     bool isActive() const override { return active_; }
     void setCallback(std::function<void()> onTick) override { onTick_ = std::move(onTick); }
+    int64_t remainingMicros() const override {
+        return active_ ? std::max<int64_t>(due_ - clock_->now_, 0) : -1;
+    }
+    void resumeIn(int64_t us) override {
+        active_ = true;
+        due_ = clock_->now_ + std::max<int64_t>(us, 0);
+        serial_ = ++clock_->startSerial_;
+        clock_->recomputeNextDue();
+    }
 
     VirtualClock* clock_;
     int intervalMs_;

@@ -19,6 +19,10 @@ public:
     virtual bool isActive() const = 0;
     // Called on every tick; a timer that stops itself inside its callback does not fire again.
     virtual void setCallback(std::function<void()> onTick) = 0;
+    // For snapshots: time until the next tick, -1 when stopped; and a start whose first
+    // tick comes after `us` (then every interval), to continue a restored timer.
+    virtual int64_t remainingMicros() const = 0;
+    virtual void resumeIn(int64_t us) = 0;
 
     void setEnabled(bool on) { on ? start() : stop(); }
 };
