@@ -516,7 +516,7 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
     CliRunState runState(clock, serial, inputs, outputs, modules);
     const core::EmulatorParts parts{
         m, &rc, {{core::SerialPortState::kTag, &serialState}, {CliRunState::kTag, &runState}},
-        moduleKindName};
+        moduleKindName, {}};
     if (!o.loadState.empty()) {
         std::string problem;
         try {
