@@ -157,6 +157,33 @@ std::vector<int> snapshotModuleTypes(const std::vector<uint8_t>& snapshot) {
     return readModuleTypes(r);
 }
 
+SnapshotOutline snapshotOutline(const std::vector<uint8_t>& snapshot) {
+    SnapshotOutline o;
+    o.modules = snapshotModuleTypes(snapshot);
+    // The machine's section starts with the mode and ends with the slot table, five bytes
+    // a slot with the type third (machine_state.cpp).
+    SnapshotReader r(snapshot);
+    r.beginSection("EMUL", kEmulatorVersion);
+    const size_t start = snapshot.size() - r.remaining();
+    r.beginSection("MACH", 0xFFFF);
+    const size_t body = snapshot.size() - r.remaining();
+    const uint32_t length = static_cast<uint32_t>(snapshot[start + 6]) |
+                            static_cast<uint32_t>(snapshot[start + 7]) << 8 |
+                            static_cast<uint32_t>(snapshot[start + 8]) << 16 |
+                            static_cast<uint32_t>(snapshot[start + 9]) << 24;
+    constexpr uint32_t kSlotBytes = 5;
+    if (length < 1 + kSlotCount * kSlotBytes) throw SnapshotError("the state data is damaged");
+    const int mode = r.u8();
+    if (mode > 1) throw SnapshotError("the state data is damaged");
+    o.mode = mode == 1 ? OperatingMode::Wif : OperatingMode::Normal;
+    const size_t slots = body + length - kSlotCount * kSlotBytes;
+    for (int i = 0; i < kSlotCount; ++i) {
+        o.slotTypes[i] = snapshot[slots + i * kSlotBytes + 2];
+        if (o.slotTypes[i] >= kModuleTypeCount) throw SnapshotError("the state data is damaged");
+    }
+    return o;
+}
+
 std::string moduleMismatch(const EmulatorParts& parts, const std::vector<uint8_t>& snapshot) {
     const std::vector<int> saved = snapshotModuleTypes(snapshot);
     const std::vector<int> open = openModuleTypes(parts);

@@ -8,6 +8,7 @@
 // section}), then the host parts, each one section under its own tag.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -66,6 +67,16 @@ std::vector<uint8_t> captureEmulator(const EmulatorParts& parts);
 
 // The module types a snapshot holds, in its order; throws SnapshotError on damaged data.
 std::vector<int> snapshotModuleTypes(const std::vector<uint8_t>& snapshot);
+
+// What a host must prepare before restoring a snapshot: the mode, which module type each
+// slot is bound to and the modules, so that the GUI can switch mode and open the module
+// windows first. Throws SnapshotError on damaged data.
+struct SnapshotOutline {
+    OperatingMode mode = OperatingMode::Normal;
+    std::array<int, kSlotCount> slotTypes{};
+    std::vector<int> modules;
+};
+SnapshotOutline snapshotOutline(const std::vector<uint8_t>& snapshot);
 
 // The open modules must be exactly those of the snapshot. Empty when they are; else the
 // message naming the first module missing or extra.
