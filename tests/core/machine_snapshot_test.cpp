@@ -176,7 +176,10 @@ TEST(MachineSnapshot, ModulesAndHostPartsByTagAndType) {
     cli.value = 4;
     a.parts.hostParts = {{"SERP", &serial}, {"CLIR", &cli}};
     const std::vector<uint8_t> snapshot = a.capture();
-    EXPECT_EQ(snapshotModuleTypes(snapshot), (std::vector<int>{kModuleOctalLed, kModulePrinter}));
+    const SnapshotOutline outline = snapshotOutline(snapshot);
+    EXPECT_EQ(outline.modules, (std::vector<int>{kModuleOctalLed, kModulePrinter}));
+    EXPECT_EQ(outline.mode, OperatingMode::Normal);
+    EXPECT_EQ(outline.slotTypes, (std::array<int, kSlotCount>{0, 0, kModulePrinter, 0}));
 
     ClockRig b(OperatingMode::Wif, 22);
     HostCounter bSerial("SERP");

@@ -3,6 +3,9 @@
 // file changes nothing.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
@@ -11,7 +14,9 @@
 
 #include "core/file_read.h"
 #include "core/snapshot.h"
+#include "core/machine_snapshot.h"
 #include "gui_test_support.h"
+#include "link/serial.h"
 #include "mira/mira.h"
 #include "modules/led.h"
 #include "modules/module_windows.h"
@@ -94,6 +99,43 @@ private Q_SLOTS:
         const QString b = cli(more + QStringList{"--load-state", fromGui}, 3);
         QVERIFY2(a.startsWith('{'), qPrintable(a));
         QCOMPARE(b, a);
+    }
+
+    // The serial port window's part: the byte shown, the byte offered while Ready is
+    // checked, the mirror with its delay and the time left on its timer.
+    void serialPortWindowKeepsItsPart() {
+        auto w = gui_test::openShown<TmiraFM>(&prompter_, &player_);
+        gui::TserialFM& port = *w->serialFM();
+        port.mirrorCB->setChecked(true);
+        port.mirDelCB->setCurrentIndex(3);  // 5 s
+        port.SetSerInLabel(0x41);           // mirrored after the delay: the timer runs
+        core::SnapshotWriter saved;
+        port.saveState(saved);
+
+        port.mirrorCB->setChecked(false);
+        port.mirrorTimer->stop();
+        port.SetSerInLabel(7);
+        port.serCB->setCurrentIndex(9);
+        port.serRdyCB->setChecked(true);
+        core::SnapshotReader r(saved.bytes());
+        port.restoreState(r);
+        QCOMPARE(port.serinLabel->text(), QStringLiteral("65"));
+        QVERIFY(!port.serRdyCB->isChecked());
+        QVERIFY(port.mirrorCB->isChecked());
+        QCOMPARE(port.mirDelCB->currentIndex(), 3);
+        QVERIFY(port.mirrorTimer->isActive());
+        QVERIFY(port.mirrorTimer->remainingMicros() > 4'000'000);
+
+        // A state from the CLI offers its next byte; the window offers it with Ready.
+        core::SerialPortState offered;
+        offered.offered = {0x33, 0x34};
+        core::SnapshotWriter cliPart;
+        offered.save(cliPart);
+        core::SnapshotReader cr(cliPart.bytes());
+        port.restoreState(cr);
+        QVERIFY(port.serRdyCB->isChecked());
+        QCOMPARE(port.serCB->currentIndex(), 0x33);
+        QVERIFY(!port.mirrorTimer->isActive());
     }
 
     void badFilesChangeNothing() {
