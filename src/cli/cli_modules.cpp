@@ -1,5 +1,6 @@
 #include "cli_modules.h"
 
+#include <algorithm>
 #include <array>
 #include <ostream>
 
@@ -190,6 +191,32 @@ void RunModules::writeText(std::ostream& out) const {
     for (const Open& o : modules_) {
         const std::string line = o.module->textLine();
         if (!line.empty()) out << o.request.option << ": " << line << "\n";
+    }
+}
+
+void RunModules::saveState(core::SnapshotWriter& w) const {
+    w.u32(static_cast<uint32_t>(modules_.size()));
+    for (const Open& o : modules_) {
+        w.beginSection("CLIM", 1);
+        w.str(o.request.kind->cliKind);
+        o.module->saveState(w);
+        w.endSection();
+    }
+}
+
+void RunModules::restoreState(core::SnapshotReader& r) {
+    if (r.u32() != modules_.size())
+        throw core::SnapshotError("the --module options differ from the run that saved the state");
+    for (size_t i = 0; i < modules_.size(); ++i) {
+        r.beginSection("CLIM", 1);
+        const std::string kind = r.str();
+        auto it = std::find_if(modules_.begin(), modules_.end(),
+                               [&](const Open& o) { return kind == o.request.kind->cliKind; });
+        if (it == modules_.end())
+            throw core::SnapshotError("the state was saved with --module " + kind +
+                                      ", which is not given");
+        it->module->restoreState(r);
+        r.endSection();
     }
 }
 

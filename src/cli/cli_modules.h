@@ -54,6 +54,11 @@ class HeadlessModule {
     virtual void writeJson(JsonWriter& j) const = 0;
     // One line for the plain-text report, without the newline; empty for none.
     virtual std::string textLine() const { return {}; }
+    // What the headless run keeps beside the module's logic (a key script's progress, the
+    // notes recorded so far), for machine states. The logic saves itself in the machine's
+    // part of the state.
+    virtual void saveState(core::SnapshotWriter& /*w*/) const {}
+    virtual void restoreState(core::SnapshotReader& /*r*/) {}
 };
 
 // A made module, or why it could not be made: kExitUsage for a bad ARG (message names the
@@ -99,6 +104,9 @@ class RunModules {
     bool empty() const { return modules_.empty(); }
     void writeJson(JsonWriter& j) const;  // the "modules" array
     void writeText(std::ostream& out) const;
+    // Each module's run-side state (HeadlessModule::saveState) under its kind.
+    void saveState(core::SnapshotWriter& w) const;
+    void restoreState(core::SnapshotReader& r);
 
   private:
     struct Open {

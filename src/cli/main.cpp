@@ -28,6 +28,11 @@ void printUsage(std::ostream& out) {
       --trace               one line per instruction on stderr: address word ac c
                             (WIF addresses as 4 hex digits)
       --json                print the final state as one JSON object
+      --save-state F        at the end of the run, whatever stopped it, write the whole
+                            machine state (machine, modules, scripts) to F (.m8s)
+      --load-state F        start from the machine state in F; give FILE, --module,
+                            --in, --out and --serial-in as in the run that saved it
+                            (the state wins); --clock-states counts from there
       --vcd FILE            write the signals of every clock state to FILE as a
                             Value Change Dump (1 us = one clock state; scopes cpu,
                             panel, devices, modules); the run takes the clock-state path
