@@ -60,8 +60,7 @@ void RecordingOutputDevice::restoreState(core::SnapshotReader& r) {
     const std::vector<int> kept = devices::readSmallList(r, core::ByteRecord::kDefaultKept, 0, 255);
     const int64_t total = r.i64();
     r.endSection();
-    if (total < static_cast<int64_t>(kept.size()))
-        throw core::SnapshotError("the state data is damaged");
+    devices::refuseIf(total < static_cast<int64_t>(kept.size()));
     recorded_ = core::ByteRecord();
     for (int b : kept) recorded_.push(b);
     dropped_ = static_cast<uint64_t>(total) - kept.size();

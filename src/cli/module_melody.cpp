@@ -6,6 +6,7 @@
 #include "cli_modules.h"
 #include "devices/melody_player.h"
 #include "devices/midi_out.h"
+#include "devices/module_state.h"
 
 namespace mira::cli {
 
@@ -79,8 +80,7 @@ void HeadlessMelody::restoreState(core::SnapshotReader& r) {
         const bool known = m.status == devices::midi::kNoteOn ||
                            m.status == devices::midi::kNoteOff ||
                            m.status == devices::midi::kProgramChange;
-        if (m.us < last || !known || m.data1 > 127 || m.data2 > 127)
-            throw core::SnapshotError("the state data is damaged");
+        devices::refuseIf(m.us < last || !known || m.data1 > 127 || m.data2 > 127);
         last = m.us;
     }
     r.endSection();

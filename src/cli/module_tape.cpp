@@ -141,8 +141,7 @@ class HeadlessPunch final : public HeadlessModule {
             devices::readSmallList(r, devices::TapePunch::kKeptRows, 0, 255);
         const int64_t total = r.i64();
         r.endSection();
-        if (total < static_cast<int64_t>(rows.size()))
-            throw core::SnapshotError("the state data is damaged");
+        devices::refuseIf(total < static_cast<int64_t>(rows.size()));
         saved_ = saved;
         savedRows_.assign(rows.begin(), rows.end());
         savedTotal_ = total;

@@ -131,8 +131,8 @@ void AlphaDisplay::restoreState(core::SnapshotReader& r) {
         for (AlphaCell& c : l) {
             c.code = r.u8();
             c.colour = r.u8();
-            if (c.code < kAlphaFirstChar || c.code > kAlphaLastChar || c.colour >= kAlphaColours)
-                throw core::SnapshotError("the state data is damaged");
+            refuseIf(c.code < kAlphaFirstChar || c.code > kAlphaLastChar ||
+                     c.colour >= kAlphaColours);
         }
     }
     const int cursor = r.i32In(0, kAlphaColumns - 1);

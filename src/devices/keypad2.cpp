@@ -240,7 +240,7 @@ constexpr size_t kMaxStateText = 4096;
 
 std::string readText(core::SnapshotReader& r) {
     std::string s = r.str();
-    if (s.size() > kMaxStateText) throw core::SnapshotError("the state data is damaged");
+    refuseIf(s.size() > kMaxStateText);
     return s;
 }
 }  // namespace

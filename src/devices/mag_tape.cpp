@@ -503,8 +503,7 @@ void MagTape::restoreState(core::SnapshotReader& r) {
     r.endSection();
     const bool speedFits = speed == 0 || speed == kRecordSpeed || speed == kWindSpeed ||
                            speed == -kWindSpeed;
-    if (cells.size() != static_cast<size_t>(kMagCells) || !speedFits)
-        throw core::SnapshotError("the state data is damaged");
+    refuseIf(cells.size() != static_cast<size_t>(kMagCells) || !speedFits);
 
     inSlot_ = inSlot;
     outSlot_ = outSlot;

@@ -303,7 +303,7 @@ void Printer::restoreState(core::SnapshotReader& r) {
     roll.reserve(lines);
     for (uint32_t i = 0; i < lines; ++i) {
         roll.push_back(r.str());
-        if (!rollLineValid(roll.back())) throw core::SnapshotError("the state data is damaged");
+        refuseIf(!rollLineValid(roll.back()));
     }
     std::string fileName = r.str();
     const bool changed = r.boolean();
@@ -311,8 +311,7 @@ void Printer::restoreState(core::SnapshotReader& r) {
     const core::TimerState feed = core::readTimer(r);
     r.endSection();
     // Only a cycle at its printing step needs a full line: it prints all of it.
-    if (state == Printing && buffer.size() != size_t(kPrinterLineChars))
-        throw core::SnapshotError("the state data is damaged");
+    refuseIf(state == Printing && buffer.size() != size_t(kPrinterLineChars));
 
     slot_ = slot;
     buffer_ = std::move(buffer);

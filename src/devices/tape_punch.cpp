@@ -173,8 +173,7 @@ void TapePunch::restoreState(core::SnapshotReader& r) {
     const int heldByte = r.i32In(0, 255);
     const core::TimerState timer = core::readTimer(r);
     r.endSection();
-    if ((!fitted && !data.empty()) || total < static_cast<int64_t>(data.size()))
-        throw core::SnapshotError("the state data is damaged");
+    refuseIf((!fitted && !data.empty()) || total < static_cast<int64_t>(data.size()));
 
     slot_ = slot;
     if (fitted) {

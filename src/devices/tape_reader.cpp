@@ -228,8 +228,7 @@ void TapeReader::restoreState(core::SnapshotReader& r) {
     std::vector<int> rows = readSmallList(
         r, kReaderLeaderRows + kTapeFileMaxRows + kReaderTrailerRows, 0, kTrailerRow);
     for (int row : rows)
-        if (row > 255 && row != kLeaderRow && row != kTrailerRow)
-            throw core::SnapshotError("the state data is damaged");
+        refuseIf(row > 255 && row != kLeaderRow && row != kTrailerRow);
     const int position = r.i32In(0, static_cast<int>(rows.size()));
     const int loaderState = r.i32In(0, kLookingForMarker);
     const int output = r.i32In(0, 255);

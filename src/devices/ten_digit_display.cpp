@@ -150,8 +150,7 @@ void TenDigitDisplay::restoreState(core::SnapshotReader& r) {
     for (int& c : cells) {
         c = r.u8();
         // A cell holds a character code or a raw pattern, nothing in between.
-        if (c > kTenDigitLastCode && c < kTenDigitFirstRaw)
-            throw core::SnapshotError("the state data is damaged");
+        refuseIf(c > kTenDigitLastCode && c < kTenDigitFirstRaw);
     }
     const int cursor = r.i32In(0, kTenDigitCells - 1);
     const bool on = r.boolean();

@@ -148,7 +148,7 @@ TEST_P(RunState, DamagedOrForeignStateChangesNoModule) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modules, RunState, ::testing::ValuesIn(kOptionSets),
-                         mira::test::caseNames([](const Options& o) { return std::string(o.name); }));
+                         mira::test::caseNames([](const Options& o) { return o.name; }));
 
 TEST(RunDevices, ScriptedInputAndRecordingOutputComeBackAndRefuseAnotherSlot) {
     core::Machine a, b;

@@ -4,6 +4,7 @@
 // and change nothing.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -517,6 +518,43 @@ TEST_P(ModuleState, DamagedSectionIsRefusedAndChangesNothing) {
     }
     // The tag, the length and at least the first field are checked.
     EXPECT_GE(refused, 10);
+}
+
+// Modules read their timers first and start them only once the whole section is good.
+TEST(ModuleTimerState, ReadingChangesNoTimerAndATickBeyondOneIntervalIsDamage) {
+    core::VirtualClock clock;
+    auto t = clock.createTimer(20);
+    t->start();
+    clock.advance(5);
+    const auto timerBytes = [](int32_t interval, int64_t remaining) {
+        core::SnapshotWriter w;
+        w.i32(interval);
+        w.i64(remaining);
+        return w.take();
+    };
+    const struct {
+        int32_t interval;
+        int64_t remaining;
+        bool good;
+    } cases[] = {
+        {100, 100'000, true}, {100, -1, true},      {0, 0, true},
+        {100, 100'001, false}, {100, -2, false},    {-1, -1, false},
+        {(1 << 30) + 1, 0, false}, {100, INT64_MAX, false},
+    };
+    for (const auto& c : cases) {
+        const Bytes b = timerBytes(c.interval, c.remaining);
+        core::SnapshotReader r(b);
+        if (!c.good) {
+            EXPECT_THROW(core::readTimer(r), core::SnapshotError) << c.remaining;
+            continue;
+        }
+        const core::TimerState s = core::readTimer(r);
+        EXPECT_EQ(t->remainingMicros(), 15'000) << "read, not applied";
+        auto u = clock.createTimer(1);
+        core::applyTimer(s, *u);
+        EXPECT_EQ(u->interval(), c.interval);
+        EXPECT_EQ(u->remainingMicros(), c.remaining);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKind, ModuleState, ::testing::ValuesIn(kinds()),
