@@ -169,11 +169,9 @@ void LedDisplay::restoreState(core::SnapshotReader& r) {
     readyDelay_ = delay;
     closePending_ = closePending;
     core::applyTimer(timer, *delayTimer_);
+    // The window fetches the glyphs of the restored type when it paints: a restore costs
+    // no image work, however often history restores.
     if (host_) {
-        if (!host_->loadGlyphs(ledType_) && !ledType_) {
-            ledType_ = true;
-            host_->loadGlyphs(true);
-        }
         host_->drawBackground();
         host_->drawDigits();
     }
