@@ -1,6 +1,5 @@
 #include "cli_modules.h"
 
-#include <algorithm>
 #include <array>
 #include <ostream>
 
@@ -195,29 +194,38 @@ void RunModules::writeText(std::ostream& out) const {
 }
 
 void RunModules::saveState(core::SnapshotWriter& w) const {
+    w.beginSection("CMOD", 1);
     w.u32(static_cast<uint32_t>(modules_.size()));
     for (const Open& o : modules_) {
-        w.beginSection("CLIM", 1);
         w.str(o.request.kind->cliKind);
         o.module->saveState(w);
-        w.endSection();
     }
+    w.endSection();
 }
 
 void RunModules::restoreState(core::SnapshotReader& r) {
-    if (r.u32() != modules_.size())
-        throw core::SnapshotError("the --module options differ from the run that saved the state");
-    for (size_t i = 0; i < modules_.size(); ++i) {
-        r.beginSection("CLIM", 1);
-        const std::string kind = r.str();
-        auto it = std::find_if(modules_.begin(), modules_.end(),
-                               [&](const Open& o) { return kind == o.request.kind->cliKind; });
-        if (it == modules_.end())
-            throw core::SnapshotError("the state was saved with --module " + kind +
-                                      ", which is not given");
-        it->module->restoreState(r);
-        r.endSection();
+    core::SnapshotWriter before;
+    saveState(before);
+    try {
+        restoreModules(r);
+    } catch (const core::SnapshotError&) {
+        // Modules restored before the damage go back to what they were.
+        core::SnapshotReader again(before.bytes());
+        restoreModules(again);
+        throw;
     }
+}
+
+void RunModules::restoreModules(core::SnapshotReader& r) {
+    r.beginSection("CMOD", 1);
+    if (r.u32() != modules_.size())
+        throw core::SnapshotError("the state was saved with other --module options");
+    for (Open& o : modules_) {
+        if (r.str() != o.request.kind->cliKind)
+            throw core::SnapshotError("the state was saved with other --module options");
+        o.module->restoreState(r);
+    }
+    r.endSection();
 }
 
 std::string oneLine(const std::string& text) {

@@ -31,7 +31,7 @@ class KeyScript {
     size_t pressed() const { return pressed_; }
     size_t left() const { return count_ - pressed_; }
 
-    // Progress and pacing timer, for machine states.
+    // Section "KSCR": how far the script is, whether it waits for the program, its timer.
     void saveState(core::SnapshotWriter& w) const;
     void restoreState(core::SnapshotReader& r);
 

@@ -117,5 +117,12 @@ class Timer;
 // Ties between timers due at the same instant fire in restore order.
 void saveTimer(SnapshotWriter& w, const Timer& t);
 void restoreTimer(SnapshotReader& r, Timer& t);
+// The same in two steps, for a part that reads all of its data before it changes anything.
+struct TimerState {
+    int32_t interval = 0;
+    int64_t remaining = -1;  // µs to the next tick, -1 when stopped
+};
+TimerState readTimer(SnapshotReader& r);
+void applyTimer(const TimerState& s, Timer& t);
 
 }  // namespace mira::core
