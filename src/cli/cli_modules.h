@@ -54,9 +54,8 @@ class HeadlessModule {
     virtual void writeJson(JsonWriter& j) const = 0;
     // One line for the plain-text report, without the newline; empty for none.
     virtual std::string textLine() const { return {}; }
-    // What the headless run keeps beside the module's logic (a key script's progress, the
-    // notes recorded so far), for machine states. The logic saves itself in the machine's
-    // part of the state.
+    // Its part of a machine state beside the logic's own (which the emulator's snapshot
+    // holds by module type): what the headless run keeps, such as a key script's place.
     virtual void saveState(core::SnapshotWriter& /*w*/) const {}
     virtual void restoreState(core::SnapshotReader& /*r*/) {}
 };
