@@ -38,18 +38,4 @@ void KeyScript::taken() {
     scheduleNext();
 }
 
-void KeyScript::saveState(core::SnapshotWriter& w) const {
-    w.u32(static_cast<uint32_t>(pressed_));
-    w.boolean(waiting_);
-    core::saveTimer(w, *timer_);
-}
-
-void KeyScript::restoreState(core::SnapshotReader& r) {
-    const uint32_t pressed = r.u32();
-    if (pressed > count_) throw core::SnapshotError("the state's key script does not match --module");
-    waiting_ = r.boolean();
-    core::restoreTimer(r, *timer_);
-    pressed_ = pressed;
-}
-
 }  // namespace mira::cli

@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 
-#include "core/snapshot.h"
 #include "core/timer.h"
 
 namespace mira::cli {
@@ -30,10 +29,6 @@ class KeyScript {
 
     size_t pressed() const { return pressed_; }
     size_t left() const { return count_ - pressed_; }
-
-    // Progress and pacing timer, for machine states.
-    void saveState(core::SnapshotWriter& w) const;
-    void restoreState(core::SnapshotReader& r);
 
   private:
     void tick();

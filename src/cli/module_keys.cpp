@@ -36,8 +36,6 @@ class HeadlessKeys : public HeadlessModule {
         j.key("pressed").value(static_cast<int64_t>(script_->pressed()));
         j.key("left").value(static_cast<int64_t>(script_->left()));
     }
-    void saveState(core::SnapshotWriter& w) const override { script_->saveState(w); }
-    void restoreState(core::SnapshotReader& r) override { script_->restoreState(r); }
     std::string textLine() const override {
         return "data " + std::to_string(keyData()) + ", " + std::to_string(script_->pressed()) +
                " pressed, " + std::to_string(script_->left()) + " left";
