@@ -202,6 +202,8 @@ void FrontPanel::doSwitchRUN() {
 
 void FrontPanel::stateLoaded() {
     stopTimers();
+    ChgModeTimer->stop();
+    rc_.request &= ~(kRequestRunFast | kRequestContinueSlow);
     recomputeLiveDisplay();
     if (!m_.run) return;
     if (m_.fastClock() && m_.continuous()) {

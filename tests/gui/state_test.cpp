@@ -20,6 +20,7 @@
 #include "mira/mira.h"
 #include "modules/led.h"
 #include "modules/module_windows.h"
+#include "modules/prntr.h"
 
 using namespace mira;
 using mira::gui::TmiraFM;
@@ -195,6 +196,19 @@ private Q_SLOTS:
             QCOMPARE(m.bus.slots[3].type, int{core::kModuleOctalLed});
             QVERIFY(!m.run);
         }
+        // The WIF state itself loads: the mode changes, the printer window opens on output
+        // device 1 and the LED window closes; the Normal state brings all of it back.
+        QVERIFY(w->loadMachineState(wif.toStdString()));
+        QVERIFY(m.isWif());
+        QVERIFY(w->modules().find<gui::TprnFM>()->isVisible());
+        QVERIFY(!w->modules().ledFM().isVisible());
+        QCOMPARE(m.bus.slots[3].type, int{core::kModulePrinter});
+        w->runControl().stop();
+        QVERIFY(w->loadMachineState(good.toStdString()));
+        QVERIFY(!m.isWif());
+        QVERIFY(!w->modules().find<gui::TprnFM>()->isVisible());
+        QCOMPARE(m.bus.slots[3].type, int{core::kModuleNone});
+
         // Loading is refused while the machine runs; saving where nothing can be written names
         // the file.
         m.run = true;
