@@ -5,18 +5,27 @@
 // items views must redraw. Only the serial channels are not kept: every instruction loads a
 // channel before it shifts it, so their contents at an instruction end are never read.
 //
-// Instructions that talk to a module, a timer, the serial port or the EEPROM (Normal IOT;
-// WIF group 3 except the table instruction) are left to the clock-state steps, as are
-// breakpoints after the first instruction of a stretch, so that every rule about them is
-// the clock path's own.
+// Device I/O. A flag test (a Normal IOT with only its skip bit, the WIF input and output
+// skips) and the WIF line test touch no module and run in the loops like any instruction:
+// no timer falls due inside a stretch, so no flag moves in it. Every other I/O instruction
+// (transfers, pulses, serial, delay, EEPROM) calls a module, the serial port or a timer,
+// which may start a timer or change what the run sees; it runs alone, as the first
+// instruction of its stretch (ioInstruction), by its own clock states back to back with the
+// virtual clock moved on after each state, so every notification (reset and input pulses,
+// output notification, the keypad's shift steps, flag tests) and every timer that falls
+// due inside the instruction happens at the same virtual time, in clock states, as on the
+// clock path. Breakpoints after the first instruction of a stretch end the stretch, so
+// that every rule about them is the clock path's own.
 //
 // Virtual time. A Normal instruction takes 48 clock states (72 with a defer cycle), a WIF
-// instruction 4; one clock state is 1 µs. The caller gives a stretch the number of clock
-// states it may use: up to the run's state limit and ending strictly before the next timer
-// falls due. The engine only runs an instruction that fits whole, adds its states to the
-// stretch's count and leaves the clock to the caller, which moves it on by that count at the
-// stretch's end. No timer can fire and no instruction in a stretch starts or reads one, so
-// the clock, every timer and every module see the same times as on the clock path.
+// instruction 4 (the transfers 11 to 13); one clock state is 1 µs. The caller gives a
+// stretch the number of clock states it may use: up to the run's state limit and ending
+// strictly before the next timer falls due. The loops only run instructions that fit whole,
+// add their states to the stretch's count and leave the clock to the caller, which moves
+// it on by that count at the stretch's end. No timer can fire in a loop and no instruction
+// in a loop starts or reads one, so the clock, every timer and every module see the same
+// times as on the clock path. An I/O instruction alone need only fit the state limit: the
+// timers falling inside it fire at their states.
 #pragma once
 
 #include <algorithm>
@@ -25,14 +34,20 @@
 
 #include "machine.h"
 #include "normal_cpu.h"
+#include "timer.h"
 #include "wif_cpu.h"
 
 namespace mira::core::engine {
 
 struct Stretch {
-    // Limits given by the caller.
+    // Limits given by the caller: states before the next timer falls due, the run's own
+    // state limit (at least maxStates), instructions.
     uint64_t maxStates = 0;
+    uint64_t limitStates = 0;
     uint64_t maxInstructions = 0;
+    // The virtual clock of a headless run, at the stretch's start; null when real timers
+    // run between stretches (the GUI).
+    VirtualClock* clock = nullptr;
     // What ran.
     uint64_t states = 0;
     uint64_t instructions = 0;
@@ -42,17 +57,34 @@ inline constexpr int kNormalStates = 2 * (normal::kLastClockState + 1);
 inline constexpr int kNormalDeferStates = 3 * (normal::kLastClockState + 1);
 inline constexpr int kWifStates = wif::kLastStep + 1;
 
-// Clock states of each Normal instruction word, 0 for the IOT the engine leaves alone.
+// A Normal IOT that transfers or pulses calls a module; one with only its skip bit tests a
+// flag, which the loops do themselves.
+inline constexpr bool iotCallsModule(int32_t word) {
+    return (word & 6) != 0;
+}
+
+// Clock states of each Normal instruction word in the loops, 0 for an IOT that calls a
+// module (ioInstruction runs it).
 inline constexpr std::array<uint8_t, 256> kNormalWordStates = [] {
     std::array<uint8_t, 256> a{};
     for (int w = 0; w < 256; ++w) {
         const int op = w >> 5;
-        a[w] = op == normal::kOpIot               ? 0
-               : op <= normal::kOpJmp && (w & 16) ? kNormalDeferStates
-                                                  : kNormalStates;
+        a[w] = op == normal::kOpIot && iotCallsModule(w) ? 0
+               : op <= normal::kOpJmp && (w & 16)        ? kNormalDeferStates
+                                                          : kNormalStates;
     }
     return a;
 }();
+
+// Moves a headless run's virtual clock on by one state after each clock state, as the
+// clock-state run loop does, so timers fire between the states they fall due at.
+struct ClockProbe {
+    VirtualClock* clock;
+    int64_t now;
+    void operator()(Machine&, int /*t*/, int /*cycle*/, int /*result*/) {
+        if (clock) clock->advanceTo(++now);
+    }
+};
 
 // The four register lamp groups packed a byte each (Normal registers are 8 bits wide).
 inline uint32_t packNormal(int32_t pc, int32_t ma, int32_t mb, int32_t ac) {
@@ -86,6 +118,11 @@ template <bool kZeroPage, bool kTrackLamps>
                                               uint32_t latch0) {
     using namespace normal;
     int32_t* memory = m.memory.data();
+    const auto flags = [&m] {
+        std::array<uint8_t, kSlotCount> f{};
+        for (int i = 0; i < kSlotCount; ++i) f[i] = m.bus.slots[i].flag;
+        return f;
+    }();
     int32_t pc = r.pc, ma = r.ma, mb = r.mb, ac = r.ac, c = r.c, word = r.word;
     int32_t address = r.address;
     bool pcTransferLoaded = r.pcTransferLoaded;
@@ -166,7 +203,19 @@ template <bool kZeroPage, bool kTrackLamps>
                 c = 0;
                 changed |= kChangeAc;
                 break;
-            default: {  // OPR (IOT never gets here)
+            case kOpIot: {  // a flag test (the loops get no other IOT)
+                ma = 0;
+                mb = word;
+                c = 0;
+                pcTransferLoaded = word & 1;
+                // Slot (word >> 3) & 3: input devices 0 and 1, output devices 0 and 1.
+                if (pcTransferLoaded && flags[(word >> 3) & 3] == 0) {
+                    c = 1;
+                    pc = (pc + 1) & 255;
+                }
+                break;
+            }
+            default: {  // OPR
                 ma = 0;
                 mb = word;
                 if (!(word & 16)) {
@@ -226,11 +275,36 @@ template <bool kZeroPage, bool kTrackLamps>
     return ended;
 }
 
+// An I/O instruction alone, from its first clock state: the clock-state code of its
+// cycles, back to back, with the virtual clock moved on after each state. Returns the last
+// step's result; a breakpoint stop takes one state.
+template <bool kWif>
+inline int ioInstruction(Machine& m, Stretch& s) {
+    ClockProbe probe{s.clock, s.clock ? s.clock->nowMicros() : 0};
+    int states = 0, r;
+    if constexpr (kWif) {
+        do {
+            r = wif::step(m);
+            probe(m, 0, 0, r);
+            ++states;
+        } while (r == kStepContinue);
+    } else {
+        r = normal::runCycle<normal::FetchCycle>(m, states, probe);
+        if (r != kStepBreakpoint) {
+            s.states += static_cast<uint64_t>(states);
+            r = normal::runCycle<normal::IotCycle>(m, states, probe);
+        }
+    }
+    s.states += static_cast<uint64_t>(states);
+    if (r != kStepBreakpoint) ++s.instructions;
+    return r;
+}
+
 // Runs whole Normal instructions from the start of a fetch cycle. Returns kStepContinue
-// when it ran none (not at a boundary, the next one is left to the clock path, or it does
-// not fit), kStepBreakpoint when the first instruction stops on a breakpoint (one clock
-// state, as on the clock path), else the result of the last instruction run:
-// kStepInstructionEnd or kStepStop. The ends of all earlier instructions were plain ends.
+// when it ran none (not at a boundary, or the next one does not fit), kStepBreakpoint when
+// the first instruction stops on a breakpoint (one clock state, as on the clock path), else
+// the result of the last instruction run: kStepInstructionEnd or kStepStop. The ends of all
+// earlier instructions were plain ends.
 //
 // Lamps: a lamp group is dirty at the end when any value latched in the stretch differs
 // from the latch at its start (the first such latch is the one that marks it). The latched
@@ -245,7 +319,14 @@ inline int runNormalIn(Machine& m, Stretch& s) {
     r.budget = s.maxStates;
     {
         const uint32_t len = kNormalWordStates[r.word];
-        if (len == 0 || r.budget < len) return kStepContinue;
+        if (len == 0 || r.budget < len) {
+            // An IOT that calls a module, or a flag test a timer falls inside, runs alone.
+            // Here is the line to the clock path: any other instruction a timer falls
+            // inside is left to it.
+            if ((r.word >> 5) == kOpIot && s.limitStates >= uint64_t(kNormalStates))
+                return ioInstruction<false>(m, s);
+            return kStepContinue;
+        }
     }
     if (m.breakpointStop()) {
         s.states += 1;  // the fetch's first clock state makes the test
@@ -309,10 +390,13 @@ inline int runNormal(Machine& m, Stretch& s) {
     return m.options.zeroPageMode ? runNormalIn<true>(m, s) : runNormalIn<false>(m, s);
 }
 
-// WIF instructions the engine runs itself: all but group 3's module, serial, timer and
-// EEPROM instructions. Undefined numbers are plain idle steps and qualify too.
+// WIF instructions the loop runs: all but group 3's module, serial, timer and EEPROM
+// instructions, which ioInstruction runs. Undefined numbers are plain idle steps and
+// qualify too.
 inline constexpr bool wifRunsWhole(int opcode) {
-    return opcode < wif::kInputSkip || opcode == wif::kTable || !wif::isValidOpcode(opcode);
+    using namespace wif;
+    return opcode < kInputSkip || opcode == kTable || opcode == kInputSkip ||
+           opcode == kOutputSkip || opcode == kLineTest || !isValidOpcode(opcode);
 }
 
 // The WIF registers an instruction works on, kept in locals for a stretch. The stack, the
@@ -615,9 +699,22 @@ inline int wifRam(const WifRegs& r, int32_t word) {
             wifWrite(m, r, selectorA(word), word, r.mb);  // the bit set, clear and toggle
             return false;
         }
-        default: {  // the table instruction
-            r.changed |= kChangeState | kChangeStatus | kChangePc | kChangeCycle | kChangeWifRegs;
-            if (wif::tableAccessOn(m, word, r.romPointer, r.ac)) r.changed |= kChangeAc;
+        default: {  // the table instruction, the flag and line tests
+            r.changed |= kChangeState | kChangeStatus | kChangePc | kChangeCycle;
+            switch (k) {
+                case kTable:
+                    r.changed |= kChangeWifRegs;
+                    if (tableAccessOn(m, word, r.romPointer, r.ac)) r.changed |= kChangeAc;
+                    break;
+                case kLineTest:
+                    if (lineTestSkips(m, word)) r.skip = true;
+                    break;
+                default: {
+                    const int slot = k == kInputSkip ? inputSlot(word) : outputSlot(word);
+                    if (m.bus.slots[slot].flag == 0) r.skip = true;
+                    break;
+                }
+            }
             return false;
         }
     }
@@ -648,9 +745,19 @@ inline int runWif(Machine& m, Stretch& s) {
     if (m.cycleState != kCycleExecute || m.t != 0 || s.maxInstructions == 0) return kStepContinue;
     const int32_t mask = m.addressMask;
     const int32_t* memory = m.memory.data();
-    if (!(kWifTop[(memory[m.pc & mask] & kWordMask) >> 10] & 64) ||
-        s.maxStates < uint64_t(kWifStates))
-        return kStepContinue;
+    {
+        const int top = kWifTop[(memory[m.pc & mask] & kWordMask) >> 10];
+        const int k = top & 63;
+        if (!(top & 64) || s.maxStates < uint64_t(kWifStates)) {
+            // An instruction that calls a module, the serial port or a timer, or an I/O
+            // instruction a timer falls inside, runs alone. Here is the line to the clock
+            // path: any other instruction a timer falls inside is left to it.
+            if (k >= kInputSkip && !(top & 128) &&
+                s.limitStates >= uint64_t(instructionStates(k)))
+                return ioInstruction<true>(m, s);
+            return kStepContinue;
+        }
+    }
     m.pc &= mask;  // as the instruction's start does, before the breakpoint test
     if (m.breakpointStop()) {
         s.states += 1;  // the step that makes the test
