@@ -31,6 +31,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <type_traits>
 
 #include "machine.h"
 #include "normal_cpu.h"
@@ -132,17 +133,19 @@ template <bool kZeroPage, bool kTrackLamps>
     const int32_t lac = static_cast<int32_t>(latch0 >> 24);
     int result = kStepInstructionEnd;
     bool ended = true;
-    for (;;) {
-        const int op = word >> 5;
+    // One instruction of kind K = word >> 4, its opcode and indirect bit: each kind has its
+    // own copy with both constant, so the decoding folds away.
+    const auto one = [&](auto kind) __attribute__((always_inline)) {
+        constexpr int op = decltype(kind)::value >> 1;
+        constexpr bool defer = op <= kOpJmp && (decltype(kind)::value & 1);
         const int32_t pc1 = (pc + 1) & 255;
         address = pc;
-        budget -= kNormalWordStates[word];
         // Fetch: T9 latches PC+1 and MA = PC, T21 MB = the word, T23 all with MB = the
         // address; AC is latched unchanged.
-        int32_t ea = effectiveAddress(word, pc, word, kZeroPage);
+        int32_t ea = op > kOpJmp ? word : effectiveAddress(word, pc, word, kZeroPage);
         if constexpr (kTrackLamps)
             dirty |= (packNormal(pc1, pc, word, ac) ^ latch0) | ((ea << 16) ^ (latch0 & 0xFF0000));
-        if (op <= kOpJmp && (word & 16)) {
+        if constexpr (defer) {
             // Defer: MA = the pointer, MB = the word it holds; both latched at T21/T23.
             const int32_t indirect = memory[ea] & 255;
             if constexpr (kTrackLamps) dirty |= packNormal(pc1, ea, indirect, ac) ^ latch0;
@@ -240,6 +243,17 @@ template <bool kZeroPage, bool kTrackLamps>
                 break;
             }
         }
+    };
+    for (;;) {
+        budget -= kNormalWordStates[word];
+        switch (word >> 4) {
+#define MIRA_KIND(K) \
+    case K: one(std::integral_constant<int, K>{}); break;
+            MIRA_KIND(0) MIRA_KIND(1) MIRA_KIND(2) MIRA_KIND(3) MIRA_KIND(4) MIRA_KIND(5)
+            MIRA_KIND(6) MIRA_KIND(7) MIRA_KIND(8) MIRA_KIND(9) MIRA_KIND(10) MIRA_KIND(11)
+            MIRA_KIND(12) MIRA_KIND(13) MIRA_KIND(14) MIRA_KIND(15)
+#undef MIRA_KIND
+        }
         // The end latches every group; the OPR's T9 latch of AC holds a value latched here
         // or at the fetch.
         if constexpr (kTrackLamps)
@@ -316,22 +330,20 @@ inline int runNormalIn(Machine& m, Stretch& s) {
     NormalRun r{};
     r.pc = m.pc & 255;
     r.word = m.memory[r.pc] & 255;
-    r.budget = s.maxStates;
-    {
-        const uint32_t len = kNormalWordStates[r.word];
-        if (len == 0 || r.budget < len) {
-            // An IOT that calls a module, or a flag test a timer falls inside, runs alone.
-            // Here is the line to the clock path: any other instruction a timer falls
-            // inside is left to it.
-            if ((r.word >> 5) == kOpIot && s.limitStates >= uint64_t(kNormalStates))
-                return ioInstruction<false>(m, s);
-            return kStepContinue;
-        }
+    const uint32_t len = kNormalWordStates[r.word];
+    if (len == 0 || s.maxStates < len) {
+        // An IOT that calls a module, or a flag test a timer falls inside, runs alone.
+        // Here is the line to the clock path: any other instruction a timer falls inside
+        // is left to it.
+        if ((r.word >> 5) == kOpIot && s.limitStates >= uint64_t(kNormalStates))
+            return ioInstruction<false>(m, s);
+        return kStepContinue;
     }
     if (m.breakpointStop()) {
         s.states += 1;  // the fetch's first clock state makes the test
         return kStepBreakpoint;
     }
+    r.budget = s.maxStates;
     r.ma = m.ma;
     r.mb = m.mb;
     r.ac = m.ac;
@@ -405,6 +417,7 @@ struct WifRegs {
     int32_t pc, ma, mb, ac, c, z, dc, romPointer, h, l;
     bool skip, bank, pcWritten;
     uint32_t changed;
+    int32_t mask;  // the machine's address mask, read once
 };
 
 inline int wifRam(const WifRegs& r, int32_t word) {
@@ -438,7 +451,7 @@ inline int wifRam(const WifRegs& r, int32_t word) {
             break;
         }
         default:
-            r.pc = ((r.romPointer & wif::kPageBits) | ((value + 1) & 255)) & m.addressMask;
+            r.pc = ((r.romPointer & wif::kPageBits) | ((value + 1) & 255)) & r.mask;
             r.pcWritten = true;
             r.changed |= kChangePc;
             break;
@@ -449,7 +462,7 @@ inline int wifRam(const WifRegs& r, int32_t word) {
 // steps 0..3 of wif_cpu.h do it. Returns true for the halt instruction.
 [[gnu::always_inline]] inline bool wifExecute(Machine& m, WifRegs& r, int32_t word, int k) {
     using namespace wif;
-    const int32_t mask = m.addressMask;
+    const int32_t mask = r.mask;
     auto setPc = [&](int32_t address) {
         r.pc = address & mask;
         r.pcWritten = true;
@@ -720,6 +733,27 @@ inline int wifRam(const WifRegs& r, int32_t word) {
     }
 }
 
+// One whole WIF instruction of opcode K, or the idle steps of a number that is none, with
+// the advance of PC.
+template <int K>
+[[gnu::always_inline]] inline bool wifOne(Machine& m, WifRegs& r, int32_t word, int32_t mask,
+                                          int32_t& validWord, int& validK) {
+    r.pcWritten = false;
+    if constexpr (!wif::isValidOpcode(K)) {
+        // No instruction: the skip flag and the instruction lamps stay as they were.
+        r.pc = (r.pc + 1) & mask;
+        r.changed |= kChangePc | kChangeState | kChangeCycle;
+        return false;
+    } else {
+        r.skip = false;
+        validWord = word;
+        validK = K;
+        const bool halt = wifExecute(m, r, word, K);
+        if (!r.pcWritten) r.pc = (r.pc + (r.skip ? 1 : 0) + 1) & mask;
+        return halt;
+    }
+}
+
 // Per value of a word's top six bits: the opcode, plus 64 when the engine runs it and 128
 // when it is no instruction.
 inline constexpr std::array<uint8_t, 64> kWifTop = [] {
@@ -731,13 +765,6 @@ inline constexpr std::array<uint8_t, 64> kWifTop = [] {
     }
     return a;
 }();
-
-inline uint64_t packLamps(int32_t pc, int32_t ma, int32_t mb, int32_t ac) {
-    return static_cast<uint64_t>(static_cast<uint16_t>(pc)) |
-           static_cast<uint64_t>(static_cast<uint16_t>(ma)) << 16 |
-           static_cast<uint64_t>(static_cast<uint16_t>(mb)) << 32 |
-           static_cast<uint64_t>(static_cast<uint16_t>(ac)) << 48;
-}
 
 // Runs whole WIF instructions from an instruction boundary; results as runNormal.
 inline int runWif(Machine& m, Stretch& s) {
@@ -764,7 +791,7 @@ inline int runWif(Machine& m, Stretch& s) {
         return kStepBreakpoint;
     }
     WifRegs r{m.pc, m.ma,   m.mb,       m.ac,           m.c, m.z, m.dc, m.romPointer, m.h,
-              m.l,  m.skip, m.bankFlag, m.wifPcWritten, 0};
+              m.l,  m.skip, m.bankFlag, m.wifPcWritten, 0,   mask};
     const bool stopAtEveryEnd = normal::stopRequested(m);
     const uint8_t* breakpoints = !m.options.ignoreBreakpoints && m.continuous()
                                      ? m.breakpoints.data()
@@ -772,14 +799,11 @@ inline int runWif(Machine& m, Stretch& s) {
     const uint64_t maxN =
         stopAtEveryEnd ? 1 : std::min(s.maxInstructions, s.maxStates / kWifStates);
     // Lamp groups as in runNormal; every latch of a WIF instruction holds its end values.
-    const uint64_t latch0 = packLamps(m.lamps.pc, m.lamps.ma, m.lamps.mb, m.lamps.ac);
-    uint64_t dirty = (m.lampsDirty & kChangePc ? 0xFFFFull : 0) |
-                     (m.lampsDirty & kChangeMa ? 0xFFFFull << 16 : 0) |
-                     (m.lampsDirty & kChangeMb ? 0xFFFFull << 32 : 0);
-    // Once PC, MA and MB are dirty only AC is tracked, which is cheaper.
-    bool trackAll = !((dirty & 0xFFFF) && (dirty & 0xFFFF0000ull) && (dirty & 0xFFFF00000000ull));
-    const int32_t lac = m.lamps.ac;
-    int32_t dac = 0;
+    // Lamp groups as in runNormal; every latch of a WIF instruction holds its end values.
+    // Each group's differences from the latch are gathered apart: no branch, no packing.
+    const LampLatch latch0 = m.lamps;
+    int32_t dpc = m.lampsDirty & kChangePc ? 1 : 0, dma = m.lampsDirty & kChangeMa ? 1 : 0,
+            dmb = m.lampsDirty & kChangeMb ? 1 : 0, dac = 0;
     int32_t word = memory[r.pc] & kWordMask, k = 0, validWord = -1, validK = 0, address = 0;
     int top = kWifTop[word >> 10];
     uint64_t n = 0;
@@ -787,26 +811,24 @@ inline int runWif(Machine& m, Stretch& s) {
     for (;;) {
         address = r.pc;
         k = top & 63;
-        r.pcWritten = false;
         bool halt = false;
-        if (!(top & 128)) {
-            r.skip = false;
-            validWord = word;
-            validK = k;
-            halt = wifExecute(m, r, word, k);
-            if (!r.pcWritten) r.pc = (r.pc + (r.skip ? 1 : 0) + 1) & mask;
-        } else {
-            // No instruction: the skip flag and the instruction lamps stay as they were.
-            r.pc = (r.pc + 1) & mask;
-            r.changed |= kChangePc | kChangeState | kChangeCycle;
+        // One case per opcode, each with its own copy of wifOne: the opcode is a constant
+        // there, so every test of it inside folds away.
+        switch (k) {
+#define MIRA_OP(K) \
+    case K: halt = wifOne<K>(m, r, word, mask, validWord, validK); break;
+#define MIRA_OP8(K)                                                                   \
+    MIRA_OP(K) MIRA_OP(K + 1) MIRA_OP(K + 2) MIRA_OP(K + 3) MIRA_OP(K + 4) MIRA_OP(K + 5) \
+        MIRA_OP(K + 6) MIRA_OP(K + 7)
+            MIRA_OP8(0) MIRA_OP8(8) MIRA_OP8(16) MIRA_OP8(24) MIRA_OP8(32) MIRA_OP8(40)
+            MIRA_OP8(48) MIRA_OP8(56)
+#undef MIRA_OP8
+#undef MIRA_OP
         }
-        if (trackAll) {
-            dirty |= packLamps(r.pc, r.ma, r.mb, r.ac) ^ latch0;
-            trackAll =
-                !((dirty & 0xFFFF) && (dirty & 0xFFFF0000ull) && (dirty & 0xFFFF00000000ull));
-        } else {
-            dac |= r.ac ^ lac;
-        }
+        dpc |= r.pc ^ latch0.pc;
+        dma |= r.ma ^ latch0.ma;
+        dmb |= r.mb ^ latch0.mb;
+        dac |= r.ac ^ latch0.ac;
         ++n;
         if (halt) {
             result = kStepStop;
@@ -819,7 +841,6 @@ inline int runWif(Machine& m, Stretch& s) {
         word = next;
         top = nextTop;
     }
-    if (dac) dirty |= uint64_t{1} << 48;
     if (stopAtEveryEnd) result = kStepStop;
 
     m.pc = r.pc;
@@ -849,8 +870,8 @@ inline int runWif(Machine& m, Stretch& s) {
     m.execLamp = false;
     m.t = 0;
     m.lampsDirty |=
-        ((dirty & 0xFFFF) ? kChangePc : 0u) | ((dirty >> 16 & 0xFFFF) ? kChangeMa : 0u) |
-        ((dirty >> 32 & 0xFFFF) ? kChangeMb : 0u) | ((dirty >> 48) ? kChangeAc : 0u) | kChangeState;
+        (dpc ? kChangePc : 0u) | (dma ? kChangeMa : 0u) | (dmb ? kChangeMb : 0u) |
+        (dac ? kChangeAc : 0u) | kChangeState;
     m.lamps = LampLatch{r.pc, r.ma, r.mb, r.ac};
     m.changed |= changed;
     s.states += n * kWifStates;
