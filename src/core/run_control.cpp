@@ -53,8 +53,9 @@ RunControl::RunControl(Machine& machine) : m_(machine) {}
 template <bool kWif>
 static inline bool callsModules(const Machine& m) {
     if constexpr (kWif) {
-        const int32_t word = m.t == 0 ? m.memory[m.pc & m.addressMask] : m.wifWord;
-        return wif::opcodeOf(word) >= wif::kInputSkip;
+        // Group 3: bits 11..10 of the word, the top bits of the opcode.
+        const int group = m.t == 0 ? m.memory[m.pc & m.addressMask] >> 10 : m.wifOpcode >> 4;
+        return (group & 3) == 3;
     } else {
         return m.cycleState == kCycleExecute && (m.ir >> 5) == normal::kOpIot;
     }
