@@ -426,12 +426,11 @@ inline int wifRam(const WifRegs& r, int32_t word) {
 
 [[gnu::always_inline]] inline int32_t wifRead(const Machine& m, const WifRegs& r, int selector,
                                               int32_t word) {
-    switch (selector) {
-        case 0: return r.ac;
-        case 1: return m.ram[wifRam(r, word)];
-        case 2: return m.ram[m.ram[0] & 63];
-        default: return r.pc & 255;
-    }
+    // Both RAM reads are always in range: reading them all and picking one costs no branch.
+    const int32_t direct = m.ram[wifRam(r, word)], indirect = m.ram[m.ram[0] & 63];
+    const int32_t low = selector == 0 ? r.ac : direct;
+    const int32_t high = selector == 2 ? indirect : r.pc & 255;
+    return selector < 2 ? low : high;
 }
 
 [[gnu::always_inline]] inline void wifWrite(Machine& m, WifRegs& r, int selector, int32_t word,
