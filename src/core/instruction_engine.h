@@ -31,7 +31,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <type_traits>
 
 #include "machine.h"
 #include "normal_cpu.h"
@@ -119,11 +118,7 @@ template <bool kZeroPage, bool kTrackLamps>
                                               uint32_t latch0) {
     using namespace normal;
     int32_t* memory = m.memory.data();
-    const auto flags = [&m] {
-        std::array<uint8_t, kSlotCount> f{};
-        for (int i = 0; i < kSlotCount; ++i) f[i] = m.bus.slots[i].flag;
-        return f;
-    }();
+    const DeviceSlot* slots = m.bus.slots.data();
     int32_t pc = r.pc, ma = r.ma, mb = r.mb, ac = r.ac, c = r.c, word = r.word;
     int32_t address = r.address;
     bool pcTransferLoaded = r.pcTransferLoaded;
@@ -133,19 +128,17 @@ template <bool kZeroPage, bool kTrackLamps>
     const int32_t lac = static_cast<int32_t>(latch0 >> 24);
     int result = kStepInstructionEnd;
     bool ended = true;
-    // One instruction of kind K = word >> 4, its opcode and indirect bit: each kind has its
-    // own copy with both constant, so the decoding folds away.
-    const auto one = [&](auto kind) __attribute__((always_inline)) {
-        constexpr int op = decltype(kind)::value >> 1;
-        constexpr bool defer = op <= kOpJmp && (decltype(kind)::value & 1);
+    for (;;) {
+        const int op = word >> 5;
         const int32_t pc1 = (pc + 1) & 255;
         address = pc;
+        budget -= kNormalWordStates[word];
         // Fetch: T9 latches PC+1 and MA = PC, T21 MB = the word, T23 all with MB = the
         // address; AC is latched unchanged.
-        int32_t ea = op > kOpJmp ? word : effectiveAddress(word, pc, word, kZeroPage);
+        int32_t ea = effectiveAddress(word, pc, word, kZeroPage);
         if constexpr (kTrackLamps)
             dirty |= (packNormal(pc1, pc, word, ac) ^ latch0) | ((ea << 16) ^ (latch0 & 0xFF0000));
-        if constexpr (defer) {
+        if (op <= kOpJmp && (word & 16)) {
             // Defer: MA = the pointer, MB = the word it holds; both latched at T21/T23.
             const int32_t indirect = memory[ea] & 255;
             if constexpr (kTrackLamps) dirty |= packNormal(pc1, ea, indirect, ac) ^ latch0;
@@ -212,7 +205,7 @@ template <bool kZeroPage, bool kTrackLamps>
                 c = 0;
                 pcTransferLoaded = word & 1;
                 // Slot (word >> 3) & 3: input devices 0 and 1, output devices 0 and 1.
-                if (pcTransferLoaded && flags[(word >> 3) & 3] == 0) {
+                if (pcTransferLoaded && slots[(word >> 3) & 3].flag == 0) {
                     c = 1;
                     pc = (pc + 1) & 255;
                 }
@@ -242,17 +235,6 @@ template <bool kZeroPage, bool kTrackLamps>
                 }
                 break;
             }
-        }
-    };
-    for (;;) {
-        budget -= kNormalWordStates[word];
-        switch (word >> 4) {
-#define MIRA_KIND(K) \
-    case K: one(std::integral_constant<int, K>{}); break;
-            MIRA_KIND(0) MIRA_KIND(1) MIRA_KIND(2) MIRA_KIND(3) MIRA_KIND(4) MIRA_KIND(5)
-            MIRA_KIND(6) MIRA_KIND(7) MIRA_KIND(8) MIRA_KIND(9) MIRA_KIND(10) MIRA_KIND(11)
-            MIRA_KIND(12) MIRA_KIND(13) MIRA_KIND(14) MIRA_KIND(15)
-#undef MIRA_KIND
         }
         // The end latches every group; the OPR's T9 latch of AC holds a value latched here
         // or at the fetch.
