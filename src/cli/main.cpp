@@ -115,9 +115,11 @@ void printUsage(std::ostream& out) {
                             read-memory, write-memory, erase-memory, delete, read-options,
                             write-options, upgrade-driver; see board --help
 
-  bench [--mode normal|wif] [--seconds S] [--engine instruction|clock]
+  bench [--mode normal|wif] [--seconds S] [--engine instruction|clock] [--program P]
                             run a fixed loop headless for about S seconds of processor
                             time (default 2) in the given mode, else in each mode; the
+                            loop P: isz (default), tad, jms, poll in Normal mode,
+                            inc (default), call, table, poll in WIF mode; the
                             clock-state engine with --engine clock or MIRA8_ENGINE=clock.
                             Prints clock-states/s (stepped) on the clock-state engine
                             or virtual-clock-states/s on the instruction engine, which
