@@ -29,12 +29,16 @@ constexpr int kBatchStates[2] = {kCycleStates, kWifBatchStates};
 // again in the other form.
 constexpr int kRecorderChanged = 1 << 30;
 
-// Samples each clock state into the recorder; a breakpoint stop ran no state.
+// Records each clock state, and a whole Normal cycle as one entry; a breakpoint stop ran
+// no state.
 struct RecordProbe {
+    static constexpr bool kWholeCycles = true;
     SignalRecorder& recorder;
     void operator()(Machine& m, int t, int cycle, int result) const {
         if (result != kStepBreakpoint) recorder.sample(m, t, cycle);
     }
+    static SignalSample beforeWholeCycle(const Machine& m) { return SignalRecorder::beforeWholeCycle(m); }
+    void wholeCycleRan(const SignalSample& before) const { recorder.wholeCycleRan(before); }
 };
 
 template <bool kRecord>
@@ -112,9 +116,13 @@ void RunControl::publish() {
 }
 
 StepOutcome RunControl::step() {
-    const int t = m_.t, cycle = m_.cycleState;
-    const int r = m_.isWif() ? cpuStep<true>(m_) : cpuStep<false>(m_);
-    if (recorder_ && r != kStepBreakpoint && cycle != kCycleIdle) recorder_->sample(m_, t, cycle);
+    int r;
+    if (recorder_) {
+        RecordProbe probe{*recorder_};
+        r = m_.isWif() ? cpuStep<true>(m_, probe) : cpuStep<false>(m_, probe);
+    } else {
+        r = m_.isWif() ? cpuStep<true>(m_) : cpuStep<false>(m_);
+    }
     bool stopped = false;
     if (r != kStepContinue)
         stopped = handleStepResult(r);
