@@ -127,6 +127,10 @@ void SignalRecorder::decodeEntries() const {
         if (e.cycle & kWholeCycle) {
             decodeWholeCycle(e, n);
             n += kCycleStates;
+        } else if (e.cycle & kWifEntry) {
+            SignalSample wif = e;
+            wif.cycle = static_cast<uint8_t>(wifCycle(e.status));
+            add(n++, wif);
         } else {
             add(n++, e);
         }

@@ -119,6 +119,8 @@ private:
     static constexpr uint64_t kCycleStates = 24;
     // Marks a whole-cycle entry in its `cycle` byte; bit 6 holds the zero page option.
     static constexpr uint8_t kWholeCycle = 0x80, kWholeCycleZeroPage = 0x40;
+    // Marks a clock state of the WIF machine in its entry's `cycle` byte.
+    static constexpr uint8_t kWifEntry = 0x20;
 
     [[gnu::always_inline]] static void fill(SignalSample& s, const Machine& m, int t, int cycle) {
         s.pc = static_cast<uint16_t>(m.pc);
@@ -129,7 +131,8 @@ private:
         s.instructionAddress = static_cast<uint16_t>(m.instructionAddress);
         s.instruction = static_cast<uint32_t>(m.instructionCount);
         s.t = static_cast<uint8_t>(t);
-        s.cycle = static_cast<uint8_t>(m.isWif() ? wifCycle(m) : cycle);
+        // A WIF state's cycle is read from its lamps when decoded.
+        s.cycle = static_cast<uint8_t>(cycle | (m.isWif() ? kWifEntry : 0));
         // Eight 0/1 bytes to eight bits in one multiply: byte i lands on bit 56 + i.
         uint64_t lampBytes;
         std::memcpy(&lampBytes, m.instructionLamps.data(), sizeof lampBytes);
@@ -147,10 +150,10 @@ private:
                                        (sl[3].pulse & 1) << 7);
         s.serial = static_cast<uint8_t>(m.serialRegister);
     }
-    static int wifCycle(const Machine& m) {
-        if (m.execLamp) return kCycleExecute;
-        if (m.deferLamp) return kCycleDefer;
-        return m.fetchLamp && m.run ? kCycleFetch : kCycleIdle;
+    static int wifCycle(uint8_t status) {
+        if (status & kSampleExec) return kCycleExecute;
+        if (status & kSampleDefer) return kCycleDefer;
+        return (status & kSampleFetch) && (status & kSampleRun) ? kCycleFetch : kCycleIdle;
     }
     // The next raw entry. A full ring overwrites its oldest entry (the entries left still
     // cover more states than the samples hold) unless a streaming export must see every
