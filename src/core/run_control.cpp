@@ -371,8 +371,11 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
                 continue;
             }
         }
-        // Whole cycles or instructions at once while no yield falls inside them.
-        if (counter + kBatchStates[kWif] < period && !m.liveDisplay) {
+        // Whole cycles or instructions at once while no yield falls inside them. Recording
+        // yields after the cycle instead, up to 23 states late: stepping to the yield would
+        // record each state on its own, which costs a whole cycle's entry many times over.
+        if ((counter + kBatchStates[kWif] < period || (kRecord && !kWif && m.t == 0)) &&
+            !m.liveDisplay) {
             int states = 0;
             const int r = cpuBatch<kWif>(m, states, probe);
             counter += states - 1;
