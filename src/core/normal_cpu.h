@@ -429,7 +429,8 @@ inline int stepIn(Machine& m) {
 
 // What a whole-cycle run tells after each clock state; the default listens to nothing, so
 // the plain run compiles to the same code as without it. A probe with kWholeCycles is
-// told instead before and after each whole cycle that talks to no device (any but an IOT's):
+// told instead, while its wantsWholeCycles() says so, before and after each whole cycle
+// that talks to no device (any but an IOT's):
 // beforeWholeCycle(m) takes what it needs, wholeCycleRan(that) follows unless a
 // breakpoint stopped the cycle before it ran.
 struct NoProbe {
@@ -454,14 +455,15 @@ template <class Cycle, class Probe>
 inline int runCycle(Machine& m, int& states, Probe& probe) {
     constexpr auto kStates = std::make_integer_sequence<int, kLastClockState + 1>{};
     if constexpr (Probe::kWholeCycles && !std::is_same_v<Cycle, IotCycle>) {
-        const auto before = probe.beforeWholeCycle(m);
-        NoProbe none;
-        const int r = runStates<Cycle>(m, states, none, kStates);
-        if (r != kStepBreakpoint) probe.wholeCycleRan(before);
-        return r;
-    } else {
-        return runStates<Cycle>(m, states, probe, kStates);
+        if (probe.wantsWholeCycles()) {
+            const auto before = probe.beforeWholeCycle(m);
+            NoProbe none;
+            const int r = runStates<Cycle>(m, states, none, kStates);
+            if (r != kStepBreakpoint) probe.wholeCycleRan(before);
+            return r;
+        }
     }
+    return runStates<Cycle>(m, states, probe, kStates);
 }
 
 inline int executeStep(Machine& m) {

@@ -37,6 +37,7 @@ struct RecordProbe {
     void operator()(Machine& m, int t, int cycle, int result) const {
         if (result != kStepBreakpoint) recorder.sample(m, t, cycle);
     }
+    bool wantsWholeCycles() const { return recorder.wantsWholeCycles(); }
     static SignalSample beforeWholeCycle(const Machine& m) { return SignalRecorder::beforeWholeCycle(m); }
     void wholeCycleRan(const SignalSample& before) const { recorder.wholeCycleRan(before); }
 };

@@ -127,12 +127,8 @@ void SignalRecorder::decodeEntries() const {
         if (e.cycle & kWholeCycle) {
             decodeWholeCycle(e, n);
             n += kCycleStates;
-        } else if (e.cycle & kWifEntry) {
-            SignalSample wif = e;
-            wif.cycle = static_cast<uint8_t>(wifCycle(e.status));
-            add(n++, wif);
         } else {
-            add(n++, e);
+            add(n++, decoded(e));
         }
     }
     overwritten_ = false;

@@ -70,6 +70,9 @@ public:
         if (n - from_ >= span_) return;
         fill(push(), m, t, cycle);
     }
+    // Whether whole cycles are worth keeping as one entry: not while a streaming export
+    // decodes every state anyway, which costs less from entries of single states.
+    bool wantsWholeCycles() const { return !onFull; }
     // A whole Normal cycle from T0: the entry holding the machine before it, written by
     // wholeCycleRan() once the cycle ran all its states (a breakpoint runs none).
     static SignalSample beforeWholeCycle(const Machine& m);
@@ -149,6 +152,11 @@ private:
                                        (sl[1].pulse & 1) << 5 | (sl[2].pulse & 1) << 6 |
                                        (sl[3].pulse & 1) << 7);
         s.serial = static_cast<uint8_t>(m.serialRegister);
+    }
+    // A single state's entry as its sample.
+    static SignalSample decoded(SignalSample e) {
+        if (e.cycle & kWifEntry) e.cycle = static_cast<uint8_t>(wifCycle(e.status));
+        return e;
     }
     static int wifCycle(uint8_t status) {
         if (status & kSampleExec) return kCycleExecute;
