@@ -27,6 +27,9 @@
 namespace mira::cli {
 
 namespace {
+// States a streamed dump keeps in the ring when it writes: a whole cycle, so that a serial
+// line can look back to its first shift state.
+constexpr uint64_t kLookBackStates = 24;
 
 struct RunOptions {
     core::OperatingMode mode = core::OperatingMode::Normal;
@@ -507,7 +510,7 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
         recorder.setWindow(o.vcdFrom, o.vcdStates);
         recorder.onFull = [&] {
             vcd->write(recorder);
-            recorder.dropBefore(recorder.end() - 1);
+            recorder.dropBefore(recorder.end() - std::min<uint64_t>(recorder.end(), kLookBackStates));
         };
         rc.setRecorder(&recorder);
     }

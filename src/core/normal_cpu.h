@@ -4,6 +4,7 @@
 // makes virtual calls except on the few clock states where an IOT talks to a module.
 #pragma once
 
+#include <type_traits>
 #include <utility>
 
 #include "machine.h"
@@ -427,8 +428,13 @@ inline int stepIn(Machine& m) {
 }
 
 // What a whole-cycle run tells after each clock state; the default listens to nothing, so
-// the plain run compiles to the same code as without it.
+// the plain run compiles to the same code as without it. A probe with kWholeCycles is
+// told instead, while its wantsWholeCycles() says so, before and after each whole cycle
+// that talks to no device (any but an IOT's):
+// beforeWholeCycle(m) takes what it needs, wholeCycleRan(that) follows unless a
+// breakpoint stopped the cycle before it ran.
 struct NoProbe {
+    static constexpr bool kWholeCycles = false;
     void operator()(Machine&, int /*t*/, int /*cycle*/, int /*result*/) const {}
 };
 
@@ -447,8 +453,17 @@ inline int runStates(Machine& m, int& states, Probe& probe, std::integer_sequenc
 
 template <class Cycle, class Probe>
 inline int runCycle(Machine& m, int& states, Probe& probe) {
-    return runStates<Cycle>(m, states, probe,
-                            std::make_integer_sequence<int, kLastClockState + 1>{});
+    constexpr auto kStates = std::make_integer_sequence<int, kLastClockState + 1>{};
+    if constexpr (Probe::kWholeCycles && !std::is_same_v<Cycle, IotCycle>) {
+        if (probe.wantsWholeCycles()) {
+            const auto before = probe.beforeWholeCycle(m);
+            NoProbe none;
+            const int r = runStates<Cycle>(m, states, none, kStates);
+            if (r != kStepBreakpoint) probe.wholeCycleRan(before);
+            return r;
+        }
+    }
+    return runStates<Cycle>(m, states, probe, kStates);
 }
 
 inline int executeStep(Machine& m) {

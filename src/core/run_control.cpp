@@ -29,12 +29,17 @@ constexpr int kBatchStates[2] = {kCycleStates, kWifBatchStates};
 // again in the other form.
 constexpr int kRecorderChanged = 1 << 30;
 
-// Samples each clock state into the recorder; a breakpoint stop ran no state.
+// Records each clock state, and a whole Normal cycle as one entry; a breakpoint stop ran
+// no state.
 struct RecordProbe {
+    static constexpr bool kWholeCycles = true;
     SignalRecorder& recorder;
     void operator()(Machine& m, int t, int cycle, int result) const {
         if (result != kStepBreakpoint) recorder.sample(m, t, cycle);
     }
+    bool wantsWholeCycles() const { return recorder.wantsWholeCycles(); }
+    static SignalSample beforeWholeCycle(const Machine& m) { return SignalRecorder::beforeWholeCycle(m); }
+    void wholeCycleRan(const SignalSample& before) const { recorder.wholeCycleRan(before); }
 };
 
 template <bool kRecord>
@@ -125,9 +130,13 @@ void RunControl::publish() {
 }
 
 StepOutcome RunControl::step() {
-    const int t = m_.t, cycle = m_.cycleState;
-    const int r = m_.isWif() ? cpuStep<true>(m_) : cpuStep<false>(m_);
-    if (recorder_ && r != kStepBreakpoint && cycle != kCycleIdle) recorder_->sample(m_, t, cycle);
+    int r;
+    if (recorder_) {
+        RecordProbe probe{*recorder_};
+        r = m_.isWif() ? cpuStep<true>(m_, probe) : cpuStep<false>(m_, probe);
+    } else {
+        r = m_.isWif() ? cpuStep<true>(m_) : cpuStep<false>(m_);
+    }
     bool stopped = false;
     if (r != kStepContinue)
         stopped = handleStepResult(r);
@@ -376,8 +385,11 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
                 continue;
             }
         }
-        // Whole cycles or instructions at once while no yield falls inside them.
-        if (counter + kBatchStates[kWif] < period && !m.liveDisplay) {
+        // Whole cycles or instructions at once while no yield falls inside them. Recording
+        // yields after the cycle instead, up to 23 states late: stepping to the yield would
+        // record each state on its own, which costs a whole cycle's entry many times over.
+        if ((counter + kBatchStates[kWif] < period || (kRecord && !kWif && m.t == 0)) &&
+            !m.liveDisplay) {
             int states = 0;
             const int r = cpuBatch<kWif>(m, states, probe);
             counter += states - 1;

@@ -7,9 +7,21 @@
 
 namespace mira::core {
 
+SignalRecorder::SignalRecorder(std::size_t capacity)
+    : raw_(capacity ? capacity : 1), ring_(capacity ? capacity : 1) {}
+
+SignalRecorder::~SignalRecorder() = default;
+
 void SignalRecorder::reset() {
     clear();
     total_ = 0;
+}
+
+void SignalRecorder::clear() {
+    rawCount_ = 0;
+    overwritten_ = false;
+    count_ = 0;
+    head_ = 0;
 }
 
 void SignalRecorder::setWindow(uint64_t from, uint64_t count) {
@@ -17,6 +29,110 @@ void SignalRecorder::setWindow(uint64_t from, uint64_t count) {
     // window's single compare.
     from_ = from;
     span_ = std::min(count, UINT64_MAX - from);
+}
+
+SignalSample SignalRecorder::beforeWholeCycle(const Machine& m) {
+    SignalSample s;
+    fill(s, m, m.ir, m.cycleState);
+    // T is 0 at a cycle's start: its byte holds IR instead. The one memory word the cycle
+    // reads (at PC for a fetch, at MB's address otherwise) rides above the 8-bit
+    // instruction address.
+    const int address = m.cycleState == kCycleFetch ? m.pc : m.mb;
+    s.instructionAddress = static_cast<uint16_t>((m.instructionAddress & 255) |
+                                                 (m.memory[address] & 255) << 8);
+    s.cycle = static_cast<uint8_t>(kWholeCycle | (m.options.zeroPageMode ? kWholeCycleZeroPage : 0) |
+                                   m.cycleState);
+    return s;
+}
+
+// Records each state of a whole cycle run again.
+struct ReplayProbe {
+    static constexpr bool kWholeCycles = false;
+    const SignalRecorder& r;
+    uint64_t n;
+    void operator()(Machine& m, int t, int cycle, int /*result*/) {
+        SignalSample s;
+        SignalRecorder::fill(s, m, t, cycle);
+        r.add(n++, s);
+    }
+};
+
+void SignalRecorder::decodeWholeCycle(const SignalSample& e, uint64_t first) const {
+    if (!replay_) replay_ = std::make_unique<Machine>();
+    Machine& m = *replay_;
+    m.pc = e.pc;
+    m.ma = e.ma;
+    m.mb = e.mb;
+    m.ac = e.ac;
+    m.sr = e.sr;
+    m.ir = e.t;
+    m.c = (e.status & kSampleCarry) ? 1 : 0;
+    m.instructionAddress = e.instructionAddress & 255;
+    m.instructionCount = static_cast<int32_t>(e.instruction);
+    m.cycleState = e.cycle & 7;
+    m.t = 0;
+    m.options.zeroPageMode = (e.cycle & kWholeCycleZeroPage) != 0;
+    for (int i = 0; i < kInstructionLampCount; ++i) m.instructionLamps[i] = (e.lamps >> i) & 1;
+    m.run = e.status & kSampleRun;
+    m.fetchLamp = e.status & kSampleFetch;
+    m.deferLamp = e.status & kSampleDefer;
+    m.execLamp = e.status & kSampleExec;
+    m.serialAccess = e.status & kSampleSerialAccess;
+    m.externalControl = ((e.status & kSampleLineDep) ? 1 : 0) | ((e.status & kSampleLineLa) ? 2 : 0);
+    for (int i = 0; i < kSlotCount; ++i) {
+        m.bus.slots[i].flag = static_cast<uint8_t>((e.slots >> i) & 1);
+        m.bus.slots[i].pulse = static_cast<uint8_t>((e.slots >> (i + 4)) & 1);
+    }
+    m.serialRegister = e.serial;
+    m.memory[m.cycleState == kCycleFetch ? m.pc : m.mb] = e.instructionAddress >> 8;
+    ReplayProbe probe{*this, first};
+    int states = 0;
+    normal::runWholeCycle(m, states, probe);
+}
+
+void SignalRecorder::add(uint64_t n, const SignalSample& s) const {
+    if (n - from_ >= span_) return;
+    // The drain sees the ring as it is, without the state being added.
+    if (count_ == ring_.size() && onFull) {
+        end_ = n;
+        onFull();
+    }
+    ring_[head_] = s;
+    if (++head_ == ring_.size()) head_ = 0;
+    if (count_ < ring_.size()) ++count_;
+    end_ = n + 1;
+}
+
+void SignalRecorder::decodeEntries() const {
+    decoding_ = true;
+    const std::size_t size = raw_.size();
+    std::size_t oldest = (rawHead_ + size - rawCount_) % size;
+    uint64_t states = 0;
+    for (std::size_t k = 0, i = oldest; k < rawCount_; ++k, i = i + 1 == size ? 0 : i + 1)
+        states += statesOf(raw_[i]);
+    // Lost entries leave a gap after the samples held. Entries whose states the ring would
+    // overwrite anyway are not decoded.
+    if (overwritten_) count_ = 0;
+    while (!onFull && rawCount_ > 1 && states - statesOf(raw_[oldest]) >= ring_.size()) {
+        states -= statesOf(raw_[oldest]);
+        oldest = oldest + 1 == size ? 0 : oldest + 1;
+        --rawCount_;
+        count_ = 0;
+    }
+    uint64_t n = rawEnd_ - states;
+    if (!count_) end_ = n;
+    for (std::size_t i = oldest; rawCount_; --rawCount_) {
+        const SignalSample& e = raw_[i];
+        if (++i == size) i = 0;
+        if (e.cycle & kWholeCycle) {
+            decodeWholeCycle(e, n);
+            n += kCycleStates;
+        } else {
+            add(n++, decoded(e));
+        }
+    }
+    overwritten_ = false;
+    decoding_ = false;
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,26 +45,87 @@ struct SignalSample {
 
 // The last `capacity` clock states. States are numbered from 0 at the recorder's start
 // (or the last reset()); number n is kept while end() - n <= size().
+//
+// The run loop pays for as little as it can: each clock state it records is one raw entry
+// in a preallocated ring, with no change detection and no allocation, and a whole Normal
+// cycle run at once is a single entry holding the machine before it, because nothing
+// outside the machine acts inside such a cycle. The samples are made from the entries
+// (whole cycles run again on a machine of the recorder's own) only when someone reads
+// them, so a long fast run decodes just its last stretch when it stops.
 class SignalRecorder {
 public:
     static constexpr std::size_t kDefaultCapacity = 100000;
 
-    explicit SignalRecorder(std::size_t capacity = kDefaultCapacity)
-        : ring_(capacity ? capacity : 1) {}
+    explicit SignalRecorder(std::size_t capacity = kDefaultCapacity);
+    ~SignalRecorder();
+    SignalRecorder(const SignalRecorder&) = delete;
+    SignalRecorder& operator=(const SignalRecorder&) = delete;
 
-    // Records the clock state that just ran in cycle `cycle` at `t`.
+    // Records the clock state that just ran in cycle `cycle` at `t`. An idle step runs no
+    // clock state and is not recorded.
     void sample(const Machine& m, int t, int cycle) {
+        if (cycle == kCycleIdle) return;
+        const uint64_t n = total_++;
         // One compare for the export window: states before `from_` wrap to huge values.
-        if (total_ - from_ >= span_) {
-            ++total_;
-            return;
-        }
-        // The drain sees the ring as it is, without the state being recorded.
-        if (count_ == ring_.size() && onFull) onFull();
-        if (count_ < ring_.size()) ++count_;
-        ++total_;
-        SignalSample& s = ring_[head_];
-        if (++head_ == ring_.size()) head_ = 0;
+        if (n - from_ >= span_) return;
+        fill(push(), m, t, cycle);
+    }
+    // Whether whole cycles are worth keeping as one entry: not while a streaming export
+    // decodes every state anyway, which costs less from entries of single states.
+    bool wantsWholeCycles() const { return !onFull; }
+    // A whole Normal cycle from T0: the entry holding the machine before it, written by
+    // wholeCycleRan() once the cycle ran all its states (a breakpoint runs none).
+    static SignalSample beforeWholeCycle(const Machine& m);
+    void wholeCycleRan(const SignalSample& before) {
+        const uint64_t n = total_;
+        total_ += kCycleStates;
+        if (n + kCycleStates <= from_ || n >= from_ + span_) return;
+        push() = before;
+    }
+
+    // Forgets every sample and numbers the next state 0.
+    void reset();
+    // Forgets the samples held; numbering goes on.
+    void clear();
+    // Forgets the samples before state n (kept for a serial line's look back).
+    void dropBefore(uint64_t n) {
+        decode();
+        if (n > begin()) count_ = static_cast<std::size_t>(end() - std::min(n, end()));
+    }
+    // Keeps only states from..from+count-1 (numbered from the start), for an export window.
+    void setWindow(uint64_t from, uint64_t count);
+
+    std::size_t capacity() const { return ring_.size(); }
+    std::size_t size() const {
+        decode();
+        return count_;
+    }
+    // The number of the state after the newest; the oldest held is end() - size().
+    uint64_t end() const {
+        decode();
+        return decoding_ ? end_ : std::min(total_, from_ + span_);
+    }
+    uint64_t begin() const { return end() - count_; }
+    uint64_t statesSeen() const { return total_; }
+    // The sample of state n, begin() <= n < end().
+    const SignalSample& at(uint64_t n) const {
+        const std::size_t back = static_cast<std::size_t>(end() - n);
+        return ring_[(head_ + ring_.size() - back) % ring_.size()];
+    }
+
+    // Called when the ring is full, before the oldest sample is overwritten: a streaming
+    // export takes the samples here and clears the ring. While it is set, entries are
+    // decoded before the raw ring overwrites any, so every state passes through it.
+    std::function<void()> onFull;
+
+private:
+    static constexpr uint64_t kCycleStates = 24;
+    // Marks a whole-cycle entry in its `cycle` byte; bit 6 holds the zero page option.
+    static constexpr uint8_t kWholeCycle = 0x80, kWholeCycleZeroPage = 0x40;
+    // Marks a clock state of the WIF machine in its entry's `cycle` byte.
+    static constexpr uint8_t kWifEntry = 0x20;
+
+    [[gnu::always_inline]] static void fill(SignalSample& s, const Machine& m, int t, int cycle) {
         s.pc = static_cast<uint16_t>(m.pc);
         s.ma = static_cast<uint16_t>(m.ma);
         s.mb = static_cast<uint16_t>(m.mb);
@@ -72,7 +134,8 @@ public:
         s.instructionAddress = static_cast<uint16_t>(m.instructionAddress);
         s.instruction = static_cast<uint32_t>(m.instructionCount);
         s.t = static_cast<uint8_t>(t);
-        s.cycle = static_cast<uint8_t>(m.isWif() ? wifCycle(m) : cycle);
+        // A WIF state's cycle is read from its lamps when decoded.
+        s.cycle = static_cast<uint8_t>(cycle | (m.isWif() ? kWifEntry : 0));
         // Eight 0/1 bytes to eight bits in one multiply: byte i lands on bit 56 + i.
         uint64_t lampBytes;
         std::memcpy(&lampBytes, m.instructionLamps.data(), sizeof lampBytes);
@@ -90,47 +153,57 @@ public:
                                        (sl[3].pulse & 1) << 7);
         s.serial = static_cast<uint8_t>(m.serialRegister);
     }
-
-    // Forgets every sample and numbers the next state 0.
-    void reset();
-    // Forgets the samples held; numbering goes on.
-    void clear() {
-        count_ = 0;
-        head_ = 0;
+    // A single state's entry as its sample.
+    static SignalSample decoded(SignalSample e) {
+        if (e.cycle & kWifEntry) e.cycle = static_cast<uint8_t>(wifCycle(e.status));
+        return e;
     }
-    // Forgets the samples before state n (kept for a serial line's look back).
-    void dropBefore(uint64_t n) {
-        if (n > begin()) count_ = static_cast<std::size_t>(end() - std::min(n, end()));
+    static int wifCycle(uint8_t status) {
+        if (status & kSampleExec) return kCycleExecute;
+        if (status & kSampleDefer) return kCycleDefer;
+        return (status & kSampleFetch) && (status & kSampleRun) ? kCycleFetch : kCycleIdle;
     }
-    // Keeps only states from..from+count-1 (numbered from the start), for an export window.
-    void setWindow(uint64_t from, uint64_t count);
-
-    std::size_t capacity() const { return ring_.size(); }
-    std::size_t size() const { return count_; }
-    // The number of the state after the newest; the oldest held is end() - size().
-    uint64_t end() const { return std::min(total_, from_ + span_); }
-    uint64_t begin() const { return end() - count_; }
-    uint64_t statesSeen() const { return total_; }
-    // The sample of state n, begin() <= n < end().
-    const SignalSample& at(uint64_t n) const {
-        const std::size_t back = static_cast<std::size_t>(end() - n);
-        return ring_[(head_ + ring_.size() - back) % ring_.size()];
+    // The next raw entry. A full ring overwrites its oldest entry (the entries left still
+    // cover more states than the samples hold) unless a streaming export must see every
+    // state: then the entries are decoded first.
+    SignalSample& push() {
+        if (rawCount_ == raw_.size()) {
+            if (onFull)
+                decodeEntries();
+            else
+                overwritten_ = true;
+        }
+        SignalSample& e = raw_[rawHead_];
+        if (++rawHead_ == raw_.size()) rawHead_ = 0;
+        if (rawCount_ < raw_.size()) ++rawCount_;
+        rawEnd_ = total_;
+        return e;
     }
-
-    // Called when the ring is full, before the oldest sample is overwritten: a streaming
-    // export takes the samples here and clears the ring.
-    std::function<void()> onFull;
-
-private:
-    static int wifCycle(const Machine& m) {
-        if (m.execLamp) return kCycleExecute;
-        if (m.deferLamp) return kCycleDefer;
-        return m.fetchLamp && m.run ? kCycleFetch : kCycleIdle;
+    static uint64_t statesOf(const SignalSample& e) { return (e.cycle & kWholeCycle) ? kCycleStates : 1; }
+    // Turns the raw entries into samples.
+    void decode() const {
+        if (rawCount_ && !decoding_) decodeEntries();
     }
+    void decodeEntries() const;
+    void decodeWholeCycle(const SignalSample& before, uint64_t first) const;
+    // Adds decoded state n to the ring.
+    void add(uint64_t n, const SignalSample& s) const;
+    friend struct ReplayProbe;
 
-    std::vector<SignalSample> ring_;
-    std::size_t head_ = 0;
-    std::size_t count_ = 0;
+    // Raw entries not decoded yet, the oldest rawCount_ before rawHead_. Reading the
+    // samples decodes them, so all that follows changes under const.
+    std::vector<SignalSample> raw_;
+    std::size_t rawHead_ = 0;
+    mutable std::size_t rawCount_ = 0;
+    uint64_t rawEnd_ = 0;             // the number of the state after the newest entry's last
+    mutable bool overwritten_ = false;  // entries were lost since the last decode
+    mutable bool decoding_ = false;
+    mutable std::unique_ptr<Machine> replay_;  // runs whole cycles again
+
+    mutable std::vector<SignalSample> ring_;
+    mutable std::size_t head_ = 0;
+    mutable std::size_t count_ = 0;
+    mutable uint64_t end_ = 0;  // while decoding: the number after the newest sample
     uint64_t total_ = 0;
     uint64_t from_ = 0;
     uint64_t span_ = UINT64_MAX;

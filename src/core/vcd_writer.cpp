@@ -62,7 +62,10 @@ void VcdWriter::writeValue(std::size_t i, const SignalValue& v) {
 }
 
 void VcdWriter::write(const SignalRecorder& r) {
-    if (!started_ && r.size()) next_ = r.begin();
+    // Reading the recorder first decodes what it holds, which may stream states out
+    // through its onFull and so move next_.
+    if (!r.size()) return;
+    if (!started_) next_ = r.begin();
     // States lost from the ring before they were written are skipped.
     uint64_t n = std::max(next_, r.begin());
     for (; n < r.end(); ++n) {

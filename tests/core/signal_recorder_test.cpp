@@ -13,6 +13,7 @@
 
 #include "core/signal_changes.h"
 #include "core/vcd_writer.h"
+#include "core/wif_cpu.h"
 #include "machine_rig.h"
 
 namespace mira::core::test {
@@ -180,6 +181,73 @@ TEST(SignalRecorder, RecordsTheSameStatesSteppedOrRunWholeAndLeavesTheRunAlone) 
     EXPECT_EQ(whole.rig.m.ac, plain.m.ac);
     EXPECT_EQ(whole.rig.m.memory[11], plain.m.memory[11]);
     EXPECT_EQ(whole.rig.m.instructionCount, plain.m.instructionCount);
+}
+
+TEST(SignalRecorder, WholeCyclesRunAgainGiveTheSamplesOfSteppingThem) {
+    // A run records each whole cycle as the machine before it and runs it again when read;
+    // stepping records every clock state as it happens. Every kind of cycle must agree.
+    struct Case {
+        const char* name;
+        std::vector<std::pair<int, int>> words;  // address, word
+        bool zeroPage;
+    } cases[] = {
+        {"data, indirect and subroutine",
+         {{0, CLA | IAC}, {1, TAD(12)}, {2, DCA(13)}, {3, AND(14) | I}, {4, JMB(8)}, {5, HLT},
+          {9, SZA | RAR}, {10, HLT}, {11, HLT}, {12, 77}, {14, 12}},
+         false},
+        {"zero page", {{16, TAD(3)}, {17, ISZ(4) | I}, {18, DCA(2)}, {19, HLT}, {3, 9}, {4, 5}}, true},
+        {"devices", {{0, IN(0, kSkip)}, {1, OUT(1, kTransfer | kPulse | kSkip)}, {2, HLT}, {3, HLT}},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recorded whole, stepped;
+        for (Recorded* r : {&whole, &stepped}) {
+            for (const auto& [address, word] : c.words) r->rig.m.memory[address] = word;
+            r->rig.m.options.zeroPageMode = c.zeroPage;
+            r->rig.start(c.words.front().first);
+        }
+        whole.rig.run();
+        while (stepped.rig.rc.step() == StepOutcome::Continue) {
+        }
+        ASSERT_GT(whole.rec.size(), 48u);
+        ASSERT_EQ(whole.rec.size(), stepped.rec.size());
+        for (uint64_t n = whole.rec.begin(); n < whole.rec.end(); ++n)
+            ASSERT_EQ(whole.rec.at(n), stepped.rec.at(n)) << "state " << n;
+    }
+}
+
+TEST(SignalRecorder, AnIdleStepIsNoClockStateSteppedOrRun) {
+    // With no cycle entered nothing runs: a step and a run record nothing, in both modes.
+    for (const bool wif : {false, true}) {
+        SCOPED_TRACE(wif ? "WIF" : "Normal");
+        Recorded r;
+        if (wif) {
+            r.rig.m.options.mode = OperatingMode::Wif;
+            r.rig.m.updateMemorySize();
+        }
+        ASSERT_EQ(r.rig.m.cycleState, kCycleIdle);
+        r.rig.rc.step();
+        r.rig.rc.runHeadless(40, UINT64_MAX);
+        EXPECT_EQ(r.rec.statesSeen(), 0u);
+        EXPECT_EQ(r.rec.size(), 0u);
+    }
+}
+
+TEST(SignalRecorder, WifStatesTakeTheirCycleFromTheLamps) {
+    // An instruction that names step 1 shows FETCH, DEFER, EXEC; its last step already
+    // lights FETCH for the next.
+    Recorded r;
+    r.rig.m.options.mode = OperatingMode::Wif;
+    r.rig.m.updateMemorySize();
+    r.rig.load({wif::encode(wif::kLitAdd, 5), wif::encode(wif::kHalt, 0)});
+    r.run();
+    const uint32_t want[] = {kCycleFetch, kCycleDefer, kCycleExecute, kCycleFetch};
+    for (uint64_t n = 0; n < 4; ++n) {
+        EXPECT_EQ(r.value("T", n).bits, n);
+        EXPECT_EQ(r.value("cycle", n).bits, want[n]) << "step " << n;
+    }
+    EXPECT_EQ(r.value("AC", 3).bits, 5u);
 }
 
 TEST(SignalRecorder, RingKeepsTheLastStatesAndStreamsWhenFull) {
