@@ -79,6 +79,7 @@ inline constexpr std::array<uint8_t, 256> kNormalWordStates = [] {
 // Moves a headless run's virtual clock on by one state after each clock state, as the
 // clock-state run loop does, so timers fire between the states they fall due at.
 struct ClockProbe {
+    static constexpr bool kWholeCycles = false;  // the clock moves at every state
     VirtualClock* clock;
     int64_t now;
     void operator()(Machine&, int /*t*/, int /*cycle*/, int /*result*/) {
