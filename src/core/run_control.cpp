@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "history.h"
 #include "instruction_engine.h"
 #include "normal_cpu.h"
 #include "signal_recorder.h"
@@ -112,8 +113,10 @@ void RunControl::publish() {
 }
 
 StepOutcome RunControl::step() {
+    if (history_) history_->checkpoint();
     const int t = m_.t, cycle = m_.cycleState;
     const int r = m_.isWif() ? cpuStep<true>(m_) : cpuStep<false>(m_);
+    ++statesRun;
     if (recorder_ && r != kStepBreakpoint && cycle != kCycleIdle) recorder_->sample(m_, t, cycle);
     bool stopped = false;
     if (r != kStepContinue)
@@ -121,6 +124,7 @@ StepOutcome RunControl::step() {
     else if (!m_.fastClock())
         m_.changed |= kChangeCycle;
     if (m_.liveDisplay) publishLive();
+    if (history_) history_->settle();
     return stopped ? StepOutcome::Stopped : StepOutcome::Continue;
 }
 
@@ -336,6 +340,7 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
             counter = 0;
             publishAtYield();
             if (processEvents) processEvents();
+            if (history_) history_->checkpoint();
             if (request != kRequestNone) {
                 const int r = request;
                 request = kRequestNone;
@@ -349,6 +354,7 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
             uint64_t states = 0, instructions = 0;
             const int r = runStretch<kWif>(static_cast<uint64_t>(period - counter), UINT64_MAX,
                                            states, instructions);
+            statesRun += states;
             if (r != kStepContinue) {
                 counter += static_cast<int>(states) - 1;
                 if (handleStepResult(r)) return kRequestNone;
@@ -367,17 +373,26 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
         if (counter + kBatchStates[kWif] < period && !m.liveDisplay) {
             int states = 0;
             const int r = cpuBatch<kWif>(m, states, probe);
+            statesRun += static_cast<uint64_t>(states);
             counter += states - 1;
             if (r != kStepContinue && handleStepResult(r)) return kRequestNone;
             continue;
         }
         const int r = cpuStep<kWif>(m, probe);
+        ++statesRun;
         if (r != kStepContinue && handleStepResult(r)) return kRequestNone;
         if (m.liveDisplay) publishLive();
     }
 }
 
 int RunControl::fastLoop(const std::function<void()>& processEvents) {
+    if (history_) history_->checkpoint();
+    struct Settle {
+        History* h;
+        ~Settle() {
+            if (h) h->settle();
+        }
+    } settle{history_};
     for (;;) {
         const bool wif = m_.isWif(), record = recorder_ != nullptr;
         const int r = wif ? (record ? fastLoopImpl<true, true>(processEvents)
@@ -430,6 +445,7 @@ RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
     int64_t now = clock ? clock->nowMicros() : 0;
     auto finish = [&](HeadlessStop reason) {
         if (clock) clock->advanceTo(now);
+        statesRun += res.clockStates;
         res.reason = reason;
         return res;
     };

@@ -14,6 +14,7 @@
 
 #include "assembler/assembler.h"
 #include "assembler/instruction_table.h"
+#include "core/history.h"
 #include "core/machine.h"
 #include "core/observer.h"
 #include "core/panel.h"
@@ -143,6 +144,14 @@ public:
     void CodeTraceOnClick();
     void CodeTraceClearClick();
     void CodeTraceViewClick();
+    // Stepping through the history (mira_history.cpp): back and forward one clock state or
+    // one instruction, back to the last stop at a breakpoint.
+    void StepBackClockState();
+    void StepBackInstruction();
+    void BackToBreakpoint();
+    void StepForwardClockState();
+    void StepForwardInstruction();
+    core::History& history() { return history_; }
 
     // Options: the values the dialog edits, read from and written back to the
     // machine and the settings; ApplyMode is step 4, after every confirmed dialog.
@@ -215,11 +224,18 @@ private:
     void applyMainSettings();
     void collectMainSettings();
     void ensureArt();
+    core::History::Hooks historyHooks();
+    // Stops the run timers, rebuilds with `move` and redraws every window from the result.
+    void historyMove(const std::function<bool()>& move);
+    void redrawAll();
     std::string traceSource(int32_t address) const;
 
     QtTimerFactory timers_;
     core::Machine m_;
     core::RunControl rc_{m_};
+    core::History history_{rc_.statesRun, historyHooks()};
+    // Machine and module timers tick through the history; the panel's run timers do not.
+    core::HistoryTimers historyTimers_{timers_, history_};
     core::SoundEffects sounds_;
     core::FrontPanel panel_{m_, rc_, timers_, sounds_};
     assembler::InstructionTable instructionTable_;
