@@ -174,7 +174,7 @@ TEST(History, FastRunWithBreakpointsRebuildsEveryYield) {
             if (w.rnd(3) == 0) w.outsideInput();
             if (++yields % 50 == 0) w.rc.placeRequest(kRequestClose);
         };
-        while (yields < 400) {
+        while (yields < 400 || w.rc.statesRun < 100000) {
             w.startIfStopped();
             w.rc.fastLoop(events);
         }
