@@ -181,8 +181,9 @@ TEST(History, FastRunWithBreakpointsRebuildsEveryYield) {
         w.h.seal();
         const Bytes present = w.state();
         ASSERT_GT(w.h.end(), 100000u);
+        // The end shows the present, after the inputs made there.
         for (const auto& [at, bytes] : record) {
-            if (at < w.h.oldest()) continue;
+            if (at < w.h.oldest() || at == w.h.end()) continue;
             ASSERT_TRUE(w.h.goTo(at));
             ASSERT_EQ(difference(w.state(), bytes), "") << "yield at " << at;
         }
