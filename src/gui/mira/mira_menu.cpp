@@ -77,13 +77,13 @@ void TmiraFM::buildMenu() {
         QKeySequence key;
         void (TmiraFM::*command)();
     } historyItems[] = {
-        {"StepBackState1", "Step Back Clock State", QKeySequence(Qt::SHIFT | Qt::Key_F6),
+        {"StepBackClockState1", "Step Back Clock State", QKeySequence(Qt::SHIFT | Qt::Key_F6),
          &TmiraFM::StepBackClockState},
         {"StepBackInstruction1", "Step Back Instruction", QKeySequence(Qt::SHIFT | Qt::Key_F7),
          &TmiraFM::StepBackInstruction},
         {"BackToBreakpoint1", "Back to Previous Breakpoint",
          QKeySequence(Qt::SHIFT | Qt::Key_F9), &TmiraFM::BackToBreakpoint},
-        {"StepForwardState1", "Step Forward Clock State", QKeySequence(Qt::Key_F6),
+        {"StepForwardClockState1", "Step Forward Clock State", QKeySequence(Qt::Key_F6),
          &TmiraFM::StepForwardClockState},
         {"StepForwardInstruction1", "Step Forward Instruction", QKeySequence(Qt::Key_F7),
          &TmiraFM::StepForwardInstruction},
@@ -94,9 +94,9 @@ void TmiraFM::buildMenu() {
     connect(m, &QMenu::aboutToShow, this, [this] {
         const bool back = history_.on() && !rc_.inFastLoop() && history_.now() > history_.oldest();
         const bool forward = history_.inPast() && !rc_.inFastLoop();
-        for (const char* name : {"StepBackState1", "StepBackInstruction1", "BackToBreakpoint1"})
+        for (const char* name : {"StepBackClockState1", "StepBackInstruction1", "BackToBreakpoint1"})
             findChild<QAction*>(QString::fromLatin1(name))->setEnabled(back);
-        for (const char* name : {"StepForwardState1", "StepForwardInstruction1"})
+        for (const char* name : {"StepForwardClockState1", "StepForwardInstruction1"})
             findChild<QAction*>(QString::fromLatin1(name))->setEnabled(forward);
     });
     m->addSeparator();
@@ -128,8 +128,8 @@ void TmiraFM::buildMenu() {
 
     // The shortcuts work whenever the panel has the focus, menu open or not.
     for (const char* name : {"ViewMemory1", "ViewRAM1", "ViewEEPROM1", "TimingDiagram1",
-                             "Assembler1", "USB1", "StepBackState1", "StepBackInstruction1",
-                             "BackToBreakpoint1", "StepForwardState1",
+                             "Assembler1", "USB1", "StepBackClockState1", "StepBackInstruction1",
+                             "BackToBreakpoint1", "StepForwardClockState1",
                              "StepForwardInstruction1"}) {
         QAction* a = findChild<QAction*>(QString::fromLatin1(name));
         a->setShortcutContext(Qt::WindowShortcut);
