@@ -98,7 +98,7 @@ void History::settle() {
     settled_ = true;
 }
 
-void History::checkpoint() {
+void History::checkpoint(uint64_t minSpacing) {
     if (rebuilding_) return;
     if (hooks_.wanted) {
         const bool wanted = hooks_.wanted();
@@ -117,7 +117,7 @@ void History::checkpoint() {
         }
         settled_ = false;
     }
-    if (clock_ >= lastSnapshotAt_ + spacing_) add(clock_, false, now.empty() ? hooks_.capture() : now);
+    if (clock_ >= lastSnapshotAt_ + std::max(spacing_, minSpacing)) add(clock_, false, now.empty() ? hooks_.capture() : now);
     end_ = clock_;
     enforceBudget();
 }
@@ -207,7 +207,7 @@ void History::rebuild(uint64_t target) {
         auto it = std::lower_bound(entries_.begin(), entries_.end(), target,
                                    [](const Entry& e, uint64_t v) { return e.at < v; });
         restoreEntry(static_cast<size_t>(it - entries_.begin()) - 1);
-        while (clock_ < target) hooks_.step();
+        while (clock_ < target) hooks_.run(target - clock_, false);
     }
     rebuilding_ = false;
 }
@@ -235,7 +235,7 @@ bool History::goBackTo(const std::function<bool()>& pred) {
         if (pred()) found = true, best = s;
         restoreEntry(static_cast<size_t>(std::prev(it) - entries_.begin()));
         while (clock_ + 1 < hi) {
-            hooks_.step();
+            hooks_.run(hi - 1 - clock_, true);
             if (pred()) found = true, best = clock_;
         }
         rebuilding_ = false;
@@ -258,7 +258,7 @@ bool History::goForwardTo(const std::function<bool()>& pred) {
             restoreEntry(static_cast<size_t>(std::prev(next) - entries_.begin()));
         const uint64_t stop = next == entries_.end() ? end_ : next->at;
         while (clock_ < stop) {
-            hooks_.step();
+            hooks_.run(stop - clock_, true);
             if (pred()) {
                 const uint64_t found = clock_;
                 rebuilding_ = false;

@@ -27,15 +27,23 @@ public:
     struct Hooks {
         std::function<Bytes()> capture;
         std::function<void(const Bytes&)> restore;
-        // Runs one clock state; the clock the history was given counts it.
-        std::function<void()> step;
+        // Runs up to `maxStates` clock states (at least one), ending early where the run
+        // stops and, with `oneInstruction`, at the end of an instruction; the clock the
+        // history was given counts them. Re-running may take whole instructions at once:
+        // the machine ends each exactly as clock state by clock state.
+        std::function<void(uint64_t maxStates, bool oneInstruction)> run;
         // Whether a history is wanted now, asked at each checkpoint: recording starts and
         // stops with it. Empty: on and off only through setOn.
         std::function<bool()> wanted;
     };
     static constexpr size_t kDefaultBudget = size_t{64} << 20;
     static constexpr uint64_t kDefaultSpan = 10'000'000;
+    // Clock states between snapshots taken for the spacing alone: stepped runs; fast-loop
+    // yields on the clock-state engine; yields on the whole-instruction engine, which runs
+    // so fast that a snapshot must come seldom to keep its speed, and re-runs as fast.
     static constexpr uint64_t kFirstSpacing = 4096;
+    static constexpr uint64_t kClockStateYieldSpacing = 32768;
+    static constexpr uint64_t kInstructionYieldSpacing = uint64_t{1} << 20;
 
     // `clock` counts the clock states the machine has run; rebuilding sets it.
     History(uint64_t& clock, Hooks hooks, size_t budgetBytes = kDefaultBudget,
@@ -53,8 +61,9 @@ public:
     // a rebuild). Cheap to skip; a checkpoint then only checks the snapshot spacing.
     void settle();
     // The next clock state is about to run: log an outside change since settle, cut the
-    // recorded future when running on from an earlier point, snapshot when due.
-    void checkpoint();
+    // recorded future when running on from an earlier point, snapshot when due (at least
+    // `minSpacing` clock states after the last one).
+    void checkpoint(uint64_t minSpacing = 0);
 
     // Clock states that can be rebuilt: [oldest(), end()].
     uint64_t oldest() const;
@@ -69,8 +78,8 @@ public:
     // Rebuilds clock state `target` (before the outside inputs at it; at end(), after
     // them). False, and nothing changed, when it is outside [oldest(), end()].
     bool goTo(uint64_t target);
-    // The latest clock state before now whose state satisfies `pred`; false if none is
-    // recorded. Leaves the machine rebuilt at that state, or where it was.
+    // The latest clock state before now, between two instructions, whose state satisfies
+    // `pred`; false if none is recorded. Leaves the machine rebuilt there, or where it was.
     bool goBackTo(const std::function<bool()>& pred);
     // The same forwards through the recorded future, up to end().
     bool goForwardTo(const std::function<bool()>& pred);

@@ -340,7 +340,9 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
             counter = 0;
             publishAtYield();
             if (processEvents) processEvents();
-            if (history_) history_->checkpoint();
+            if (history_)
+                history_->checkpoint(instructionEngine ? History::kInstructionYieldSpacing
+                                                       : History::kClockStateYieldSpacing);
             if (request != kRequestNone) {
                 const int r = request;
                 request = kRequestNone;
@@ -498,6 +500,14 @@ RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
         if (res.instructions >= maxInstructions) return finish(HeadlessStop::InstructionLimit);
     }
     return finish(HeadlessStop::StateLimit);
+}
+
+void RunControl::rerun(uint64_t maxStates, bool oneInstruction) {
+    const uint64_t before = statesRun;
+    runHeadless(maxStates, oneInstruction ? 1 : UINT64_MAX);
+    if (statesRun == before) step();
+    // A live display latches the lamps at every clock state; the last one is what shows.
+    if (m_.liveDisplay) m_.latchLamps(kLampGroupsAll);
 }
 
 RunControl::HeadlessResult RunControl::runHeadless(uint64_t maxClockStates,

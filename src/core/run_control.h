@@ -106,6 +106,9 @@ public:
     // ends in single steps, and at the fast loop's yields, never inside a stretch.
     void setHistory(History* history) { history_ = history; }
     History* history() const { return history_; }
+    // Re-running for the history: up to `maxStates` clock states, ending where the run
+    // stops and, with `oneInstruction`, at an instruction's end.
+    void rerun(uint64_t maxStates, bool oneInstruction);
     // Clock states run so far, every engine counting the same way (a breakpoint test is
     // one); the history's clock.
     uint64_t statesRun = 0;

@@ -8,7 +8,7 @@ core::History::Hooks TmiraFM::historyHooks() {
     core::History::Hooks h;
     h.capture = [this] { return core::captureMachine(m_, &rc_.trace); };
     h.restore = [this](const core::History::Bytes& b) { core::restoreMachine(m_, b, &rc_.trace); };
-    h.step = [this] { rc_.step(); };
+    h.run = [this](uint64_t n, bool one) { rc_.rerun(n, one); };
     // Kept while a run can be followed: at SLOW, at SINGLE, animated, or with a breakpoint
     // to stop at. A fast run with none of these goes unrecorded and costs nothing.
     h.wanted = [this] {
@@ -22,9 +22,13 @@ void TmiraFM::historyMove(const std::function<bool()>& move) {
     if (rc_.inFastLoop() || !history_.on()) return;
     panel_.pause();
     history_.seal();
-    // Re-running draws nothing; the windows are redrawn once from the result.
+    // Re-running draws nothing and records no signals; the windows are redrawn once from
+    // the result.
     m_.setObserver(nullptr);
+    core::SignalRecorder* recorder = rc_.recorder();
+    rc_.setRecorder(nullptr);
     const bool moved = move();
+    rc_.setRecorder(recorder);
     m_.setObserver(this);
     if (moved) redrawAll();
 }
