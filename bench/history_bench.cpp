@@ -8,7 +8,7 @@
 
 #include "core/history.h"
 #include "core/machine.h"
-#include "core/machine_capture.h"
+#include "core/machine_snapshot.h"
 #include "core/run_control.h"
 #include "rate_counters.h"
 
@@ -24,9 +24,14 @@ struct Recorded {
     Machine m;
     RunControl rc{m};
     bool wanted = true;
+    EmulatorParts parts{m, &rc, {}, {}, {}};
+    History::Bytes buffer;
     History h{rc.statesRun,
-              {[this] { return captureMachine(m, &rc.trace); },
-               [this](const History::Bytes& b) { restoreMachine(m, b, &rc.trace); },
+              {[this] {
+                   captureEmulator(parts, buffer);
+                   return buffer;
+               },
+               [this](const History::Bytes& b) { restoreEmulator(parts, b); },
                [this](uint64_t n, bool one) { rc.rerun(n, one); }, [this] { return wanted && m.anyBreakpoint(); }}};
 
     explicit Recorded(bool clockEngine, int fastRunSpeed = 200) {

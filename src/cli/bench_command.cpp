@@ -2,34 +2,63 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "commands.h"
 #include "core/machine.h"
 #include "core/run_control.h"
 #include "core/timer.h"
 #include "core/wif_cpu.h"
+#include "devices/keypad.h"
 #include "word_file.h"
 
 namespace mira::cli {
 
 namespace {
 
-// ISZ 10 / JMP 0 / JMP 0: an endless counting loop touching memory every pass.
-void loadNormalLoop(core::Machine& m) {
-    m.memory[0] = 0x4A;  // ISZ 10
-    m.memory[1] = 0xA0;  // JMP 0
-    m.memory[2] = 0xA0;  // JMP 0 (after the skip)
-    m.memory[10] = 0;
-    m.pc = 0;
+namespace w = core::wif;
+
+// The loops bench can time, each an endless program from address 0; the poll loops wait on
+// a keypad at input device 0 that no key is ever pressed on.
+struct Program {
+    const char* name;
+    core::OperatingMode mode;
+    bool keypad;
+    std::vector<int32_t> words;  // from address 0
+    std::vector<std::pair<int, int32_t>> data;
+};
+
+constexpr int32_t kRamFiveToFive = (1 << 8) | (1 << 6) | 32 | 5;  // RAM 5 into RAM 5
+
+const std::vector<Program>& programs() {
+    using Mode = core::OperatingMode;
+    static const std::vector<Program> all = {
+        // ISZ 10 / JMP 0 / JMP 0: a counting loop touching memory every pass.
+        {"isz", Mode::Normal, false, {0x4A, 0xA0, 0xA0}, {{10, 0}}},
+        // TAD 10 / DCA 11 / JMP 0: memory traffic.
+        {"tad", Mode::Normal, false, {0x2A, 0x6B, 0xA0}, {{10, 5}}},
+        // JMB 4 / JMP 0, and at 4 the return word and JMP I 4: subroutine calls.
+        {"jms", Mode::Normal, false, {0x84, 0xA0, 0, 0, 0, 0xB4}, {}},
+        // Skip on input device 0's flag / JMP 0.
+        {"poll", Mode::Normal, true, {0xC1, 0xA0}, {}},
+        // Increment RAM 5 / GOTO 0.
+        {"inc", Mode::Wif, false, {w::encode(w::kIncrement, kRamFiveToFive), w::encode(w::kGoto, 0)}, {}},
+        // CALL 2 / GOTO 0 / RETURN.
+        {"call", Mode::Wif, false,
+         {w::encode(w::kCall, 2), w::encode(w::kGoto, 0), w::encode(w::kReturn, 0)}, {}},
+        // Table read of the low byte with the pointer stepped after / GOTO 0.
+        {"table", Mode::Wif, false, {w::encode(w::kTable, 2 | 8), w::encode(w::kGoto, 0)}, {}},
+        // Skip on input device 0's flag / GOTO 0.
+        {"poll", Mode::Wif, true, {w::encode(w::kInputSkip, 0), w::encode(w::kGoto, 0)}, {}},
+    };
+    return all;
 }
 
-// Increment RAM register 5 / GOTO 0: the WIF counterpart of the loop above.
-void loadWifLoop(core::Machine& m) {
-    namespace w = core::wif;
-    constexpr int32_t kRamOperand = (1 << 8) | (1 << 6) | 32 | 5;  // RAM 5 into RAM 5
-    m.memory[0] = w::encode(w::kIncrement, kRamOperand);
-    m.memory[1] = w::encode(w::kGoto, 0);
-    m.pc = 0;
+const Program* findProgram(const std::string& name, core::OperatingMode mode) {
+    for (const Program& p : programs())
+        if (name == p.name && p.mode == mode) return &p;
+    return nullptr;
 }
 
 }  // namespace
@@ -49,16 +78,21 @@ struct Rates {
     uint64_t instructions = 0;
 };
 
-Rates measure(core::OperatingMode mode, bool clockEngine, double seconds) {
+Rates measure(const Program& program, bool clockEngine, double seconds) {
     core::Machine m;
-    m.options.mode = mode;
+    m.options.mode = program.mode;
     m.updateMemorySize();
     core::VirtualClock clock;
     m.attachTimers(clock);
-    if (m.isWif())
-        loadWifLoop(m);
-    else
-        loadNormalLoop(m);
+    for (size_t i = 0; i < program.words.size(); ++i) m.memory[i] = program.words[i];
+    for (const auto& [address, value] : program.data) m.memory[address] = value;
+    m.pc = 0;
+    std::optional<devices::Keypad> keypad;
+    if (program.keypad) {
+        keypad.emplace(m.bus);
+        keypad->PutDevice(0);
+        keypad->doInit();
+    }
     core::RunControl rc(m);
     if (clockEngine) rc.forceClockEngine = true;
     rc.startContinuousFastRun();
@@ -81,6 +115,7 @@ Rates measure(core::OperatingMode mode, bool clockEngine, double seconds) {
 int benchCommand(const Args& args, std::ostream& out, std::ostream& err) {
     double seconds = 2.0;
     std::optional<core::OperatingMode> mode;
+    std::string programName;
     // The clock-state engine when asked for here or by MIRA8_ENGINE=clock.
     bool clockEngine = core::RunControl::clockEngineRequested();
     for (size_t i = 0; i < args.size(); ++i) {
@@ -129,6 +164,12 @@ int benchCommand(const Args& args, std::ostream& out, std::ostream& err) {
                 err << "mira8-cli bench: --engine must be instruction or clock\n";
                 return kExitUsage;
             }
+        } else if (args[i] == "--program") {
+            if (i + 1 >= args.size()) {
+                err << "mira8-cli bench: --program needs a name\n";
+                return kExitUsage;
+            }
+            programName = args[++i];
         } else {
             err << "mira8-cli bench: unknown argument " << args[i] << "\n";
             return kExitUsage;
@@ -145,13 +186,28 @@ int benchCommand(const Args& args, std::ostream& out, std::ostream& err) {
         out << lead << statesLabel << r.states << "\n";
         out << lead << "instructions/s: " << r.instructions << "\n";
     };
-    if (mode) {
-        print("", measure(*mode, clockEngine, seconds));
-        return kExitOk;
+    // The loop asked for in each mode that has it; without a name the counting loop.
+    std::vector<const Program*> chosen;
+    for (const auto md : {core::OperatingMode::Normal, core::OperatingMode::Wif}) {
+        if (mode && md != *mode) continue;
+        const std::string name =
+            !programName.empty() ? programName : md == core::OperatingMode::Normal ? "isz" : "inc";
+        if (const Program* p = findProgram(name, md)) chosen.push_back(p);
     }
-    // Both modes, each for the given time, each line led by its mode.
-    for (const auto md : {core::OperatingMode::Normal, core::OperatingMode::Wif})
-        print(md == core::OperatingMode::Normal ? "normal " : "wif ", measure(md, clockEngine, seconds));
+    if (chosen.empty()) {
+        err << "mira8-cli bench: --program must be one of";
+        for (const Program& p : programs())
+            err << " " << p.name << (p.mode == core::OperatingMode::Normal ? " (normal)" : " (wif)");
+        err << "\n";
+        return kExitUsage;
+    }
+    // One mode: plain lines; more: each line led by its mode.
+    for (const Program* p : chosen) {
+        const char* lead = chosen.size() == 1                          ? ""
+                           : p->mode == core::OperatingMode::Normal ? "normal "
+                                                                     : "wif ";
+        print(lead, measure(*p, clockEngine, seconds));
+    }
     return kExitOk;
 }
 

@@ -21,6 +21,9 @@ public:
     void execReady(int level) override;
     void doInit(int) override;
     size_t remaining() const { return bytes_.size(); }
+    // Section "SCIN": the bytes not yet taken.
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
 private:
     core::DeviceBus& bus_;
@@ -40,12 +43,17 @@ public:
     void execResetFlag(int level) override { bus_.SetDevInflag(slot_, level == 0 ? 1 : 0); }
     // The most recent bytes (all of them in any short run) and how many there were.
     std::vector<int> recorded() const { return recorded_.kept(); }
-    uint64_t recordedTotal() const { return recorded_.total(); }
+    uint64_t recordedTotal() const { return recorded_.total() + dropped_; }
+    // Section "RECO": the kept bytes and the count of them all.
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
 private:
     core::DeviceBus& bus_;
     int slot_;
     core::ByteRecord recorded_;
+    // Bytes counted before a restored state's kept ones.
+    uint64_t dropped_ = 0;
 };
 
 }  // namespace mira::cli

@@ -193,6 +193,41 @@ void RunModules::writeText(std::ostream& out) const {
     }
 }
 
+void RunModules::saveState(core::SnapshotWriter& w) const {
+    w.beginSection("CMOD", 1);
+    w.u32(static_cast<uint32_t>(modules_.size()));
+    for (const Open& o : modules_) {
+        w.str(o.request.kind->cliKind);
+        o.module->saveState(w);
+    }
+    w.endSection();
+}
+
+void RunModules::restoreState(core::SnapshotReader& r) {
+    core::SnapshotWriter before;
+    saveState(before);
+    try {
+        restoreModules(r);
+    } catch (const core::SnapshotError&) {
+        // Modules restored before the damage go back to what they were.
+        core::SnapshotReader again(before.bytes());
+        restoreModules(again);
+        throw;
+    }
+}
+
+void RunModules::restoreModules(core::SnapshotReader& r) {
+    r.beginSection("CMOD", 1);
+    if (r.u32() != modules_.size())
+        throw core::SnapshotError("the state was saved with other --module options");
+    for (Open& o : modules_) {
+        if (r.str() != o.request.kind->cliKind)
+            throw core::SnapshotError("the state was saved with other --module options");
+        o.module->restoreState(r);
+    }
+    r.endSection();
+}
+
 std::string oneLine(const std::string& text) {
     std::string line;
     for (char ch : text) {

@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "core/machine.h"
 #include "core/prompter.h"
+#include "core/snapshot.h"
 #include "core/sound.h"
 #include "core/timer.h"
 #include "devices/module_catalogue.h"
@@ -54,6 +55,10 @@ class HeadlessModule {
     virtual void writeJson(JsonWriter& j) const = 0;
     // One line for the plain-text report, without the newline; empty for none.
     virtual std::string textLine() const { return {}; }
+    // Its part of a machine state: the module's logic and what the headless run keeps
+    // beside it (a key script's place, the recorded notes, ...).
+    virtual void saveState(core::SnapshotWriter& w) const = 0;
+    virtual void restoreState(core::SnapshotReader& r) = 0;
 };
 
 // A made module, or why it could not be made: kExitUsage for a bad ARG (message names the
@@ -87,7 +92,7 @@ std::string parseModuleOption(const std::string& value, ModuleRequest& request);
 
 // The modules of a run, opened in order; refuses a device that is already taken and a
 // second module of the same kind (each kind has one window).
-class RunModules {
+class RunModules final : public core::StatePart {
   public:
     explicit RunModules(ModuleHost host) : host_(host) {}
     // Opens one module; returns an exit status and prints the message to `err`.
@@ -99,12 +104,18 @@ class RunModules {
     bool empty() const { return modules_.empty(); }
     void writeJson(JsonWriter& j) const;  // the "modules" array
     void writeText(std::ostream& out) const;
+    // Section "CMOD": each open module by kind, in the order opened. The modules of the
+    // state must be the ones opened now; a state that does not fit changes none of them.
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
   private:
     struct Open {
         ModuleRequest request;
         std::unique_ptr<HeadlessModule> module;
     };
+    void restoreModules(core::SnapshotReader& r);
+
     ModuleHost host_;
     std::vector<Open> modules_;
 };

@@ -38,4 +38,25 @@ void KeyScript::taken() {
     scheduleNext();
 }
 
+void KeyScript::saveState(core::SnapshotWriter& w) const {
+    w.beginSection("KSCR", 1);
+    w.u32(static_cast<uint32_t>(pressed_));
+    w.boolean(waiting_);
+    core::saveTimer(w, *timer_);
+    w.endSection();
+}
+
+void KeyScript::restoreState(core::SnapshotReader& r) {
+    r.beginSection("KSCR", 1);
+    const uint32_t pressed = r.u32();
+    const bool waiting = r.boolean();
+    const core::TimerState timer = core::readTimer(r);
+    r.endSection();
+    // The keys are those given now; a state cannot have pressed more of them.
+    if (pressed > count_) throw core::SnapshotError("the state was saved with a longer key script");
+    pressed_ = pressed;
+    waiting_ = waiting;
+    core::applyTimer(timer, *timer_);
+}
+
 }  // namespace mira::cli

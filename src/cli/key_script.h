@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "core/snapshot.h"
 #include "core/timer.h"
 
 namespace mira::cli {
@@ -29,6 +30,10 @@ class KeyScript {
 
     size_t pressed() const { return pressed_; }
     size_t left() const { return count_ - pressed_; }
+
+    // Section "KSCR": how far the script is, whether it waits for the program, its timer.
+    void saveState(core::SnapshotWriter& w) const;
+    void restoreState(core::SnapshotReader& r);
 
   private:
     void tick();

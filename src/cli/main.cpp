@@ -28,6 +28,11 @@ void printUsage(std::ostream& out) {
       --trace               one line per instruction on stderr: address word ac c
                             (WIF addresses as 4 hex digits)
       --json                print the final state as one JSON object
+      --save-state F        at the end of the run, whatever stopped it, write the whole
+                            machine state (machine, modules, scripts) to F (.m8s)
+      --load-state F        start from the machine state in F; give FILE, --module,
+                            --in, --out and --serial-in as in the run that saved it
+                            (the state wins); --clock-states counts from there
       --vcd FILE            write the signals of every clock state to FILE as a
                             Value Change Dump (1 us = one clock state; scopes cpu,
                             panel, devices, modules); the run takes the clock-state path
@@ -110,9 +115,11 @@ void printUsage(std::ostream& out) {
                             read-memory, write-memory, erase-memory, delete, read-options,
                             write-options, upgrade-driver; see board --help
 
-  bench [--mode normal|wif] [--seconds S] [--engine instruction|clock]
+  bench [--mode normal|wif] [--seconds S] [--engine instruction|clock] [--program P]
                             run a fixed loop headless for about S seconds of processor
                             time (default 2) in the given mode, else in each mode; the
+                            loop P: isz (default), tad, jms, poll in Normal mode,
+                            inc (default), call, table, poll in WIF mode; the
                             clock-state engine with --engine clock or MIRA8_ENGINE=clock.
                             Prints clock-states/s (stepped) on the clock-state engine
                             or virtual-clock-states/s on the instruction engine, which

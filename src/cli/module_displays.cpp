@@ -25,6 +25,9 @@ class HeadlessTenDigit final : public HeadlessModule {
         return "\"" + display_.text() + "\"" + (display_.displayOn() ? "" : " (off)");
     }
 
+    void saveState(core::SnapshotWriter& w) const override { display_.saveState(w); }
+    void restoreState(core::SnapshotReader& r) override { display_.restoreState(r); }
+
   private:
     devices::TenDigitDisplay display_;
 };
@@ -55,6 +58,9 @@ class HeadlessAlpha final : public HeadlessModule {
         return "\"" + display_.lineText(1) + "\" \"" + display_.lineText(2) + "\"" +
                (display_.displayOn() ? "" : " (off)");
     }
+
+    void saveState(core::SnapshotWriter& w) const override { display_.saveState(w); }
+    void restoreState(core::SnapshotReader& r) override { display_.restoreState(r); }
 
   private:
     devices::AlphaDisplay display_;

@@ -6,6 +6,7 @@
 #include "cli_modules.h"
 #include "devices/melody_player.h"
 #include "devices/midi_out.h"
+#include "devices/module_state.h"
 
 namespace mira::cli {
 
@@ -42,10 +43,49 @@ class HeadlessMelody final : public HeadlessModule {
         return line;
     }
 
+    // The player, then the messages recorded so far (the restore's own note off is not
+    // one of them).
+    void saveState(core::SnapshotWriter& w) const override {
+        player_.saveState(w);
+        w.beginSection("MIDR", 1);
+        w.u32(static_cast<uint32_t>(midi_.messages().size()));
+        for (const auto& m : midi_.messages()) {
+            w.i64(m.us);
+            w.u8(m.status);
+            w.u8(m.data1);
+            w.u8(m.data2);
+        }
+        w.endSection();
+    }
+    void restoreState(core::SnapshotReader& r) override;
+
   private:
     devices::RecordingMidiOut midi_;
     devices::MelodyPlayer player_;
 };
+
+void HeadlessMelody::restoreState(core::SnapshotReader& r) {
+    player_.restoreState(r);
+    r.beginSection("MIDR", 1);
+    const uint32_t n = r.u32();
+    // Eleven bytes a message: the count cannot outrun the data.
+    if (n > r.remaining() / 11) throw core::SnapshotError("the state data ends too early");
+    std::vector<devices::RecordingMidiOut::Message> messages(n);
+    int64_t last = 0;
+    for (auto& m : messages) {
+        m.us = r.i64();
+        m.status = r.u8();
+        m.data1 = r.u8();
+        m.data2 = r.u8();
+        const bool known = m.status == devices::midi::kNoteOn ||
+                           m.status == devices::midi::kNoteOff ||
+                           m.status == devices::midi::kProgramChange;
+        devices::refuseIf(m.us < last || !known || m.data1 > 127 || m.data2 > 127);
+        last = m.us;
+    }
+    r.endSection();
+    midi_.restoreMessages(std::move(messages));
+}
 
 }  // namespace
 

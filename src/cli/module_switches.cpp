@@ -18,6 +18,8 @@ class HeadlessSwitches final : public HeadlessModule {
     }
     void writeJson(JsonWriter& j) const override { j.key("mask").value(int64_t{switches_.mask()}); }
     std::string textLine() const override { return "mask " + std::to_string(switches_.mask()); }
+    void saveState(core::SnapshotWriter& w) const override { switches_.saveState(w); }
+    void restoreState(core::SnapshotReader& r) override { switches_.restoreState(r); }
 
   private:
     devices::ExternalSwitches switches_;

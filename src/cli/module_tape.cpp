@@ -9,6 +9,7 @@
 #include "core/run_control.h"
 #include "core/tape_file.h"
 #include "devices/mag_tape.h"
+#include "devices/module_state.h"
 #include "devices/slot_select.h"
 #include "devices/tape_punch.h"
 #include "devices/tape_reader.h"
@@ -48,6 +49,21 @@ class HeadlessReader final : public HeadlessModule {
         return std::to_string(reader_.position()) + " rows, " +
                std::to_string(reader_.deposited()) + " bytes deposited, pc=" +
                std::to_string(pcAfter_);
+    }
+
+    // The reader and the PC its feed left, which the report shows.
+    void saveState(core::SnapshotWriter& w) const override {
+        reader_.saveState(w);
+        w.beginSection("RDRC", 1);
+        w.i32(pcAfter_);
+        w.endSection();
+    }
+    void restoreState(core::SnapshotReader& r) override {
+        reader_.restoreState(r);
+        r.beginSection("RDRC", 1);
+        const int pc = r.i32In(0, core::kMaxMemory - 1);
+        r.endSection();
+        pcAfter_ = pc;
     }
 
   private:
@@ -108,6 +124,29 @@ class HeadlessPunch final : public HeadlessModule {
         return line.empty() ? "(no rows)" : line;
     }
 
+    // The punch, and what a tape saved after the run held (the report keeps it).
+    void saveState(core::SnapshotWriter& w) const override {
+        punch_.saveState(w);
+        w.beginSection("PNCR", 1);
+        w.boolean(saved_);
+        devices::writeSmallList(w, std::vector<int>(savedRows_.begin(), savedRows_.end()));
+        w.i64(savedTotal_);
+        w.endSection();
+    }
+    void restoreState(core::SnapshotReader& r) override {
+        punch_.restoreState(r);
+        r.beginSection("PNCR", 1);
+        const bool saved = r.boolean();
+        const std::vector<int> rows =
+            devices::readSmallList(r, devices::TapePunch::kKeptRows, 0, 255);
+        const int64_t total = r.i64();
+        r.endSection();
+        devices::refuseIf(total < static_cast<int64_t>(rows.size()));
+        saved_ = saved;
+        savedRows_.assign(rows.begin(), rows.end());
+        savedTotal_ = total;
+    }
+
   private:
     devices::TapePunch punch_;
     core::Prompter& prompter_;
@@ -163,6 +202,9 @@ class HeadlessMagTape final : public HeadlessModule {
                std::to_string(mag_.position()) + ", counter " + std::to_string(mag_.counter()) +
                ", " + std::to_string(bytes) + " bytes on tape";
     }
+
+    void saveState(core::SnapshotWriter& w) const override { mag_.saveState(w); }
+    void restoreState(core::SnapshotReader& r) override { mag_.restoreState(r); }
 
   private:
     NoDialog noDialog_;

@@ -11,8 +11,10 @@
 #include "cli_devices.h"
 #include "cli_modules.h"
 #include "commands.h"
+#include "core/atomic_file.h"
 #include "core/file_read.h"
 #include "core/machine.h"
+#include "core/machine_snapshot.h"
 #include "core/run_control.h"
 #include "core/serial_test_port.h"
 #include "core/signal_recorder.h"
@@ -49,6 +51,8 @@ struct RunOptions {
     uint64_t vcdFrom = 0;
     uint64_t vcdStates = UINT64_MAX;
     std::optional<std::string> vcdSignals;
+    std::string saveState;
+    std::string loadState;
 };
 
 // Parses "B1,B2,..." into bytes.
@@ -148,6 +152,10 @@ std::string parseRunOptions(const Args& args, RunOptions& o) {
             o.trace = true;
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--save-state") {
+            if (!next(o.saveState) || o.saveState.empty()) return "--save-state needs a file";
+        } else if (a == "--load-state") {
+            if (!next(o.loadState) || o.loadState.empty()) return "--load-state needs a file";
         } else if (a == "--vcd") {
             if (!next(o.vcdFile) || o.vcdFile.empty()) return "--vcd needs a file";
         } else if (a == "--vcd-from") {
@@ -257,6 +265,113 @@ void writeJson(std::ostream& out, const core::Machine& m, const char* stop,
     out << '\n';
 }
 
+// The basic serial port in a state: the CLI's port offers the rest of its script.
+class CliSerialState final : public core::StatePart {
+public:
+    explicit CliSerialState(core::ScriptedSerialPort& port) : port_(port) {}
+    void saveState(core::SnapshotWriter& w) const override {
+        core::SerialPortState s;
+        const std::vector<int> sent = port_.sent();
+        s.received = sent.empty() ? 0 : sent.back();
+        s.offered = port_.offered();
+        s.save(w);
+    }
+    // A mirror set in the window has no counterpart here: the script alone offers bytes.
+    void restoreState(core::SnapshotReader& r) override {
+        core::SerialPortState s;
+        s.restore(r);
+        port_.setOffered(s.offered);
+    }
+
+private:
+    core::ScriptedSerialPort& port_;
+};
+
+// What a headless run keeps beside the emulator, section "CLIR": virtual time, the clock
+// states run before, the bytes sent to the serial port, the scripted devices and the
+// modules' scripts. A state saved in the GUI has none of it: the run then starts them
+// afresh.
+class CliRunState final : public core::StatePart {
+public:
+    static constexpr const char* kTag = "CLIR";
+
+    CliRunState(core::VirtualClock& clock, core::ScriptedSerialPort& serial,
+                const std::unique_ptr<ScriptedInputDevice> (&inputs)[2],
+                const std::unique_ptr<RecordingOutputDevice> (&outputs)[2], RunModules& modules)
+        : clock_(clock), serial_(serial), inputs_(inputs), outputs_(outputs), modules_(modules) {}
+
+    uint64_t statesBefore = 0;   // clock states of the runs the loaded state came from
+    uint64_t statesThisRun = 0;  // set before a save at the end of the run
+
+    void saveState(core::SnapshotWriter& w) const override {
+        w.beginSection(kTag, 1);
+        w.i64(clock_.nowMicros());
+        w.i64(static_cast<int64_t>(statesBefore + statesThisRun));
+        serial_.sentRecord().saveState(w);
+        for (int d = 0; d < 2; ++d) {
+            for (const core::Device* dev : {static_cast<const core::Device*>(inputs_[d].get()),
+                                            static_cast<const core::Device*>(outputs_[d].get())}) {
+                w.boolean(dev != nullptr);
+                if (dev) dev->saveState(w);
+            }
+        }
+        modules_.saveState(w);
+        w.endSection();
+    }
+
+    void restoreState(core::SnapshotReader& r) override {
+        r.beginSection(kTag, 1);
+        // The clock was moved to this time before the restore (savedClock below).
+        if (r.i64() != clock_.nowMicros())
+            throw core::SnapshotError("the state does not fit this run's options (its time has passed)");
+        const int64_t before = r.i64();
+        if (before < 0) throw core::SnapshotError("the state data is damaged");
+        serial_.sentRecord().restoreState(r);
+        for (int d = 0; d < 2; ++d) {
+            for (core::Device* dev : {static_cast<core::Device*>(inputs_[d].get()),
+                                      static_cast<core::Device*>(outputs_[d].get())}) {
+                if (r.boolean() != (dev != nullptr))
+                    throw core::SnapshotError(
+                        "the --in and --out options differ from the run that saved the state");
+                if (dev) dev->restoreState(r);
+            }
+        }
+        modules_.restoreState(r);
+        r.endSection();
+        statesBefore = static_cast<uint64_t>(before);
+    }
+
+    // The virtual time a state was saved at, read before restoring it so that its timers
+    // resume from there; 0 for a state without this part (saved in the GUI).
+    static int64_t savedClock(const std::vector<uint8_t>& snapshot) {
+        core::SnapshotReader r(snapshot);
+        r.beginSection("EMUL", 0xFFFF);
+        while (!r.peekTag().empty()) {
+            if (r.peekTag() != kTag) {
+                r.skipSection();
+                continue;
+            }
+            r.beginSection(kTag, 1);
+            const int64_t now = r.i64();
+            if (now < 0) throw core::SnapshotError("the state data is damaged");
+            return now;
+        }
+        return 0;
+    }
+
+private:
+    core::VirtualClock& clock_;
+    core::ScriptedSerialPort& serial_;
+    const std::unique_ptr<ScriptedInputDevice> (&inputs_)[2];
+    const std::unique_ptr<RecordingOutputDevice> (&outputs_)[2];
+    RunModules& modules_;
+};
+
+std::string moduleKindName(int type) {
+    const devices::ModuleKind* kind = devices::moduleKindOfType(type);
+    return kind && *kind->cliKind ? std::string(kind->cliKind) : std::string();
+}
+
 }  // namespace
 
 int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
@@ -264,6 +379,22 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
     if (const std::string problem = parseRunOptions(args, o); !problem.empty()) {
         err << "mira8-cli run: " << problem << "\n";
         return kExitUsage;
+    }
+
+    // A state to start from is read first: a bad one stops the command before anything runs.
+    std::vector<uint8_t> loaded;
+    if (!o.loadState.empty()) {
+        const core::FileRead file = core::readWholeFile(o.loadState);
+        if (!file.ok) {
+            err << o.loadState << ": " << core::fileReadErrorText(file.error) << "\n";
+            return kExitBadInput;
+        }
+        core::StateFileRead state = core::parseStateFile(file.bytes);
+        if (!state.ok) {
+            err << o.loadState << ": " << state.error << "\n";
+            return kExitBadInput;
+        }
+        loaded = std::move(state.snapshot);
     }
 
     core::Machine m;
@@ -381,10 +512,39 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
         rc.setRecorder(&recorder);
     }
 
-    // A run starts as a release of RUN does with the clock at FAST, continuous.
+    CliSerialState serialState(serial);
+    CliRunState runState(clock, serial, inputs, outputs, modules);
+    const core::EmulatorParts parts{
+        m, &rc, {{core::SerialPortState::kTag, &serialState}, {CliRunState::kTag, &runState}},
+        moduleKindName, {}};
+    if (!o.loadState.empty()) {
+        std::string problem;
+        try {
+            clock.advanceTo(CliRunState::savedClock(loaded));
+            problem = core::restoreEmulator(parts, loaded);
+        } catch (const core::SnapshotError& e) {
+            problem = e.what();
+        }
+        if (!problem.empty()) {
+            err << o.loadState << ": " << problem << "\n";
+            return kExitBadInput;
+        }
+    }
+
+    // A run starts as a release of RUN does with the clock at FAST, continuous; a loaded
+    // state's run goes on from where it was, its key scripts included.
     rc.startContinuousFastRun();
-    modules.runStarts();
-    const auto res = rc.runHeadless(o.clockStates.value_or(UINT64_MAX), o.maxInstructions, &clock);
+    if (o.loadState.empty()) modules.runStarts();
+    auto res = rc.runHeadless(o.clockStates.value_or(UINT64_MAX), o.maxInstructions, &clock);
+    // Saved before the modules see the end of the run, so that a loaded state goes on as
+    // if this run had not stopped (a sounding note keeps sounding).
+    bool stateSaved = true;
+    if (!o.saveState.empty()) {
+        runState.statesThisRun = res.clockStates;
+        stateSaved = core::writeFileAtomically(o.saveState,
+                                               core::stateFileBytes(core::captureEmulator(parts)));
+    }
+    res.clockStates += runState.statesBefore;
     modules.runEnded();
     if (vcd) {
         rc.setRecorder(nullptr);
@@ -418,6 +578,12 @@ int runCommand(const Args& args, std::ostream& out, std::ostream& err) {
             out << "\n";
         }
         modules.writeText(out);
+    }
+    if (!stateSaved) {
+        err << oneLine(core::saveFailureText("ERROR: The machine state could not be saved.",
+                                             o.saveState))
+            << "\n";
+        return kExitBadInput;
     }
     if (afterStatus != kExitOk) return afterStatus;
     return res.reason == core::RunControl::HeadlessStop::Stopped ? kExitOk : kExitNotHalted;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "snapshot.h"
+
 namespace mira::core {
 
 class ByteRecord {
@@ -31,6 +33,26 @@ public:
     }
     uint64_t total() const { return total_; }
     bool empty() const { return total_ == 0; }
+
+    // In a machine state: the kept bytes, oldest first, and the count of them all.
+    void saveState(SnapshotWriter& w) const {
+        const std::vector<int> bytes = kept();
+        w.u32(static_cast<uint32_t>(bytes.size()));
+        for (int b : bytes) w.u8(static_cast<uint8_t>(b));
+        w.i64(static_cast<int64_t>(total_));
+    }
+    void restoreState(SnapshotReader& r) {
+        const uint32_t n = r.u32();
+        if (n > kept_ || n > r.remaining()) throw SnapshotError("the state data is damaged");
+        std::vector<int> bytes(n);
+        for (int& b : bytes) b = r.u8();
+        const int64_t total = r.i64();
+        if (total < static_cast<int64_t>(n) || (n < kept_ && total != n))
+            throw SnapshotError("the state data is damaged");
+        ring_ = std::move(bytes);
+        next_ = 0;
+        total_ = static_cast<uint64_t>(total);
+    }
 
 private:
     std::size_t kept_;

@@ -5,18 +5,27 @@
 // items views must redraw. Only the serial channels are not kept: every instruction loads a
 // channel before it shifts it, so their contents at an instruction end are never read.
 //
-// Instructions that talk to a module, a timer, the serial port or the EEPROM (Normal IOT;
-// WIF group 3 except the table instruction) are left to the clock-state steps, as are
-// breakpoints after the first instruction of a stretch, so that every rule about them is
-// the clock path's own.
+// Device I/O. A flag test (a Normal IOT with only its skip bit, the WIF input and output
+// skips) and the WIF line test touch no module and run in the loops like any instruction:
+// no timer falls due inside a stretch, so no flag moves in it. Every other I/O instruction
+// (transfers, pulses, serial, delay, EEPROM) calls a module, the serial port or a timer,
+// which may start a timer or change what the run sees; it runs alone, as the first
+// instruction of its stretch (ioInstruction), by its own clock states back to back with the
+// virtual clock moved on after each state, so every notification (reset and input pulses,
+// output notification, the keypad's shift steps, flag tests) and every timer that falls
+// due inside the instruction happens at the same virtual time, in clock states, as on the
+// clock path. Breakpoints after the first instruction of a stretch end the stretch, so
+// that every rule about them is the clock path's own.
 //
 // Virtual time. A Normal instruction takes 48 clock states (72 with a defer cycle), a WIF
-// instruction 4; one clock state is 1 µs. The caller gives a stretch the number of clock
-// states it may use: up to the run's state limit and ending strictly before the next timer
-// falls due. The engine only runs an instruction that fits whole, adds its states to the
-// stretch's count and leaves the clock to the caller, which moves it on by that count at the
-// stretch's end. No timer can fire and no instruction in a stretch starts or reads one, so
-// the clock, every timer and every module see the same times as on the clock path.
+// instruction 4 (the transfers 11 to 13); one clock state is 1 µs. The caller gives a
+// stretch the number of clock states it may use: up to the run's state limit and ending
+// strictly before the next timer falls due. The loops only run instructions that fit whole,
+// add their states to the stretch's count and leave the clock to the caller, which moves
+// it on by that count at the stretch's end. No timer can fire in a loop and no instruction
+// in a loop starts or reads one, so the clock, every timer and every module see the same
+// times as on the clock path. An I/O instruction alone need only fit the state limit: the
+// timers falling inside it fire at their states.
 #pragma once
 
 #include <algorithm>
@@ -25,14 +34,20 @@
 
 #include "machine.h"
 #include "normal_cpu.h"
+#include "timer.h"
 #include "wif_cpu.h"
 
 namespace mira::core::engine {
 
 struct Stretch {
-    // Limits given by the caller.
+    // Limits given by the caller: states before the next timer falls due, the run's own
+    // state limit (at least maxStates), instructions.
     uint64_t maxStates = 0;
+    uint64_t limitStates = 0;
     uint64_t maxInstructions = 0;
+    // The virtual clock of a headless run, at the stretch's start; null when real timers
+    // run between stretches (the GUI).
+    VirtualClock* clock = nullptr;
     // What ran.
     uint64_t states = 0;
     uint64_t instructions = 0;
@@ -42,17 +57,34 @@ inline constexpr int kNormalStates = 2 * (normal::kLastClockState + 1);
 inline constexpr int kNormalDeferStates = 3 * (normal::kLastClockState + 1);
 inline constexpr int kWifStates = wif::kLastStep + 1;
 
-// Clock states of each Normal instruction word, 0 for the IOT the engine leaves alone.
+// A Normal IOT that transfers or pulses calls a module; one with only its skip bit tests a
+// flag, which the loops do themselves.
+inline constexpr bool iotCallsModule(int32_t word) {
+    return (word & 6) != 0;
+}
+
+// Clock states of each Normal instruction word in the loops, 0 for an IOT that calls a
+// module (ioInstruction runs it).
 inline constexpr std::array<uint8_t, 256> kNormalWordStates = [] {
     std::array<uint8_t, 256> a{};
     for (int w = 0; w < 256; ++w) {
         const int op = w >> 5;
-        a[w] = op == normal::kOpIot               ? 0
-               : op <= normal::kOpJmp && (w & 16) ? kNormalDeferStates
-                                                  : kNormalStates;
+        a[w] = op == normal::kOpIot && iotCallsModule(w) ? 0
+               : op <= normal::kOpJmp && (w & 16)        ? kNormalDeferStates
+                                                          : kNormalStates;
     }
     return a;
 }();
+
+// Moves a headless run's virtual clock on by one state after each clock state, as the
+// clock-state run loop does, so timers fire between the states they fall due at.
+struct ClockProbe {
+    VirtualClock* clock;
+    int64_t now;
+    void operator()(Machine&, int /*t*/, int /*cycle*/, int /*result*/) {
+        if (clock) clock->advanceTo(++now);
+    }
+};
 
 // The four register lamp groups packed a byte each (Normal registers are 8 bits wide).
 inline uint32_t packNormal(int32_t pc, int32_t ma, int32_t mb, int32_t ac) {
@@ -86,6 +118,7 @@ template <bool kZeroPage, bool kTrackLamps>
                                               uint32_t latch0) {
     using namespace normal;
     int32_t* memory = m.memory.data();
+    const DeviceSlot* slots = m.bus.slots.data();
     int32_t pc = r.pc, ma = r.ma, mb = r.mb, ac = r.ac, c = r.c, word = r.word;
     int32_t address = r.address;
     bool pcTransferLoaded = r.pcTransferLoaded;
@@ -166,7 +199,19 @@ template <bool kZeroPage, bool kTrackLamps>
                 c = 0;
                 changed |= kChangeAc;
                 break;
-            default: {  // OPR (IOT never gets here)
+            case kOpIot: {  // a flag test (the loops get no other IOT)
+                ma = 0;
+                mb = word;
+                c = 0;
+                pcTransferLoaded = word & 1;
+                // Slot (word >> 3) & 3: input devices 0 and 1, output devices 0 and 1.
+                if (pcTransferLoaded && slots[(word >> 3) & 3].flag == 0) {
+                    c = 1;
+                    pc = (pc + 1) & 255;
+                }
+                break;
+            }
+            default: {  // OPR
                 ma = 0;
                 mb = word;
                 if (!(word & 16)) {
@@ -226,11 +271,36 @@ template <bool kZeroPage, bool kTrackLamps>
     return ended;
 }
 
+// An I/O instruction alone, from its first clock state: the clock-state code of its
+// cycles, back to back, with the virtual clock moved on after each state. Returns the last
+// step's result; a breakpoint stop takes one state.
+template <bool kWif>
+inline int ioInstruction(Machine& m, Stretch& s) {
+    ClockProbe probe{s.clock, s.clock ? s.clock->nowMicros() : 0};
+    int states = 0, r;
+    if constexpr (kWif) {
+        do {
+            r = wif::step(m);
+            probe(m, 0, 0, r);
+            ++states;
+        } while (r == kStepContinue);
+    } else {
+        r = normal::runCycle<normal::FetchCycle>(m, states, probe);
+        if (r != kStepBreakpoint) {
+            s.states += static_cast<uint64_t>(states);
+            r = normal::runCycle<normal::IotCycle>(m, states, probe);
+        }
+    }
+    s.states += static_cast<uint64_t>(states);
+    if (r != kStepBreakpoint) ++s.instructions;
+    return r;
+}
+
 // Runs whole Normal instructions from the start of a fetch cycle. Returns kStepContinue
-// when it ran none (not at a boundary, the next one is left to the clock path, or it does
-// not fit), kStepBreakpoint when the first instruction stops on a breakpoint (one clock
-// state, as on the clock path), else the result of the last instruction run:
-// kStepInstructionEnd or kStepStop. The ends of all earlier instructions were plain ends.
+// when it ran none (not at a boundary, or the next one does not fit), kStepBreakpoint when
+// the first instruction stops on a breakpoint (one clock state, as on the clock path), else
+// the result of the last instruction run: kStepInstructionEnd or kStepStop. The ends of all
+// earlier instructions were plain ends.
 //
 // Lamps: a lamp group is dirty at the end when any value latched in the stretch differs
 // from the latch at its start (the first such latch is the one that marks it). The latched
@@ -242,15 +312,20 @@ inline int runNormalIn(Machine& m, Stretch& s) {
     NormalRun r{};
     r.pc = m.pc & 255;
     r.word = m.memory[r.pc] & 255;
-    r.budget = s.maxStates;
-    {
-        const uint32_t len = kNormalWordStates[r.word];
-        if (len == 0 || r.budget < len) return kStepContinue;
+    const uint32_t len = kNormalWordStates[r.word];
+    if (len == 0 || s.maxStates < len) {
+        // An IOT that calls a module, or a flag test a timer falls inside, runs alone.
+        // Here is the line to the clock path: any other instruction a timer falls inside
+        // is left to it.
+        if ((r.word >> 5) == kOpIot && s.limitStates >= uint64_t(kNormalStates))
+            return ioInstruction<false>(m, s);
+        return kStepContinue;
     }
     if (m.breakpointStop()) {
         s.states += 1;  // the fetch's first clock state makes the test
         return kStepBreakpoint;
     }
+    r.budget = s.maxStates;
     r.ma = m.ma;
     r.mb = m.mb;
     r.ac = m.ac;
@@ -309,10 +384,13 @@ inline int runNormal(Machine& m, Stretch& s) {
     return m.options.zeroPageMode ? runNormalIn<true>(m, s) : runNormalIn<false>(m, s);
 }
 
-// WIF instructions the engine runs itself: all but group 3's module, serial, timer and
-// EEPROM instructions. Undefined numbers are plain idle steps and qualify too.
+// WIF instructions the loop runs: all but group 3's module, serial, timer and EEPROM
+// instructions, which ioInstruction runs. Undefined numbers are plain idle steps and
+// qualify too.
 inline constexpr bool wifRunsWhole(int opcode) {
-    return opcode < wif::kInputSkip || opcode == wif::kTable || !wif::isValidOpcode(opcode);
+    using namespace wif;
+    return opcode < kInputSkip || opcode == kTable || opcode == kInputSkip ||
+           opcode == kOutputSkip || opcode == kLineTest || !isValidOpcode(opcode);
 }
 
 // The WIF registers an instruction works on, kept in locals for a stretch. The stack, the
@@ -321,6 +399,7 @@ struct WifRegs {
     int32_t pc, ma, mb, ac, c, z, dc, romPointer, h, l;
     bool skip, bank, pcWritten;
     uint32_t changed;
+    int32_t mask;  // the machine's address mask, read once
 };
 
 inline int wifRam(const WifRegs& r, int32_t word) {
@@ -329,12 +408,11 @@ inline int wifRam(const WifRegs& r, int32_t word) {
 
 [[gnu::always_inline]] inline int32_t wifRead(const Machine& m, const WifRegs& r, int selector,
                                               int32_t word) {
-    switch (selector) {
-        case 0: return r.ac;
-        case 1: return m.ram[wifRam(r, word)];
-        case 2: return m.ram[m.ram[0] & 63];
-        default: return r.pc & 255;
-    }
+    // Both RAM reads are always in range: reading them all and picking one costs no branch.
+    const int32_t direct = m.ram[wifRam(r, word)], indirect = m.ram[m.ram[0] & 63];
+    const int32_t low = selector == 0 ? r.ac : direct;
+    const int32_t high = selector == 2 ? indirect : r.pc & 255;
+    return selector < 2 ? low : high;
 }
 
 [[gnu::always_inline]] inline void wifWrite(Machine& m, WifRegs& r, int selector, int32_t word,
@@ -354,7 +432,7 @@ inline int wifRam(const WifRegs& r, int32_t word) {
             break;
         }
         default:
-            r.pc = ((r.romPointer & wif::kPageBits) | ((value + 1) & 255)) & m.addressMask;
+            r.pc = ((r.romPointer & wif::kPageBits) | ((value + 1) & 255)) & r.mask;
             r.pcWritten = true;
             r.changed |= kChangePc;
             break;
@@ -365,7 +443,7 @@ inline int wifRam(const WifRegs& r, int32_t word) {
 // steps 0..3 of wif_cpu.h do it. Returns true for the halt instruction.
 [[gnu::always_inline]] inline bool wifExecute(Machine& m, WifRegs& r, int32_t word, int k) {
     using namespace wif;
-    const int32_t mask = m.addressMask;
+    const int32_t mask = r.mask;
     auto setPc = [&](int32_t address) {
         r.pc = address & mask;
         r.pcWritten = true;
@@ -615,11 +693,45 @@ inline int wifRam(const WifRegs& r, int32_t word) {
             wifWrite(m, r, selectorA(word), word, r.mb);  // the bit set, clear and toggle
             return false;
         }
-        default: {  // the table instruction
-            r.changed |= kChangeState | kChangeStatus | kChangePc | kChangeCycle | kChangeWifRegs;
-            if (wif::tableAccessOn(m, word, r.romPointer, r.ac)) r.changed |= kChangeAc;
+        default: {  // the table instruction, the flag and line tests
+            r.changed |= kChangeState | kChangeStatus | kChangePc | kChangeCycle;
+            switch (k) {
+                case kTable:
+                    r.changed |= kChangeWifRegs;
+                    if (tableAccessOn(m, word, r.romPointer, r.ac)) r.changed |= kChangeAc;
+                    break;
+                case kLineTest:
+                    if (lineTestSkips(m, word)) r.skip = true;
+                    break;
+                default: {
+                    const int slot = k == kInputSkip ? inputSlot(word) : outputSlot(word);
+                    if (m.bus.slots[slot].flag == 0) r.skip = true;
+                    break;
+                }
+            }
             return false;
         }
+    }
+}
+
+// One whole WIF instruction of opcode K, or the idle steps of a number that is none, with
+// the advance of PC.
+template <int K>
+[[gnu::always_inline]] inline bool wifOne(Machine& m, WifRegs& r, int32_t word, int32_t mask,
+                                          int32_t& validWord, int& validK) {
+    r.pcWritten = false;
+    if constexpr (!wif::isValidOpcode(K)) {
+        // No instruction: the skip flag and the instruction lamps stay as they were.
+        r.pc = (r.pc + 1) & mask;
+        r.changed |= kChangePc | kChangeState | kChangeCycle;
+        return false;
+    } else {
+        r.skip = false;
+        validWord = word;
+        validK = K;
+        const bool halt = wifExecute(m, r, word, K);
+        if (!r.pcWritten) r.pc = (r.pc + (r.skip ? 1 : 0) + 1) & mask;
+        return halt;
     }
 }
 
@@ -635,29 +747,32 @@ inline constexpr std::array<uint8_t, 64> kWifTop = [] {
     return a;
 }();
 
-inline uint64_t packLamps(int32_t pc, int32_t ma, int32_t mb, int32_t ac) {
-    return static_cast<uint64_t>(static_cast<uint16_t>(pc)) |
-           static_cast<uint64_t>(static_cast<uint16_t>(ma)) << 16 |
-           static_cast<uint64_t>(static_cast<uint16_t>(mb)) << 32 |
-           static_cast<uint64_t>(static_cast<uint16_t>(ac)) << 48;
-}
-
 // Runs whole WIF instructions from an instruction boundary; results as runNormal.
 inline int runWif(Machine& m, Stretch& s) {
     using namespace wif;
     if (m.cycleState != kCycleExecute || m.t != 0 || s.maxInstructions == 0) return kStepContinue;
     const int32_t mask = m.addressMask;
     const int32_t* memory = m.memory.data();
-    if (!(kWifTop[(memory[m.pc & mask] & kWordMask) >> 10] & 64) ||
-        s.maxStates < uint64_t(kWifStates))
-        return kStepContinue;
+    {
+        const int top = kWifTop[(memory[m.pc & mask] & kWordMask) >> 10];
+        const int k = top & 63;
+        if (!(top & 64) || s.maxStates < uint64_t(kWifStates)) {
+            // An instruction that calls a module, the serial port or a timer, or an I/O
+            // instruction a timer falls inside, runs alone. Here is the line to the clock
+            // path: any other instruction a timer falls inside is left to it.
+            if (k >= kInputSkip && !(top & 128) &&
+                s.limitStates >= uint64_t(instructionStates(k)))
+                return ioInstruction<true>(m, s);
+            return kStepContinue;
+        }
+    }
     m.pc &= mask;  // as the instruction's start does, before the breakpoint test
     if (m.breakpointStop()) {
         s.states += 1;  // the step that makes the test
         return kStepBreakpoint;
     }
     WifRegs r{m.pc, m.ma,   m.mb,       m.ac,           m.c, m.z, m.dc, m.romPointer, m.h,
-              m.l,  m.skip, m.bankFlag, m.wifPcWritten, 0};
+              m.l,  m.skip, m.bankFlag, m.wifPcWritten, 0,   mask};
     const bool stopAtEveryEnd = normal::stopRequested(m);
     const uint8_t* breakpoints = !m.options.ignoreBreakpoints && m.continuous()
                                      ? m.breakpoints.data()
@@ -665,14 +780,11 @@ inline int runWif(Machine& m, Stretch& s) {
     const uint64_t maxN =
         stopAtEveryEnd ? 1 : std::min(s.maxInstructions, s.maxStates / kWifStates);
     // Lamp groups as in runNormal; every latch of a WIF instruction holds its end values.
-    const uint64_t latch0 = packLamps(m.lamps.pc, m.lamps.ma, m.lamps.mb, m.lamps.ac);
-    uint64_t dirty = (m.lampsDirty & kChangePc ? 0xFFFFull : 0) |
-                     (m.lampsDirty & kChangeMa ? 0xFFFFull << 16 : 0) |
-                     (m.lampsDirty & kChangeMb ? 0xFFFFull << 32 : 0);
-    // Once PC, MA and MB are dirty only AC is tracked, which is cheaper.
-    bool trackAll = !((dirty & 0xFFFF) && (dirty & 0xFFFF0000ull) && (dirty & 0xFFFF00000000ull));
-    const int32_t lac = m.lamps.ac;
-    int32_t dac = 0;
+    // Lamp groups as in runNormal; every latch of a WIF instruction holds its end values.
+    // Each group's differences from the latch are gathered apart: no branch, no packing.
+    const LampLatch latch0 = m.lamps;
+    int32_t dpc = m.lampsDirty & kChangePc ? 1 : 0, dma = m.lampsDirty & kChangeMa ? 1 : 0,
+            dmb = m.lampsDirty & kChangeMb ? 1 : 0, dac = 0;
     int32_t word = memory[r.pc] & kWordMask, k = 0, validWord = -1, validK = 0, address = 0;
     int top = kWifTop[word >> 10];
     uint64_t n = 0;
@@ -680,26 +792,24 @@ inline int runWif(Machine& m, Stretch& s) {
     for (;;) {
         address = r.pc;
         k = top & 63;
-        r.pcWritten = false;
         bool halt = false;
-        if (!(top & 128)) {
-            r.skip = false;
-            validWord = word;
-            validK = k;
-            halt = wifExecute(m, r, word, k);
-            if (!r.pcWritten) r.pc = (r.pc + (r.skip ? 1 : 0) + 1) & mask;
-        } else {
-            // No instruction: the skip flag and the instruction lamps stay as they were.
-            r.pc = (r.pc + 1) & mask;
-            r.changed |= kChangePc | kChangeState | kChangeCycle;
+        // One case per opcode, each with its own copy of wifOne: the opcode is a constant
+        // there, so every test of it inside folds away.
+        switch (k) {
+#define MIRA_OP(K) \
+    case K: halt = wifOne<K>(m, r, word, mask, validWord, validK); break;
+#define MIRA_OP8(K)                                                                   \
+    MIRA_OP(K) MIRA_OP(K + 1) MIRA_OP(K + 2) MIRA_OP(K + 3) MIRA_OP(K + 4) MIRA_OP(K + 5) \
+        MIRA_OP(K + 6) MIRA_OP(K + 7)
+            MIRA_OP8(0) MIRA_OP8(8) MIRA_OP8(16) MIRA_OP8(24) MIRA_OP8(32) MIRA_OP8(40)
+            MIRA_OP8(48) MIRA_OP8(56)
+#undef MIRA_OP8
+#undef MIRA_OP
         }
-        if (trackAll) {
-            dirty |= packLamps(r.pc, r.ma, r.mb, r.ac) ^ latch0;
-            trackAll =
-                !((dirty & 0xFFFF) && (dirty & 0xFFFF0000ull) && (dirty & 0xFFFF00000000ull));
-        } else {
-            dac |= r.ac ^ lac;
-        }
+        dpc |= r.pc ^ latch0.pc;
+        dma |= r.ma ^ latch0.ma;
+        dmb |= r.mb ^ latch0.mb;
+        dac |= r.ac ^ latch0.ac;
         ++n;
         if (halt) {
             result = kStepStop;
@@ -712,7 +822,6 @@ inline int runWif(Machine& m, Stretch& s) {
         word = next;
         top = nextTop;
     }
-    if (dac) dirty |= uint64_t{1} << 48;
     if (stopAtEveryEnd) result = kStepStop;
 
     m.pc = r.pc;
@@ -742,8 +851,8 @@ inline int runWif(Machine& m, Stretch& s) {
     m.execLamp = false;
     m.t = 0;
     m.lampsDirty |=
-        ((dirty & 0xFFFF) ? kChangePc : 0u) | ((dirty >> 16 & 0xFFFF) ? kChangeMa : 0u) |
-        ((dirty >> 32 & 0xFFFF) ? kChangeMb : 0u) | ((dirty >> 48) ? kChangeAc : 0u) | kChangeState;
+        (dpc ? kChangePc : 0u) | (dma ? kChangeMa : 0u) | (dmb ? kChangeMb : 0u) |
+        (dac ? kChangeAc : 0u) | kChangeState;
     m.lamps = LampLatch{r.pc, r.ma, r.mb, r.ac};
     m.changed |= changed;
     s.states += n * kWifStates;

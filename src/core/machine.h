@@ -13,6 +13,7 @@
 #include "device.h"
 #include "observer.h"
 #include "serial_test_port.h"
+#include "snapshot.h"
 #include "timer.h"
 
 namespace mira::core {
@@ -278,6 +279,15 @@ public:
 
     // Seed source for the random fills; the clock by default, fixed in tests.
     std::function<uint32_t()> randomSeed;
+
+    // Machine states (machine_state.cpp): everything above that decides what happens next,
+    // with the options that decide execution, the device slot table and the machine's own
+    // timers, in one section. Restore checks every value and binds each used slot to the
+    // device already in it (same type) or the module registered for the type; on bad data it
+    // throws SnapshotError with the machine partly restored, so the caller restores the
+    // state it saved before. Views are told to redraw everything.
+    void saveState(SnapshotWriter& w) const;
+    void restoreState(SnapshotReader& r);
 
 private:
     void latchOne(uint32_t groups, uint32_t bit, int32_t& lamp, int32_t value) {

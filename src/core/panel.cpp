@@ -212,6 +212,21 @@ void FrontPanel::doSwitchRUN() {
         cycleTimer->start();
 }
 
+void FrontPanel::stateLoaded() {
+    pause();
+    recomputeLiveDisplay();
+    if (!m_.run) return;
+    if (m_.fastClock() && m_.continuous()) {
+        host_->fastRunStarting();
+        m_.fastRun = true;
+        rc_.placeRequest(kRequestRunFast);
+        ChgModeTimer->start();
+    } else {
+        m_.fastRun = false;
+        cycleTimer->start();
+    }
+}
+
 void FrontPanel::singleSelected() {
     if (rc_.animating) m_.run = false;  // the animation stops at its next tick
 }

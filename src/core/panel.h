@@ -112,6 +112,9 @@ public:
     void StartExamine();
     void doDepositUP();
     void doSwitchRUN();
+    // A machine state was loaded: the live display follows its switches, and its run, when
+    // RUN is on, goes on from its clock state as they say (a fast run, else the slow clock).
+    void stateLoaded();
     void singleSelected();
     void fastSelected();
     void slowSelected();

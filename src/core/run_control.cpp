@@ -49,6 +49,19 @@ auto makeProbe(SignalRecorder* recorder) {
 
 RunControl::RunControl(Machine& machine) : m_(machine) {}
 
+// Whether the cycle (Normal) or instruction (WIF) about to run may call a module, the
+// serial port or a timer: an IOT's execute cycle, a WIF group 3 instruction.
+template <bool kWif>
+static inline bool callsModules(const Machine& m) {
+    if constexpr (kWif) {
+        // Group 3: bits 11..10 of the word, the top bits of the opcode.
+        const int group = m.t == 0 ? m.memory[m.pc & m.addressMask] >> 10 : m.wifOpcode >> 4;
+        return (group & 3) == 3;
+    } else {
+        return m.cycleState == kCycleExecute && (m.ir >> 5) == normal::kOpIot;
+    }
+}
+
 template <bool kWif>
 static inline int cpuStep(Machine& m) {
     if constexpr (kWif)
@@ -354,8 +367,8 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
         }
         if (instructionEngine) {
             uint64_t states = 0, instructions = 0;
-            const int r = runStretch<kWif>(static_cast<uint64_t>(period - counter), UINT64_MAX,
-                                           states, instructions);
+            const auto left = static_cast<uint64_t>(period - counter);
+            const int r = runStretch<kWif>(left, left, UINT64_MAX, nullptr, states, instructions);
             statesRun += states;
             if (r != kStepContinue) {
                 counter += static_cast<int>(states) - 1;
@@ -424,10 +437,12 @@ uint64_t RunControl::instructionsBeforeFlush() const {
 }
 
 template <bool kWif>
-int RunControl::runStretch(uint64_t maxStates, uint64_t maxInstructions, uint64_t& states,
-                           uint64_t& instructions) {
+int RunControl::runStretch(uint64_t maxStates, uint64_t limitStates, uint64_t maxInstructions,
+                           VirtualClock* clock, uint64_t& states, uint64_t& instructions) {
     engine::Stretch s;
     s.maxStates = maxStates;
+    s.limitStates = limitStates;
+    s.clock = clock;
     s.maxInstructions = std::min(maxInstructions, instructionsBeforeFlush());
     const int r = kWif ? engine::runWif(m_, s) : engine::runNormal(m_, s);
     states = s.states;
@@ -455,14 +470,16 @@ RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
         // Asked at every boundary: a module's timer may have changed what watches the run.
         if (engine() == Engine::Instruction) {
             // Clock states up to the state limit and strictly before the next timer is due.
-            uint64_t budget = maxClockStates - res.clockStates;
+            const uint64_t limit = maxClockStates - res.clockStates;
+            uint64_t budget = limit;
             if (clock) {
                 const int64_t due = clock->nextDueMicros();
                 budget = due <= now ? 0 : std::min<uint64_t>(budget, static_cast<uint64_t>(due - now - 1));
             }
             uint64_t states = 0, instructions = 0;
-            const int r = runStretch<kWif>(budget, maxInstructions - std::min(maxInstructions, res.instructions),
-                                           states, instructions);
+            const int r = runStretch<kWif>(budget, limit,
+                                           maxInstructions - std::min(maxInstructions, res.instructions),
+                                           clock, states, instructions);
             if (r != kStepContinue) {
                 res.clockStates += states;
                 res.instructions += instructions;
@@ -478,10 +495,10 @@ RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
         }
         int r;
         if (res.clockStates + kBatchStates[kWif] <= maxClockStates &&
-            !(clock && clock->anyDueBy(now + kBatchStates[kWif]))) {
-            // No timer and no limit falls inside the batch: run it at once. A timer that an
-            // instruction starts inside the batch counts from the batch's first clock state,
-            // at most 23 µs early: deterministic, and far below any timer's period.
+            !(clock && (clock->anyDueBy(now + kBatchStates[kWif]) || callsModules<kWif>(m)))) {
+            // No timer and no limit falls inside the batch, and nothing in it calls a module,
+            // the serial port or a timer, which must hear of each clock state at its own
+            // virtual time: run it at once.
             int states = 0;
             r = cpuBatch<kWif>(m, states, probe);
             res.clockStates += static_cast<uint64_t>(states);

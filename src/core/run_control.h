@@ -136,10 +136,12 @@ private:
     // through the full end-of-instruction handling (a throttle flush or a per-instruction
     // hook).
     uint64_t instructionsBeforeFlush() const;
-    // A stretch of the instruction engine; `states` and `instructions` say what ran.
+    // A stretch of the instruction engine: `maxStates` before the next timer, `limitStates`
+    // the run's own limit, `clock` a headless run's virtual clock; `states` and
+    // `instructions` say what ran.
     template <bool kWif>
-    int runStretch(uint64_t maxStates, uint64_t maxInstructions, uint64_t& states,
-                   uint64_t& instructions);
+    int runStretch(uint64_t maxStates, uint64_t limitStates, uint64_t maxInstructions,
+                   VirtualClock* clock, uint64_t& states, uint64_t& instructions);
     template <bool kWif, bool kRecord>
     HeadlessResult headlessImpl(uint64_t maxClockStates, uint64_t maxInstructions,
                                 VirtualClock* clock);

@@ -43,6 +43,11 @@ public:
     std::vector<int> sent() const { return sent_.kept(); }
     uint64_t sentTotal() const { return sent_.total(); }
     std::size_t pending() const { return offered_.size(); }
+    // For machine states: the bytes still offered, first next, and the record of those sent.
+    std::vector<int> offered() const { return {offered_.begin(), offered_.end()}; }
+    void setOffered(const std::vector<int>& bytes) { offered_.assign(bytes.begin(), bytes.end()); }
+    ByteRecord& sentRecord() { return sent_; }
+    const ByteRecord& sentRecord() const { return sent_; }
 
     bool isVisible() const override { return visible; }
     void SetSerInLabel(int value) override { sent_.push(value & 0xFF); }

@@ -29,6 +29,21 @@ std::string keyed(int key, const std::string& value) {
     return prefix + value;
 }
 
+// `line` with its first two fields (a place) replaced by those of `placeFrom`; "0~0~" when
+// `placeFrom` holds no place.
+std::string withPlaceOf(const std::string& placeFrom, const std::string& line) {
+    const std::vector<std::string> place = splitFields(placeFrom);
+    const bool read = place.size() >= 2;
+    const size_t first = line.find('~');
+    const size_t second = first == std::string::npos ? first : line.find('~', first + 1);
+    const std::string rest = second == std::string::npos ? std::string() : line.substr(second + 1);
+    return FieldListBuilder()
+               .add(read ? place[0] : "0")
+               .add(read ? place[1] : "0")
+               .str() +
+           rest;
+}
+
 bool inputSlot(int slot) { return slot == 0 || slot == 1; }
 bool outputSlot(int slot) { return slot == 2 || slot == 3; }
 
@@ -46,6 +61,10 @@ bool isWindowStateKey(int key) {
         default:
             return false;
     }
+}
+
+bool holdsWindowPlace(int key) {
+    return key == kKeyMainWindow || (isWindowStateKey(key) && key != kKeyKeypad2Buttons);
 }
 
 OpenWindows::OpenWindows() {
@@ -121,10 +140,12 @@ void SettingsFile::apply(const std::vector<std::string>& lines, MainSettings& s,
                          int screenWidth, int screenHeight) {
     std::string switchLine;
     bool haveSwitchLine = false;
+    readPlaces_.fill({});
     for (const std::string& line : lines) {
         if (line.size() < kKeyDigits) continue;
         const int key = parseInt(std::string_view(line).substr(0, kKeyDigits), kNoKey);
         const std::string v = line.substr(kKeyDigits);
+        if (key >= 1 && key <= kSettingsLineCount && holdsWindowPlace(key)) readPlaces_[key] = v;
         if (isWindowStateKey(key)) {
             windowLines_[key] = v;
             continue;
@@ -235,6 +256,7 @@ std::vector<std::string> SettingsFile::build(const MainSettings& s) const {
                 default: break;
             }
         }
+        if (keepReadPlaces_ && holdsWindowPlace(key) && !v.empty()) v = withPlaceOf(readPlaces_[key], v);
         out.push_back(keyed(key, v));
     }
     return out;

@@ -69,6 +69,9 @@ enum SettingsKey : int {
 
 // True for the lines that hold one window's state string (its GetScreenData).
 bool isWindowStateKey(int key);
+// True for the lines whose first two fields are a window's place, Left and Top: the panel's
+// and every window state line but KeyPad 2's key table.
+bool holdsWindowPlace(int key);
 
 // The main window's own values in the file.
 struct MainSettings {
@@ -181,8 +184,16 @@ public:
     void setWindowLine(int key, std::string value) { windowLines_.at(key) = std::move(value); }
     OpenWindows openWindows;
 
+    // Where the window system does not tell a program where its windows are (natively on
+    // Wayland), the places it knows are its own guesses: build() then writes every place
+    // (the Left and Top of each window line and the panel's) as the last apply() read it,
+    // 0,0 ("never placed") for a line it did not read, and the rest of each line as set.
+    void keepReadPlaces(bool keep) { keepReadPlaces_ = keep; }
+
 private:
     std::array<std::string, kSettingsLineCount + 1> windowLines_{};
+    std::array<std::string, kSettingsLineCount + 1> readPlaces_{};
+    bool keepReadPlaces_ = false;
     bool switchesSaved_ = false;
 };
 

@@ -178,17 +178,26 @@ void saveTimer(SnapshotWriter& w, const Timer& t) {
     w.i64(t.remainingMicros());
 }
 
-void restoreTimer(SnapshotReader& r, Timer& t) {
-    const int32_t interval = r.i32In(0, 1 << 30);
-    const int64_t remaining = r.i64();
-    if (remaining < -1)
+TimerState readTimer(SnapshotReader& r) {
+    TimerState s;
+    s.interval = r.i32In(0, 1 << 30);
+    s.remaining = r.i64();
+    // A running timer's next tick is never more than one interval away; a larger value is
+    // damage and would overflow the clock's arithmetic.
+    if (s.remaining < -1 || s.remaining > int64_t{s.interval} * 1000)
         throw SnapshotError("the state data is damaged");
-    t.setInterval(interval);
-    if (remaining < 0)
+    return s;
+}
+
+void applyTimer(const TimerState& s, Timer& t) {
+    t.setInterval(s.interval);
+    if (s.remaining < 0)
         t.stop();
     else
-        t.resumeIn(remaining);
+        t.resumeIn(s.remaining);
 }
+
+void restoreTimer(SnapshotReader& r, Timer& t) { applyTimer(readTimer(r), t); }
 
 std::string stateFileBytes(const std::vector<uint8_t>& snapshot) {
     SnapshotWriter w;

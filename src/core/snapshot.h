@@ -22,6 +22,12 @@ public:
 // Little-endian, fixed widths, no padding: the same bytes on every machine.
 class SnapshotWriter {
 public:
+    SnapshotWriter() = default;
+    // Writes into `buffer`, emptied first; its capacity is kept, so a snapshot taken again
+    // and again into the same vector allocates nothing once it is large enough.
+    explicit SnapshotWriter(std::vector<uint8_t> buffer) : bytes_(std::move(buffer)) {
+        bytes_.clear();
+    }
     void u8(uint8_t v) { bytes_.push_back(v); }
     void boolean(bool v) { u8(v ? 1 : 0); }
     void u16(uint16_t v);
@@ -111,5 +117,12 @@ class Timer;
 // Ties between timers due at the same instant fire in restore order.
 void saveTimer(SnapshotWriter& w, const Timer& t);
 void restoreTimer(SnapshotReader& r, Timer& t);
+// The same in two steps, for a part that reads all of its data before it changes anything.
+struct TimerState {
+    int32_t interval = 0;
+    int64_t remaining = -1;  // µs to the next tick, -1 when stopped
+};
+TimerState readTimer(SnapshotReader& r);
+void applyTimer(const TimerState& s, Timer& t);
 
 }  // namespace mira::core

@@ -23,13 +23,7 @@ void tableAccess(Machine& m) {
 }
 
 void lineTest(Machine& m) {
-    const int32_t word = m.wifWord;
-    // Both lines idle high: TG1 is pulled low by the external DEP line or the DEPOSIT switch,
-    // EXAMINE by its switch.
-    const bool high = (word & 1)
-                          ? ((m.externalControl & 1) != 0 && m.switches[kSwitchDeposit] == 0)
-                          : m.switches[kSwitchExamine] == 0;
-    if (high == ((word & 2) != 0)) {
+    if (lineTestSkips(m, m.wifWord)) {
         m.skip = true;
         m.changed |= kChangeStatus;
     }

@@ -137,6 +137,26 @@ inline bool tableAccessOn(Machine& m, int32_t word, int32_t& pointer, int32_t& a
     return loads;
 }
 
+// The line test's skip condition. Both lines idle high: TG1 is pulled low by the external
+// DEP line or the DEPOSIT switch, EXAMINE by its switch.
+inline bool lineTestSkips(const Machine& m, int32_t word) {
+    const bool high = (word & 1)
+                          ? ((m.externalControl & 1) != 0 && m.switches[kSwitchDeposit] == 0)
+                          : m.switches[kSwitchExamine] == 0;
+    return high == ((word & 2) != 0);
+}
+
+// Clock states of a WIF instruction.
+inline constexpr int instructionStates(int k) {
+    switch (k) {
+        case kInput: return kInputLastStep + 1;
+        case kInputAck: return kInputAckLastStep + 1;
+        case kOutput: return kOutputLastStep + 1;
+        case kOutputWithPulses: return kOutputWithPulsesLastStep + 1;
+        default: return kLastStep + 1;
+    }
+}
+
 // --- cold steps (wif_cpu.cpp): timers, serial port, table and EEPROM access ---
 void tableAccess(Machine& m);
 void delayInstruction(Machine& m);

@@ -1,6 +1,7 @@
 #include "alpha_display.h"
 
 #include "alpha_font.h"
+#include "devices/module_state.h"
 #include "ten_digit_display.h"
 
 namespace mira::devices {
@@ -104,6 +105,48 @@ void AlphaDisplay::close() {
     doReset();
     if (bound()) bus_.CloseDevice(slot_);
     slot_ = -1;
+}
+
+void AlphaDisplay::saveState(core::SnapshotWriter& w) const {
+    w.beginSection("ALPH", 1);
+    w.i32(slot_);
+    for (const AlphaLine& l : lines_) {
+        for (const AlphaCell& c : l) {
+            w.u8(c.code);
+            w.u8(c.colour);
+        }
+    }
+    w.i32(cursor_);
+    w.i32(line_);
+    w.i32(colour_);
+    w.boolean(on_);
+    w.endSection();
+}
+
+void AlphaDisplay::restoreState(core::SnapshotReader& r) {
+    r.beginSection("ALPH", 1);
+    const int slot = readSlot(r);
+    std::array<AlphaLine, kAlphaLines> lines{};
+    for (AlphaLine& l : lines) {
+        for (AlphaCell& c : l) {
+            c.code = r.u8();
+            c.colour = r.u8();
+            refuseIf(c.code < kAlphaFirstChar || c.code > kAlphaLastChar ||
+                     c.colour >= kAlphaColours);
+        }
+    }
+    const int cursor = r.i32In(0, kAlphaColumns - 1);
+    const int line = r.i32In(1, kAlphaLines);
+    const int colour = r.i32In(0, kAlphaColours - 1);
+    const bool on = r.boolean();
+    r.endSection();
+    slot_ = slot;
+    lines_ = lines;
+    cursor_ = cursor;
+    line_ = line;
+    colour_ = colour;
+    on_ = on;
+    redraw();
 }
 
 }  // namespace mira::devices

@@ -84,6 +84,9 @@ public:
     void doInit(int) override { doInit(); }
     void doReset(int) override { doReset(); }
     void outputNotification(int) override { UpdateData(); }
+    // Section "ALPH".
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
 private:
     void clearLine(int index);

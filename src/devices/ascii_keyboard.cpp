@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "devices/module_state.h"
 #include "keypad.h"
 
 namespace mira::devices {
@@ -242,6 +243,23 @@ void AsciiKeyboard::close() {
     doReset();
     if (bound()) bus_.CloseDevice(slot_);
     slot_ = -1;
+    if (host_) host_->drawLabel();
+}
+
+void AsciiKeyboard::saveState(core::SnapshotWriter& w) const {
+    w.beginSection("ASCK", 1);
+    w.i32(slot_);
+    w.i32(keyData_);
+    w.endSection();
+}
+
+void AsciiKeyboard::restoreState(core::SnapshotReader& r) {
+    r.beginSection("ASCK", 1);
+    const int slot = readSlot(r, core::kFirstOutputSlot - 1);
+    const int data = r.i32In(0, 127);
+    r.endSection();
+    slot_ = slot;
+    keyData_ = data;
     if (host_) host_->drawLabel();
 }
 

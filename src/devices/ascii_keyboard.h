@@ -116,6 +116,9 @@ class AsciiKeyboard final : public core::Device {
     void doReset(int) override { doReset(); }
     int getData() override { return GetData(); }
     void execReady(int level) override { ExecReady(level); }
+    // Section "ASCK".
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
   private:
     void setFlag(int value);

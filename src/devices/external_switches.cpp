@@ -90,4 +90,18 @@ void ExternalSwitches::mouseUp() {
     }
 }
 
+void ExternalSwitches::saveState(core::SnapshotWriter& w) const {
+    w.beginSection("EXSW", 1);
+    w.i32(type_);
+    w.endSection();
+}
+
+void ExternalSwitches::restoreState(core::SnapshotReader& r) {
+    r.beginSection("EXSW", 1);
+    const int type = r.i32In(core::kModuleNone, core::kModuleTypeCount - 1);
+    r.endSection();
+    type_ = type;
+    if (host_) host_->redrawLevers();
+}
+
 }  // namespace mira::devices

@@ -8,6 +8,7 @@
 #include "core/machine.h"
 #include "core/panel.h"
 #include "core/run_control.h"
+#include "core/snapshot.h"
 #include "core/sound.h"
 
 namespace mira::devices {
@@ -38,7 +39,7 @@ public:
     virtual void redrawLevers() = 0;
 };
 
-class ExternalSwitches {
+class ExternalSwitches final : public core::StatePart {
 public:
     // Without a panel (a headless run) the control switches only move their lines.
     ExternalSwitches(core::Machine& machine, core::SoundEffects& sounds,
@@ -77,6 +78,12 @@ public:
 
     // Which column a picture x lies in: 0..7 data, 8 LOAD ADDRESS, 9 DEPOSIT, −1 none.
     static int columnAt(int x);
+
+    // Section "EXSW": the type the module keeps. The mask and the control lines are the
+    // machine's (external mask 1, external control) and come back with its state; the
+    // levers are redrawn from them.
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
 private:
     void setMask(int mask);

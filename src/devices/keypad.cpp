@@ -1,5 +1,7 @@
 #include "keypad.h"
 
+#include "devices/module_state.h"
+
 namespace mira::devices {
 
 std::string inputDeviceLabel(int slot) {
@@ -78,6 +80,31 @@ void Keypad::close() {
     doReset(1);
     if (bound()) bus_.CloseDevice(slot_);
     slot_ = -1;
+    if (host_) host_->drawLabel();
+}
+
+void Keypad::saveState(core::SnapshotWriter& w) const {
+    w.beginSection("KPAD", 1);
+    w.i32(slot_);
+    w.i32(keyData_);
+    w.boolean(ctrl_);
+    w.boolean(onF_);
+    w.endSection();
+}
+
+void Keypad::restoreState(core::SnapshotReader& r) {
+    r.beginSection("KPAD", 1);
+    const int slot = readSlot(r, core::kFirstOutputSlot - 1);
+    // Key number and CTL bit; the shifts of an input only make it smaller.
+    const int data = r.i32In(0, 2 * kKeypadCtlBit - 1);
+    const bool ctrl = r.boolean();
+    const bool onF = r.boolean();
+    r.endSection();
+    slot_ = slot;
+    keyData_ = data;
+    ctrl_ = ctrl;
+    onF_ = onF;
+    lamps();
     if (host_) host_->drawLabel();
 }
 

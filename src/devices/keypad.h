@@ -68,6 +68,9 @@ class Keypad final : public core::Device {
     int getData() override { return GetData(); }
     void execReady(int level) override { ExecReady(level); }
     void shiftInputData() override { ShiftRightData(); }
+    // Section "KPAD".
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
   private:
     void setFlag(int value);

@@ -4,6 +4,7 @@
 #include "core/field_list.h"
 #include "core/scrambled_file.h"
 #include "keypad.h"
+#include "devices/module_state.h"
 
 namespace mira::devices {
 
@@ -229,6 +230,53 @@ void Keypad2::tableEdited(bool hideBlank, bool fullDefault) {
     table_.hideBlank = hideBlank;
     if (fullDefault) label_.clear();
     changed_ = true;
+    refresh();
+    labels();
+}
+
+namespace {
+// Longer than any caption or file label a user can make, short enough to refuse garbage.
+constexpr size_t kMaxStateText = 4096;
+
+std::string readText(core::SnapshotReader& r) {
+    std::string s = r.str();
+    refuseIf(s.size() > kMaxStateText);
+    return s;
+}
+}  // namespace
+
+void Keypad2::saveState(core::SnapshotWriter& w) const {
+    w.beginSection("KPD2", 1);
+    w.i32(slot_);
+    w.i32(keyData_);
+    for (int i = 0; i < kKeypad2KeyCount; ++i) {
+        w.str(table_.captions[static_cast<size_t>(i)]);
+        w.u8(static_cast<uint8_t>(table_.values[static_cast<size_t>(i)]));
+    }
+    w.boolean(table_.hideBlank);
+    w.str(label_);
+    w.boolean(changed_);
+    w.endSection();
+}
+
+void Keypad2::restoreState(core::SnapshotReader& r) {
+    r.beginSection("KPD2", 1);
+    const int slot = readSlot(r, core::kFirstOutputSlot - 1);
+    const int data = r.i32In(0, 255);
+    KeyTable table;
+    for (int i = 0; i < kKeypad2KeyCount; ++i) {
+        table.captions[static_cast<size_t>(i)] = readText(r);
+        table.values[static_cast<size_t>(i)] = r.u8();
+    }
+    table.hideBlank = r.boolean();
+    std::string label = readText(r);
+    const bool changed = r.boolean();
+    r.endSection();
+    slot_ = slot;
+    keyData_ = data;
+    table_ = std::move(table);
+    label_ = std::move(label);
+    changed_ = changed;
     refresh();
     labels();
 }

@@ -132,6 +132,9 @@ class Keypad2 final : public core::Device {
     void doInit(int) override { doInit(); }
     int getData() override { return GetData(); }
     void execReady(int level) override { ExecReady(level); }
+    // Section "KPD2". The key table is part of it: it decides what each key delivers.
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
   private:
     void setFlag(int value);

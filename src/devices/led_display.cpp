@@ -1,6 +1,7 @@
 #include "led_display.h"
 
 #include "core/field_list.h"
+#include "devices/module_state.h"
 
 namespace mira::devices {
 
@@ -130,6 +131,50 @@ void LedDisplay::applyState(const std::string& state) {
     delayTimer_->setInterval(readyDelay_);
     ledType_ = core::parseBool(core::fieldAt(state, 4), true);
     if (host_) host_->drawBackground();
+}
+
+namespace {
+const char* ledTag(LedKind kind) { return kind == LedKind::Octal ? "LEDO" : "LEDD"; }
+}  // namespace
+
+void LedDisplay::saveState(core::SnapshotWriter& w) const {
+    w.beginSection(ledTag(kind_), 1);
+    w.i32(slot_);
+    w.i32(value_);
+    w.i32(format_);
+    w.boolean(ledType_);
+    w.i32(readyDelay_);
+    w.boolean(closePending_);
+    core::saveTimer(w, *delayTimer_);
+    w.endSection();
+}
+
+void LedDisplay::restoreState(core::SnapshotReader& r) {
+    r.beginSection(ledTag(kind_), 1);
+    const int slot = readSlot(r);
+    const int value = r.i32In(0, 255);
+    // Any format is shown (as the options would pick it), as a settings line may hold one.
+    const int format = r.i32();
+    const bool led = r.boolean();
+    const int delay = r.i32In(kMinReadyDelay, kMaxRestoredReadyDelay);
+    const bool closePending = r.boolean();
+    const core::TimerState timer = core::readTimer(r);
+    r.endSection();
+
+    slot_ = slot;
+    value_ = value;
+    format_ = format;
+    // Without Nixie artwork here the display shows LEDs; what it shows stays the same.
+    ledType_ = led || !nixieAvailable_;
+    readyDelay_ = delay;
+    closePending_ = closePending;
+    core::applyTimer(timer, *delayTimer_);
+    // The window fetches the glyphs of the restored type when it paints: a restore costs
+    // no image work, however often history restores.
+    if (host_) {
+        host_->drawBackground();
+        host_->drawDigits();
+    }
 }
 
 }  // namespace mira::devices

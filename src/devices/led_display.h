@@ -93,6 +93,9 @@ public:
     void doReset(int) override { doReset(); }
     void execResetFlag(int level) override { ExecResetFlag(level); }
     void outputNotification(int) override { UpdateDisplay(); }
+    // Section "LEDO" (octal) or "LEDD" (decimal).
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
 private:
     void startBusy();

@@ -6,6 +6,7 @@
 
 #include "core/field_list.h"
 #include "core/scrambled_file.h"
+#include "devices/module_state.h"
 
 namespace mira::devices {
 
@@ -455,6 +456,73 @@ void MagTape::applyState(const std::string& state) {
     changed_ = false;
     writePending_ = -1;
     insertTape(false);
+}
+
+void MagTape::saveState(core::SnapshotWriter& w) const {
+    w.beginSection("MAGT", 1);
+    w.i32(inSlot_);
+    w.i32(outSlot_);
+    writeSmallList(w, cells_);
+    w.boolean(loaded_);
+    w.i32(position_);
+    w.i32(counter_);
+    w.i32(mode_);
+    w.i32(speed_);
+    w.i32(latch_);
+    w.i32(writePending_);
+    w.boolean(writeHeld_);
+    w.i32(heldByte_);
+    w.boolean(changed_);
+    w.str(fileName_);
+    w.str(playlist_);
+    w.boolean(stopHeld_);
+    core::saveTimer(w, *playTimer_);
+    w.endSection();
+}
+
+void MagTape::restoreState(core::SnapshotReader& r) {
+    r.beginSection("MAGT", 1);
+    const int inSlot = readSlot(r, core::kFirstOutputSlot - 1);
+    const int outSlot = readSlot(r);
+    const std::vector<int> cells = readSmallList(r, kMagCells, 0, kMagBlank);
+    const bool loaded = r.boolean();
+    const int position = r.i32In(0, kMagCells);
+    const int counter = r.i32In(0, kMagCounterModulo - 1);
+    const int mode = r.i32In(kMagRecord, kMagStop);
+    const int speed = r.i32In(-kWindSpeed, kWindSpeed);
+    const int latch = r.i32In(0, 255);
+    // A write waits for the head to pass the byte and its gap.
+    const int writePending = r.i32In(-1, kMagCells - 1 + kWriteCells);
+    const bool writeHeld = r.boolean();
+    const int heldByte = r.i32In(0, 255);
+    const bool changed = r.boolean();
+    std::string fileName = r.str();
+    std::string playlist = r.str();
+    const bool stopHeld = r.boolean();
+    const core::TimerState timer = core::readTimer(r);
+    r.endSection();
+    const bool speedFits = speed == 0 || speed == kRecordSpeed || speed == kWindSpeed ||
+                           speed == -kWindSpeed;
+    refuseIf(cells.size() != static_cast<size_t>(kMagCells) || !speedFits);
+
+    inSlot_ = inSlot;
+    outSlot_ = outSlot;
+    std::copy(cells.begin(), cells.end(), cells_.begin());
+    loaded_ = loaded;
+    position_ = position;
+    counter_ = counter;
+    mode_ = mode;
+    speed_ = speed;
+    latch_ = latch;
+    writePending_ = writePending;
+    writeHeld_ = writeHeld;
+    heldByte_ = heldByte;
+    changed_ = changed;
+    fileName_ = std::move(fileName);
+    playlist_ = std::move(playlist);
+    stopHeld_ = stopHeld;
+    core::applyTimer(timer, *playTimer_);
+    draw();
 }
 
 }  // namespace mira::devices

@@ -175,6 +175,10 @@ public:
     void execReady(int level) override { ExecReady(level); }
     void execResetFlag(int level) override { ExecResetFlag(level); }
     void outputNotification(int) override { UpdateData(); }
+    // Section "MAGT": the cassette whole, the head, the counter, the keys and the write
+    // under way.
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
 private:
     bool boundTo(int slot) const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/field_list.h"
+#include "devices/module_state.h"
 
 namespace mira::devices {
 
@@ -176,6 +177,54 @@ void MelodyPlayer::applyState(const std::string& state) {
     // a number that cannot be one would corrupt the program change and reads as Piano.
     voice_ = core::parseIntInRange(core::fieldAt(state, 2), 0, 127, 0);
     if (host_) host_->drawVoice();
+}
+
+void MelodyPlayer::saveState(core::SnapshotWriter& w) const {
+    w.beginSection("MELO", 1);
+    w.i32(slot_);
+    w.i32(noteByte_);
+    w.i32(soundingNote_);
+    w.boolean(phase_);
+    w.i32(voice_);
+    w.i32(speakerCount_);
+    w.boolean(flashShowing_);
+    core::saveTimer(w, *delayTimer_);
+    core::saveTimer(w, *spkrTimer_);
+    w.endSection();
+}
+
+void MelodyPlayer::restoreState(core::SnapshotReader& r) {
+    r.beginSection("MELO", 1);
+    const int slot = readSlot(r);
+    const int noteByte = r.i32In(0, 255);
+    const int sounding = r.i32In(0, 127);
+    const bool phase = r.boolean();
+    const int voice = r.i32In(0, 127);
+    const int speakerCount = r.i32In(0, kSpeakerCountWrap - 1);
+    const bool flash = r.boolean();
+    const core::TimerState delay = core::readTimer(r);
+    const core::TimerState spkr = core::readTimer(r);
+    r.endSection();
+
+    noteOff();
+    slot_ = slot;
+    noteByte_ = noteByte;
+    soundingNote_ = sounding;
+    phase_ = phase;
+    if (voice != voice_) {
+        voice_ = voice;
+        send(midi::kProgramChange, static_cast<uint8_t>(voice_), 0);
+    }
+    speakerCount_ = speakerCount;
+    flashShowing_ = flash;
+    core::applyTimer(delay, *delayTimer_);
+    core::applyTimer(spkr, *spkrTimer_);
+    if (host_) {
+        host_->drawLamp();
+        host_->drawFlash();
+        host_->drawVoice();
+        host_->drawLabel();
+    }
 }
 
 }  // namespace mira::devices

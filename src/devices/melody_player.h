@@ -70,6 +70,8 @@ public:
     virtual void drawFlash() = 0;
     // The voice menu's check marks follow voice().
     virtual void drawVoice() = 0;
+    // The device label follows GetDevice().
+    virtual void drawLabel() = 0;
     virtual bool windowVisible() const = 0;
 };
 
@@ -137,6 +139,11 @@ public:
     void execResetFlag(int level) override { ExecResetFlag(level); }
     void outputNotification(int) override { UpdateMidiNote(); }
     void runStopped() override { StopSound(); }
+    // Section "MELO". Whether MIDI is there belongs to this computer, not to the state; the
+    // note delay is the machine's. A restore ends the note sounding now and strikes none:
+    // a restored note sounds on only in the state, until its end sends the note off.
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
 private:
     void setFlag(int value);

@@ -63,6 +63,8 @@ public:
     // Program numbers of the program changes, in order.
     std::vector<int> programChanges() const;
     void clear() { messages_.clear(); }
+    // The messages of a restored state, in place of these.
+    void restoreMessages(std::vector<Message> messages) { messages_ = std::move(messages); }
 
 private:
     std::function<int64_t()> now_;

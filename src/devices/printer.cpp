@@ -2,6 +2,7 @@
 #include "printer.h"
 
 #include "core/field_list.h"
+#include "devices/module_state.h"
 
 namespace mira::devices {
 
@@ -272,6 +273,60 @@ PaperLayout Printer::paperLayout() const {
     for (int i = n - 1; i >= 0 && y >= 0; --i, y -= kLineStep)
         if (!roll_[size_t(i)].empty()) p.lines.push_back({i, y});
     return p;
+}
+
+void Printer::saveState(core::SnapshotWriter& w) const {
+    w.beginSection("PRNT", 1);
+    w.i32(slot_);
+    writeSmallList(w, buffer_);
+    w.i32(state_);
+    w.i32(ticks_);
+    w.u32(static_cast<uint32_t>(roll_.size()));
+    for (const std::string& line : roll_) w.str(line);
+    w.str(fileName_);
+    w.boolean(changed_);
+    core::saveTimer(w, *printTimer_);
+    core::saveTimer(w, *feedTimer_);
+    w.endSection();
+}
+
+void Printer::restoreState(core::SnapshotReader& r) {
+    r.beginSection("PRNT", 1);
+    const int slot = readSlot(r);
+    std::vector<int> buffer = readSmallList(r, kPrinterLineChars, 0, kCodeMask);
+    const int state = r.i32In(Idle, LineDone);
+    const int ticks = r.i32In(0, kTicksPerLine);
+    const uint32_t lines = r.u32();
+    std::vector<std::string> roll;
+    // Each line takes at least its length field, so the count cannot outrun the data.
+    if (lines > r.remaining() / 4) throw core::SnapshotError("the state data ends too early");
+    roll.reserve(lines);
+    for (uint32_t i = 0; i < lines; ++i) {
+        roll.push_back(r.str());
+        refuseIf(!rollLineValid(roll.back()));
+    }
+    std::string fileName = r.str();
+    const bool changed = r.boolean();
+    const core::TimerState print = core::readTimer(r);
+    const core::TimerState feed = core::readTimer(r);
+    r.endSection();
+    // Only a cycle at its printing step needs a full line: it prints all of it.
+    refuseIf(state == Printing && buffer.size() != size_t(kPrinterLineChars));
+
+    slot_ = slot;
+    buffer_ = std::move(buffer);
+    state_ = state;
+    ticks_ = ticks;
+    roll_ = std::move(roll);
+    fileName_ = std::move(fileName);
+    changed_ = changed;
+    core::applyTimer(print, *printTimer_);
+    core::applyTimer(feed, *feedTimer_);
+    if (host_) {
+        host_->drawPaper();
+        host_->drawLabels();
+        host_->showFeedButton(feeding());
+    }
 }
 
 }  // namespace mira::devices

@@ -125,6 +125,9 @@ public:
     void doReset(int) override { doReset(); }
     void execResetFlag(int level) override { ExecResetFlag(level); }
     void outputNotification(int) override { UpdatePrintBuffer(); }
+    // Section "PRNT": the roll, the line being collected, the cycle and both timers.
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
 private:
     void setFlag(int value);

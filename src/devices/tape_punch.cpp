@@ -2,6 +2,7 @@
 
 #include "core/field_list.h"
 #include "core/sound_wave.h"
+#include "devices/module_state.h"
 
 namespace mira::devices {
 
@@ -56,9 +57,7 @@ void TapePunch::doReset() {
 void TapePunch::fitTape() {
     const bool held = held_;
     doReset();
-    rows_.assign(kFreshLeaderRows, kLeaderRow);
-    rows_.insert(rows_.end(), kFreshBlankRows, kTrailerRow);
-    punchPosition_ = kFreshLeaderRows;
+    layTape({});
     // The program that sent a byte into a bare punch is still waiting for it: that byte
     // becomes the tape's first row, and the flag comes back when it is punched.
     if (held && bound()) {
@@ -67,6 +66,14 @@ void TapePunch::fitTape() {
     }
     draw();
     setFlag(0);
+}
+
+void TapePunch::layTape(std::span<const int> data) {
+    rows_.assign(kFreshLeaderRows, kLeaderRow);
+    rows_.insert(rows_.end(), data.begin(), data.end());
+    rows_.insert(rows_.end(), kFreshBlankRows, kTrailerRow);
+    punchPosition_ = kFreshLeaderRows + static_cast<int>(data.size());
+    keptBytes_ = static_cast<int>(data.size());
 }
 
 void TapePunch::ExecResetFlag(int level) {
@@ -140,6 +147,47 @@ std::string TapePunch::stateString(int left, int top) const {
     core::FieldListBuilder b;
     b.add(left).add(top);
     return b.str();
+}
+
+void TapePunch::saveState(core::SnapshotWriter& w) const {
+    w.beginSection("PNCH", 1);
+    w.i32(slot_);
+    w.boolean(tapeFitted());
+    const auto first = rows_.begin() + (rows_.empty() ? 0 : kFreshLeaderRows);
+    writeSmallList(w, std::vector<int>(first, rows_.begin() + punchPosition_));
+    w.i64(dataBytes_);
+    w.boolean(held_);
+    w.i32(heldByte_);
+    core::saveTimer(w, *soundTimer_);
+    w.endSection();
+}
+
+void TapePunch::restoreState(core::SnapshotReader& r) {
+    r.beginSection("PNCH", 1);
+    const int slot = readSlot(r);
+    const bool fitted = r.boolean();
+    // A tape tears its oldest strip off before it holds this many.
+    const std::vector<int> data = readSmallList(r, kKeptRows + kTornStrip - 1, 0, 255);
+    const int64_t total = r.i64();
+    const bool held = r.boolean();
+    const int heldByte = r.i32In(0, 255);
+    const core::TimerState timer = core::readTimer(r);
+    r.endSection();
+    refuseIf((!fitted && !data.empty()) || total < static_cast<int64_t>(data.size()));
+
+    slot_ = slot;
+    if (fitted) {
+        layTape(data);
+    } else {
+        rows_.clear();
+        punchPosition_ = 0;
+        keptBytes_ = 0;
+    }
+    dataBytes_ = total;
+    held_ = held;
+    heldByte_ = heldByte;
+    core::applyTimer(timer, *soundTimer_);
+    draw();
 }
 
 }  // namespace mira::devices

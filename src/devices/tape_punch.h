@@ -82,11 +82,17 @@ public:
     void doInit(int) override { doInit(); }
     void doReset(int) override { doReset(); }
     void execResetFlag(int level) override { ExecResetFlag(level); }
+    // Section "PNCH": whether a tape is fitted and the data rows on it; leader and blank
+    // rows follow from those.
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
 private:
     void setFlag(int value);
     void draw();
     void punchRow(int value);
+    // A fitted tape: leader, `data`, blank tape; the punch stands after the data.
+    void layTape(std::span<const int> data);
 
     core::DeviceBus& bus_;
     core::SoundEffects& sounds_;

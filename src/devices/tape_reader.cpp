@@ -4,6 +4,7 @@
 
 #include "core/field_list.h"
 #include "core/scrambled_file.h"
+#include "devices/module_state.h"
 
 namespace mira::devices {
 
@@ -208,5 +209,48 @@ std::string TapeReader::stateString(int left, int top) const {
 }
 
 void TapeReader::applyState(const std::string& state) { fileName_ = core::fieldAt(state, 2); }
+
+void TapeReader::saveState(core::SnapshotWriter& w) const {
+    w.beginSection("TRDR", 1);
+    writeSmallList(w, rows_);
+    w.i32(position_);
+    w.i32(loaderState_);
+    w.i32(output_);
+    w.i32(deposited_);
+    w.boolean(fault_);
+    w.str(fileName_);
+    core::saveTimer(w, *feedTimer_);
+    w.endSection();
+}
+
+void TapeReader::restoreState(core::SnapshotReader& r) {
+    r.beginSection("TRDR", 1);
+    std::vector<int> rows = readSmallList(
+        r, kReaderLeaderRows + kTapeFileMaxRows + kReaderTrailerRows, 0, kTrailerRow);
+    for (int row : rows)
+        refuseIf(row > 255 && row != kLeaderRow && row != kTrailerRow);
+    const int position = r.i32In(0, static_cast<int>(rows.size()));
+    const int loaderState = r.i32In(0, kLookingForMarker);
+    const int output = r.i32In(0, 255);
+    const int deposited = r.i32In(0, kTapeFileMaxRows);
+    const bool fault = r.boolean();
+    std::string fileName = r.str();
+    const core::TimerState timer = core::readTimer(r);
+    r.endSection();
+
+    rows_ = std::move(rows);
+    position_ = position;
+    loaderState_ = loaderState;
+    deposited_ = deposited;
+    fault_ = fault;
+    fileName_ = std::move(fileName);
+    core::applyTimer(timer, *feedTimer_);
+    setOutput(output);
+    if (feeding())
+        sounds_.playLooping(core::SoundId::Lnfd);
+    else
+        sounds_.stop(core::SoundId::Lnfd);
+    draw();
+}
 
 }  // namespace mira::devices

@@ -112,6 +112,9 @@ public:
     int getDevice() const override { return GetDevice(); }
     void doInit(int) override { doInit(); }
     void doReset(int) override { doReset(); }
+    // Section "TRDR". The byte it offers goes back into the machine's external mask 2.
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
 private:
     void setOutput(int value);

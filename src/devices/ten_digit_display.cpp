@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "devices/module_state.h"
+
 namespace mira::devices {
 namespace {
 
@@ -130,6 +132,34 @@ void TenDigitDisplay::close() {
     doReset();
     if (bound()) bus_.CloseDevice(slot_);
     slot_ = -1;
+}
+
+void TenDigitDisplay::saveState(core::SnapshotWriter& w) const {
+    w.beginSection("TDIG", 1);
+    w.i32(slot_);
+    for (int c : cells_) w.u8(static_cast<uint8_t>(c));
+    w.i32(cursor_);
+    w.boolean(on_);
+    w.endSection();
+}
+
+void TenDigitDisplay::restoreState(core::SnapshotReader& r) {
+    r.beginSection("TDIG", 1);
+    const int slot = readSlot(r);
+    std::array<int, kTenDigitCells> cells{};
+    for (int& c : cells) {
+        c = r.u8();
+        // A cell holds a character code or a raw pattern, nothing in between.
+        refuseIf(c > kTenDigitLastCode && c < kTenDigitFirstRaw);
+    }
+    const int cursor = r.i32In(0, kTenDigitCells - 1);
+    const bool on = r.boolean();
+    r.endSection();
+    slot_ = slot;
+    cells_ = cells;
+    cursor_ = cursor;
+    on_ = on;
+    redraw();
 }
 
 }  // namespace mira::devices

@@ -87,6 +87,9 @@ public:
     void doInit(int) override { doInit(); }
     void doReset(int) override { doReset(); }
     void outputNotification(int) override { UpdateData(); }
+    // Section "TDIG".
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
 private:
     void put(int code);

@@ -23,6 +23,8 @@ namespace {
 
 QPointer<QWidget> gPanel;
 
+bool nativeWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
 // A window not yet mapped has no frame to measure; this is what a window manager's title
 // bar and borders commonly add, so that the first placement already leaves it whole.
 constexpr int kGuessedTitle = 28;
@@ -171,6 +173,17 @@ void shapeToPicture(QWidget* window) {
     const QRegion shape(opaque);
     if (!shape.isEmpty() && shape != QRegion(window->rect())) window->setMask(shape);
 }
+
+void letDesktopShowThrough(QWidget* window) {
+    // Weston draws what an XWayland window's buffer holds outside its X11 shape (black
+    // corners); only an alpha channel keeps it clear. A plain X server keeps the mask alone,
+    // and the pixels of today.
+    const bool xwayland = QGuiApplication::platformName() == QLatin1String("xcb") &&
+                          !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (nativeWayland() || xwayland) window->setAttribute(Qt::WA_TranslucentBackground);
+}
+
+bool windowSystemReportsPlaces() { return !nativeWayland(); }
 
 void installFocusReturn() {
     static QPointer<FocusReturn> f;

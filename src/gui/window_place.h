@@ -25,6 +25,15 @@ bool startWindowSystemMove(QWidget* window);
 // of window background covers what lies beneath.
 void shapeToPicture(QWidget* window);
 
+// Before a frameless window is first shown: on a Wayland desktop (natively, or as an X11
+// program through XWayland) its window is made see-through where its picture paints
+// nothing, as a mask alone does not cut what the compositor shows there.
+void letDesktopShowThrough(QWidget* window);
+
+// False where the window system does not tell a program where its windows are (natively
+// on Wayland): what the program holds as a window's place is then its own guess.
+bool windowSystemReportsPlaces();
+
 // Once per application: every modal box or dialog, when it closes, gives the activation
 // and the keyboard focus back to the window and widget that had them when it opened.
 void installFocusReturn();

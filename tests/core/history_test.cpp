@@ -10,7 +10,7 @@
 
 #include "core/history.h"
 #include "core/machine.h"
-#include "core/machine_capture.h"
+#include "core/machine_snapshot.h"
 #include "core/run_control.h"
 #include "core/wif_cpu.h"
 
@@ -31,14 +31,16 @@ std::string difference(const Bytes& a, const Bytes& b) {
 struct World {
     Machine m;
     RunControl rc{m};
+    // The whole emulator's snapshot, the code trace with it as the application keeps it.
+    EmulatorParts parts{m, &rc, {{CodeTrace::kTag, &rc.trace}}, {}, {}};
     History h;
     std::mt19937 g;
 
     World(bool wif, uint32_t seed, uint64_t spacing = 64, size_t budget = History::kDefaultBudget,
           uint64_t span = History::kDefaultSpan)
         : h(rc.statesRun,
-            {[this] { return captureMachine(m, &rc.trace); },
-             [this](const Bytes& b) { restoreMachine(m, b, &rc.trace); }, [this](uint64_t n, bool one) { rc.rerun(n, one); },
+            {[this] { return captureEmulator(parts); },
+             [this](const Bytes& b) { EXPECT_EQ(restoreEmulator(parts, b), ""); }, [this](uint64_t n, bool one) { rc.rerun(n, one); },
              {}},
             budget, span, spacing),
           g(seed) {
@@ -58,7 +60,7 @@ struct World {
         rc.setHistory(&h);
     }
     int rnd(int n) { return static_cast<int>(g() % static_cast<uint32_t>(n)); }
-    Bytes state() const { return captureMachine(m, &rc.trace); }
+    Bytes state() const { return captureEmulator(parts); }
 
     // What the panel and modules may do between two clock states.
     void outsideInput() {

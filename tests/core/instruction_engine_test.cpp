@@ -12,6 +12,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "core/engine_compare.h"
 #include "core/instruction_engine.h"
 #include "core/machine.h"
 #include "core/run_control.h"
@@ -201,61 +202,10 @@ struct World {
     }
 };
 
-template <class T>
-void report(std::ostream& out, const char* name, const T& a, const T& b) {
-    if (a == b) return;
-    out << name;
-    if constexpr (std::is_arithmetic_v<T>) out << " " << +a << " / " << +b;
-    out << "; ";
-}
-#define MIRA_FIELD(f) report(out, #f, a.f, b.f);
-
-// Every field a view, the settings file or a later step can see; the serial channels are
-// left out (see instruction_engine.h).
+// Every field and what the views were told, besides the machine's and run's own.
 std::string difference(const World& x, const World& y) {
     std::ostringstream out;
-    {
-        const Machine& a = x.m;
-        const Machine& b = y.m;
-        MIRA_FIELD(pc)
-        MIRA_FIELD(ma) MIRA_FIELD(mb) MIRA_FIELD(ac) MIRA_FIELD(ir) MIRA_FIELD(sr) MIRA_FIELD(c)
-            MIRA_FIELD(z) MIRA_FIELD(dc) MIRA_FIELD(memory) MIRA_FIELD(lastBreakStop) MIRA_FIELD(
-                run) MIRA_FIELD(cycleState) MIRA_FIELD(t) MIRA_FIELD(instructionLamps)
-                MIRA_FIELD(fetchLamp) MIRA_FIELD(deferLamp) MIRA_FIELD(execLamp) MIRA_FIELD(
-                    deferPending) MIRA_FIELD(pcTransferLoaded) MIRA_FIELD(instructionAddress)
-                    MIRA_FIELD(instructionCount) MIRA_FIELD(countRefreshCounter) MIRA_FIELD(
-                        switches) MIRA_FIELD(lamps.pc) MIRA_FIELD(lamps.ma) MIRA_FIELD(lamps.mb)
-                        MIRA_FIELD(lamps.ac) MIRA_FIELD(ram) MIRA_FIELD(eeprom) MIRA_FIELD(
-                            eepromPointer) MIRA_FIELD(stack) MIRA_FIELD(stackDepth)
-                            MIRA_FIELD(stackOverflow) MIRA_FIELD(romPointer) MIRA_FIELD(h)
-                                MIRA_FIELD(l) MIRA_FIELD(serialRegister) MIRA_FIELD(serialAccess)
-                                    MIRA_FIELD(externalControl) MIRA_FIELD(bankFlag) MIRA_FIELD(
-                                        codeTimerFlag) MIRA_FIELD(skip) MIRA_FIELD(wifWord)
-                                        MIRA_FIELD(wifOpcode) MIRA_FIELD(wifPcWritten)
-                                            MIRA_FIELD(wifByteReceived) MIRA_FIELD(ramChanged)
-                                                MIRA_FIELD(eepromChanged) MIRA_FIELD(wifRandom)
-                                                    MIRA_FIELD(changed) MIRA_FIELD(lampsDirty)
-                                                        MIRA_FIELD(changedCount) MIRA_FIELD(
-                                                            changedMark) for (int i = 0;
-                                                                              i < kSlotCount; ++i) {
-            MIRA_FIELD(bus.slots[i].output)
-            MIRA_FIELD(bus.slots[i].input) MIRA_FIELD(bus.slots[i].flag)
-                MIRA_FIELD(bus.slots[i].pulse)
-        }
-        for (int i = 0; i < a.changedCount && i < b.changedCount; ++i) MIRA_FIELD(changedList[i])
-        MIRA_FIELD(codeTimer->isActive())
-        MIRA_FIELD(codeTimer->interval()) MIRA_FIELD(eepTimer->isActive())
-    }
-    {
-        const RunControl& a = x.rc;
-        const RunControl& b = y.rc;
-        MIRA_FIELD(displayRefreshCounter) MIRA_FIELD(throttleStep)
-    }
-    {
-        const VirtualClock& a = x.clock;
-        const VirtualClock& b = y.clock;
-        MIRA_FIELD(nowMicros()) MIRA_FIELD(nextDueMicros())
-    }
+    out << test::engineDifference(x.m, y.m, x.rc, y.rc, x.clock, y.clock);
     if (x.serial.sent() != y.serial.sent()) out << "serial sent; ";
     if (x.log != y.log) {
         size_t i = 0;
@@ -265,7 +215,6 @@ std::string difference(const World& x, const World& y) {
     }
     return out.str();
 }
-#undef MIRA_FIELD
 
 bool same(const RunControl::HeadlessResult& a, const RunControl::HeadlessResult& b) {
     return a.reason == b.reason && a.clockStates == b.clockStates &&

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -13,6 +14,12 @@ namespace {
 
 constexpr int kScreenW = 1600;
 constexpr int kScreenH = 1000;
+
+std::string keyedLine(int key, const std::string& value) {
+    char prefix[8];
+    std::snprintf(prefix, sizeof prefix, "%03d", key);
+    return prefix + value;
+}
 
 MainSettings applied(const std::vector<std::string>& lines, SettingsFile* file = nullptr) {
     SettingsFile local;
@@ -122,6 +129,46 @@ TEST(SettingsFile, LinesOfUnbuiltWindowsComeBackUnchanged) {
     // Line 020 keeps its fields as text; missing ones are written empty.
     EXPECT_EQ(out[19].substr(0, 18), "0209~0~1~2~odd~~~~");
     EXPECT_EQ(OpenWindows::parse(out[19].substr(3)).fields[4], "odd");
+}
+
+// A session that cannot learn where its windows are (natively on Wayland) writes every place
+// back as it was read, whatever the windows report, and the rest of each line as the
+// session left it; a window the file had no place for stays "never placed".
+TEST(SettingsFile, KeptPlacesAreWrittenAsRead) {
+    struct Case {
+        int key;
+        std::string read;      // the line as read, without its key; empty: not in the file
+        std::string session;   // what the session set
+        std::string kept;      // written when the places are kept
+    };
+    const std::vector<Case> cases = {
+        {kKeyOctalLed, "860~60~0~2000~-1~", "739~0~1~2000~-1~", "860~60~1~2000~-1~"},
+        {kKeyKeypad, "860~330~", "0~263~", "860~330~"},
+        {kKeyTimingDiagram, "5~6~980~600~0~cpu.T~", "0~0~700~500~-1~cpu.PC~",
+         "5~6~700~500~-1~cpu.PC~"},
+        {kKeyPrinter, "", "412~77~roll~", "0~0~roll~"},
+        {kKeyEditor, "1~2~480~640~~", "", ""},
+        // KeyPad 2's key table holds no place.
+        {kKeyKeypad2Buttons, "MC~MR~", "7~8~", "7~8~"},
+    };
+    std::vector<std::string> lines = {"019100~60~"};
+    for (const Case& c : cases)
+        if (!c.read.empty()) lines.push_back(keyedLine(c.key, c.read));
+    SettingsFile f;
+    MainSettings s = applied(lines, &f);
+    s.left = 0;
+    s.top = 0;
+    for (const Case& c : cases) f.setWindowLine(c.key, c.session);
+    const auto told = f.build(s);
+    f.keepReadPlaces(true);
+    const auto kept = f.build(s);
+    EXPECT_EQ(told[kKeyMainWindow - 1], "0190~0~");
+    EXPECT_EQ(kept[kKeyMainWindow - 1], "019100~60~");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        EXPECT_EQ(told[c.key - 1], keyedLine(c.key, c.session));
+        EXPECT_EQ(kept[c.key - 1], keyedLine(c.key, c.kept));
+    }
 }
 
 TEST(SettingsFile, OutOfRangeAndUnparsableValuesTakeTheLineDefault) {

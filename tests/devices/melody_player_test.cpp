@@ -24,6 +24,7 @@ public:
         if (player) flashes.push_back(player->flashShowing());
     }
     void drawVoice() override { ++voices; }
+    void drawLabel() override {}
     bool windowVisible() const override { return visible; }
 
     MelodyPlayer* player = nullptr;

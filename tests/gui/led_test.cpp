@@ -21,6 +21,7 @@
 #include "core/field_list.h"
 #include "core/scrambled_file.h"
 #include "core/settings_file.h"
+#include "core/snapshot.h"
 #include "gui_test_support.h"
 #include "mira/mira.h"
 #include "modules/funcselect.h"
@@ -219,6 +220,36 @@ private Q_SLOTS:
         // The middle segment of '3' is lit, that of '7' is not.
         QVERIFY(reddish(pixel(led, 106 + 34, 80)));
         QVERIFY(!reddish(pixel(led, 106 + 66 + 34, 80)));
+    }
+
+    // A machine state brought back: the window draws the restored byte and format at once.
+    void restoredStateRedrawsTheWindow() {
+        auto w = open();
+        DialogSeen seen;
+        answerSelection(0, &seen);
+        action(*w, "OctalLED1")->trigger();
+        LedWindow& led = octal(*w);
+        const QPoint segA(143, 50);
+        core::DeviceSlot& slot = w->machine().bus.slots[2];
+        QVERIFY(led.display().acceptOptions(devices::LedDisplay::kDefaultReadyDelay,
+                                            devices::kOctal737, true));
+        slot.output = 0xFF;
+        w->machine().bus.notifyOutput(2);
+        QTRY_VERIFY(reddish(pixel(led, segA.x(), segA.y())));
+        core::SnapshotWriter saved;
+        led.display().saveState(saved);
+
+        QVERIFY(led.display().acceptOptions(devices::LedDisplay::kDefaultReadyDelay,
+                                            devices::kOctal377, true));
+        led.display().doReset();
+        QTRY_VERIFY(!reddish(pixel(led, segA.x(), segA.y())));
+        QCOMPARE(led.label()->text(), QStringLiteral("Output Device 0 (377)"));
+
+        core::SnapshotReader r(saved.bytes());
+        led.display().restoreState(r);
+        QCOMPARE(led.display().cells(), std::string("737"));
+        QCOMPARE(led.label()->text(), QStringLiteral("Output Device 0 (737)"));
+        QTRY_VERIFY(reddish(pixel(led, segA.x(), segA.y())));
     }
 
     void readyDelayDrivesFlagOnRealTimers() {

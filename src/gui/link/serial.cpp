@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "core/field_list.h"
+#include "core/machine_snapshot.h"
 
 namespace mira::gui {
 
@@ -110,6 +111,35 @@ int TserialFM::GetSERIN() {
     if (!isVisible() || !serRdyCB->isChecked()) return -1;
     serRdyCB->setChecked(false);
     return serCB->currentIndex();
+}
+
+void TserialFM::saveState(core::SnapshotWriter& w) const {
+    core::SerialPortState s;
+    s.received = received_;
+    if (serRdyCB->isChecked()) s.offered.push_back(serCB->currentIndex());
+    s.mirror = mirrorCB->isChecked();
+    s.mirrorDelayIndex = mirDelCB->currentIndex();
+    s.mirrorDueUs = mirrorTimer->remainingMicros();
+    s.save(w);
+}
+
+// A state from the CLI may offer more than one byte; the window offers the first.
+void TserialFM::restoreState(core::SnapshotReader& r) {
+    core::SerialPortState s;
+    s.restore(r);
+    received_ = s.received;
+    serinLabel->setText(QString::number(received_));
+    if (!s.offered.empty()) serCB->setCurrentIndex(s.offered.front());
+    serRdyCB->setChecked(!s.offered.empty());
+    mirrorCB->setChecked(s.mirror);
+    mirDelCB->setCurrentIndex(s.mirrorDelayIndex);
+    mirrorChanged();
+    if (s.mirrorDueUs < 0) {
+        mirrorTimer->stop();
+    } else {
+        mirrorTimer->setInterval(mirDelCB->currentText().toInt() * 1000);
+        mirrorTimer->resumeIn(s.mirrorDueUs);
+    }
 }
 
 void TserialFM::SetSerialAccess(bool on) { accessLabel->setText(on ? QStringLiteral("ON") : QStringLiteral("OFF")); }

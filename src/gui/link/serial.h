@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/serial_test_port.h"
+#include "core/snapshot.h"
 #include "core/timer.h"
 
 class QCheckBox;
@@ -17,7 +18,7 @@ class QPushButton;
 
 namespace mira::gui {
 
-class TserialFM final : public QWidget, public core::SerialTestPort {
+class TserialFM final : public QWidget, public core::SerialTestPort, public core::StatePart {
 public:
     explicit TserialFM(core::TimerFactory& timers, QWidget* parent = nullptr);
     ~TserialFM() override;
@@ -28,6 +29,11 @@ public:
     int GetSERIN() override;
     // "ON" or "OFF"; the main window calls it for every kChangeSerial it is told of.
     void SetSerialAccess(bool on);
+
+    // Machine states (core::SerialPortState): the byte shown, the byte offered while Ready
+    // is checked, the mirror and its running delay.
+    void saveState(core::SnapshotWriter& w) const override;
+    void restoreState(core::SnapshotReader& r) override;
 
     // Left~Top~; values off the screen become 0.
     std::string GetScreenData() const;

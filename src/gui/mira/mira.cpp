@@ -160,6 +160,13 @@ TmiraFM::TmiraFM(core::Prompter* prompter, core::SoundPlayer* sound, QWidget* pa
         this, mem, views_->ramFM, views_->eepFM, views_->stackFM, editFM_.get(), serialFM_.get(),
         timingFM_.get()};
     for (QWidget* w : windows) placeOnShow(w);
+    // The panel's window is made at its stored place: a window manager that takes a place
+    // only when a window is first mapped (Weston's for XWayland) ignores a later move.
+    const QSize screen = screenSize();
+    core::SettingsFile stored;
+    core::MainSettings place;
+    if (stored.load(core::dataFile(core::kSettingsFileName), place, screen.width(), screen.height()))
+        move(place.left, place.top);
 
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(esc, &QShortcut::activated, this, &QWidget::close);
@@ -460,6 +467,7 @@ void TmiraFM::SaveSettings() {
     settings_.setWindowLine(core::kKeyBasicSerial, serialFM_->GetScreenData());
     settings_.openWindows.setVisible(core::kOpenBasicSerial, serialFM_->isVisible());
     settings_.setWindowLine(core::kKeyTimingDiagram, timingFM_->GetScreenData());
+    settings_.keepReadPlaces(!windowSystemReportsPlaces());
     const auto path = core::dataFile(core::kSettingsFileName);
     if (!settings_.save(path, main_)) prompter().error(core::saveFailureText("ERROR: Failed to save the settings", path));
 }

@@ -16,6 +16,7 @@
 #include "assembler/instruction_table.h"
 #include "core/history.h"
 #include "core/machine.h"
+#include "core/machine_snapshot.h"
 #include "core/observer.h"
 #include "core/panel.h"
 #include "core/prompter.h"
@@ -178,6 +179,25 @@ public:
     // False when the file could not be written.
     bool SaveTraceFile();
 
+    // "Save Machine State…" / "Load Machine State…": the whole machine with its open modules
+    // and the serial port in a machine state file, the bytes mira8-cli reads and writes.
+    static constexpr const char* kStateFilter = "MIRA-8 machine states (*.m8s)";
+    static constexpr const char* kStateSaveError = "ERROR: The machine state could not be saved.";
+    // Followed by the file's path, two CRs and why.
+    static constexpr const char* kStateLoadError = "ERROR: The machine state could not be loaded from ";
+    static constexpr const char* kStateLoadRunning = "Halt the machine before loading a machine state.";
+    void SaveMachineStateClick();
+    void LoadMachineStateClick();
+    // False after the error message.
+    bool saveMachineState(const std::string& path);
+    bool loadMachineState(const std::string& path);
+    // The parts of a machine state here: the machine, the run loop, the module windows that
+    // are open and the basic serial port. History takes snapshots through these.
+    const core::EmulatorParts& stateParts();
+    // The file dialogs; tests replace them. An empty name cancels.
+    std::function<QString()> chooseStateSaveFile;
+    std::function<QString()> chooseStateLoadFile;
+
     // Help opens the document with this: the desktop's viewer unless a test replaces it.
     static bool openWithDesktop(const QString& path);
     std::function<bool(const QString& path)> openDocument = openWithDesktop;
@@ -215,6 +235,9 @@ private:
     void closeMainWindow() override;
     void fastRunStarting() override;
 
+    // Mode, module windows, then the state itself; empty or why not.
+    std::string applyState(const std::vector<uint8_t>& snapshot);
+
     void buildSpeedPanel();
     void buildMenu();
     void syncSwitchPictures();
@@ -225,6 +248,7 @@ private:
     void collectMainSettings();
     void ensureArt();
     core::History::Hooks historyHooks();
+    const core::EmulatorParts& historyParts();
     // Stops the run timers, rebuilds with `move` and redraws every window from the result.
     void historyMove(const std::function<bool()>& move);
     void redrawAll();
@@ -286,6 +310,9 @@ private:
     std::unique_ptr<TserialFM> serialFM_;
     // The timing diagram; after the run control it records through.
     std::unique_ptr<TtimingFM> timingFM_;
+    std::unique_ptr<core::EmulatorParts> stateParts_;
+    std::unique_ptr<core::EmulatorParts> historyParts_;
+    core::History::Bytes historyBuffer_;
 };
 
 }  // namespace mira::gui

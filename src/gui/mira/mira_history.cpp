@@ -1,13 +1,29 @@
 // Stepping back and forth through the machine's history.
-#include "core/machine_capture.h"
+#include "core/machine_snapshot.h"
 #include "mira/mira.h"
 
 namespace mira::gui {
 
+const core::EmulatorParts& TmiraFM::historyParts() {
+    if (!historyParts_) {
+        // A machine state and the code trace, so that stepping back shows the trace too.
+        historyParts_ = std::make_unique<core::EmulatorParts>(stateParts());
+        historyParts_->hostParts.push_back({core::CodeTrace::kTag, &rc_.trace});
+    }
+    return *historyParts_;
+}
+
 core::History::Hooks TmiraFM::historyHooks() {
     core::History::Hooks h;
-    h.capture = [this] { return core::captureMachine(m_, &rc_.trace); };
-    h.restore = [this](const core::History::Bytes& b) { core::restoreMachine(m_, b, &rc_.trace); };
+    h.capture = [this] {
+        core::captureEmulator(historyParts(), historyBuffer_);
+        return historyBuffer_;
+    };
+    h.restore = [this](const core::History::Bytes& b) {
+        // A module window opened or closed since: the state's windows open first.
+        if (!core::restoreEmulator(historyParts(), b).empty()) applyState(b);
+        panel_.recomputeLiveDisplay();
+    };
     h.run = [this](uint64_t n, bool one) { rc_.rerun(n, one); };
     // Kept while a run can be followed: at SLOW, at SINGLE, animated, or with a breakpoint
     // to stop at. A fast run with none of these goes unrecorded and costs nothing.

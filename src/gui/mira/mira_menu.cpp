@@ -119,6 +119,11 @@ void TmiraFM::buildMenu() {
     connect(item(init, "EEPROM1", QStringLiteral("EEPROM")), &QAction::triggered, this,
             &TmiraFM::InitEeprom);
     m->addSeparator();
+    connect(item(m, "SaveMachineState1", QStringLiteral("Save Machine State\u2026")),
+            &QAction::triggered, this, &TmiraFM::SaveMachineStateClick);
+    connect(item(m, "LoadMachineState1", QStringLiteral("Load Machine State\u2026")),
+            &QAction::triggered, this, &TmiraFM::LoadMachineStateClick);
+    m->addSeparator();
     connect(item(m, "Help1", QStringLiteral("Help")), &QAction::triggered, this,
             &TmiraFM::HelpClick);
     connect(item(m, "About1", QStringLiteral("About")), &QAction::triggered, this,

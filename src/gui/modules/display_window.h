@@ -78,7 +78,12 @@ public:
     QWidget* image() const { return dispImage; }
 
     // DisplayHost
-    void redraw() override { dispImage->requestRepaint(); }
+    // The label too: a restored state may hold another slot. QLabel ignores an unchanged
+    // text, so a character costs no more than before.
+    void redraw() override {
+        refreshLabel();
+        dispImage->requestRepaint();
+    }
     bool windowVisible() const override { return isVisible(); }
 
     // PictureOwner: the housing is cleared to transparent for the rounded corners, then

@@ -15,6 +15,7 @@ namespace mira::gui {
 ModuleWindow::ModuleWindow(const devices::ModuleKind& kind, const ModuleEnv& env)
     : QWidget(env.mainWindow, Qt::Window | Qt::FramelessWindowHint), env_(env), kind_(kind) {
     setWindowTitle(QString::fromLatin1(kind.caption));
+    letDesktopShowThrough(this);
     placeOnShow(this);
 }
 

@@ -53,6 +53,7 @@ public:
     void drawLamp() override;
     void drawFlash() override;
     void drawVoice() override;
+    void drawLabel() override { refreshLabel(); }
     bool windowVisible() const override { return isVisible(); }
 
 protected:
