@@ -332,18 +332,34 @@ public:
     Wrapped(std::unique_ptr<Timer> inner, const History& h) : inner_(std::move(inner)), h_(h) {}
     void setInterval(int ms) override { inner_->setInterval(ms); }
     int interval() const override { return inner_->interval(); }
-    void start() override { inner_->start(); }
-    void stop() override { inner_->stop(); }
+    void start() override {
+        frozen_ = false;
+        inner_->start();
+    }
+    void stop() override {
+        frozen_ = false;
+        inner_->stop();
+    }
     bool isActive() const override { return inner_->isActive(); }
     void setCallback(std::function<void()> onTick) override {
         inner_->setCallback([this, f = std::move(onTick)] {
             if (!h_.inPast() && !h_.rebuilding()) f();
         });
     }
-    int64_t remainingMicros() const override { return inner_->remainingMicros(); }
-    void resumeIn(int64_t us) override { inner_->resumeIn(us); }
+    // While an earlier state is shown its time stands still: the time to the next tick is
+    // the one restored, not what the wall clock has made of it since.
+    int64_t remainingMicros() const override {
+        return h_.inPast() && frozen_ ? restored_ : inner_->remainingMicros();
+    }
+    void resumeIn(int64_t us) override {
+        inner_->resumeIn(us);
+        frozen_ = h_.rebuilding();
+        restored_ = us;
+    }
 
 private:
+    bool frozen_ = false;
+    int64_t restored_ = -1;
     std::unique_ptr<Timer> inner_;
     const History& h_;
 };
