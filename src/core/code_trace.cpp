@@ -32,3 +32,33 @@ std::vector<std::string> CodeTrace::lines(
 }
 
 }  // namespace mira::core
+
+namespace mira::core {
+
+void CodeTrace::saveState(SnapshotWriter& w) const {
+    w.beginSection(kTag, 1);
+    w.u16(static_cast<uint16_t>(count_));
+    for (int i = 0; i < count_; ++i) {
+        const Entry& e = entries_[(first_ + i) % kCapacity];
+        w.i32(e.address);
+        if (e.address < 0) w.str(e.text);
+    }
+    w.endSection();
+}
+
+void CodeTrace::restoreState(SnapshotReader& r) {
+    r.beginSection(kTag, 1);
+    const int n = r.u16();
+    if (n > kCapacity) throw SnapshotError("the state data is damaged (code trace)");
+    std::array<Entry, kCapacity> read{};
+    for (int i = 0; i < n; ++i) {
+        read[i].address = r.i32In(-1, 0xFFFF);
+        if (read[i].address < 0) read[i].text = r.str();
+    }
+    r.endSection();
+    entries_ = std::move(read);
+    first_ = 0;
+    count_ = n;
+}
+
+}  // namespace mira::core

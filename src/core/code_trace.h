@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "snapshot.h"
+
 namespace mira::core {
 
 // A WIF address as the trace shows it: four hex digits.
 std::string wifTraceAddress(int32_t address);
 
-class CodeTrace {
+class CodeTrace final : public StatePart {
 public:
     static constexpr int kCapacity = 500;
 
@@ -35,6 +37,11 @@ public:
     // Lines as shown and saved: `format(address)` for recorded entries, the stored text for
     // lines read back from a file.
     std::vector<std::string> lines(const std::function<std::string(int32_t)>& format) const;
+
+    // Section "TRAC", for the history: stepping back shows the trace as it was.
+    static constexpr const char* kTag = "TRAC";
+    void saveState(SnapshotWriter& w) const override;
+    void restoreState(SnapshotReader& r) override;
 
 private:
     struct Entry {

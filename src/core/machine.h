@@ -203,6 +203,16 @@ public:
     std::string invariantViolation() const;
     bool switchOn(int i) const { return switches[i] != 0; }
     bool continuous() const { return switches[kSwitchSingleCont] != 0; }
+    // Stopped, or about to begin an instruction: where an instruction step lands.
+    bool betweenInstructions() const {
+        return cycleState == kCycleIdle ||
+               (t == 0 && cycleState == (isWif() ? kCycleExecute : kCycleFetch));
+    }
+    bool anyBreakpoint() const {
+        for (int i = 0; i < memorySize; ++i)
+            if (breakpoints[i]) return true;
+        return false;
+    }
     bool fastClock() const { return switches[kSwitchSlowFast] != 0; }
 
     void reset();

@@ -192,7 +192,19 @@ void FrontPanel::doDepositUP() {
 }
 
 void FrontPanel::doSwitchRUN() {
-    if (m_.run) return;
+    if (m_.run) {
+        // A run stepped back into stands still half-way; RUN lets it go on from there.
+        if (runPaused()) {
+            if (m_.fastClock()) {
+                m_.fastRun = m_.continuous();
+                rc_.placeRequest(kRequestRunFast);
+                ChgModeTimer->start();
+            } else {
+                cycleTimer->start();
+            }
+        }
+        return;
+    }
     if (m_.fastClock()) host_->fastRunStarting();
     if (rc_.startRun())
         ChgModeTimer->start();
@@ -201,9 +213,7 @@ void FrontPanel::doSwitchRUN() {
 }
 
 void FrontPanel::stateLoaded() {
-    stopTimers();
-    ChgModeTimer->stop();
-    rc_.request &= ~(kRequestRunFast | kRequestContinueSlow);
+    pause();
     recomputeLiveDisplay();
     if (!m_.run) return;
     if (m_.fastClock() && m_.continuous()) {
@@ -267,6 +277,18 @@ void FrontPanel::setSlowPosition(int position) {
 void FrontPanel::setAnimPosition(int position) {
     animPosition_ = std::clamp(position, kAnimSBMin, kAnimSBMax);
     animTimer->setInterval(animInterval(animPosition_));
+}
+
+void FrontPanel::pause() {
+    stopTimers();
+    ChgModeTimer->stop();
+    rc_.animating = false;
+    rc_.request = kRequestNone;
+}
+
+bool FrontPanel::runPaused() const {
+    return m_.run && !cycleTimer->isActive() && !animTimer->isActive() &&
+           !ChgModeTimer->isActive() && !rc_.inFastLoop() && m_.cycleState != kCycleIdle;
 }
 
 void FrontPanel::stopTimers() {

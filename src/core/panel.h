@@ -136,6 +136,11 @@ public:
     void animTimerTimer();
     void ChgModeTimerTimer();
 
+    // Stops every run timer where the machine stands (stepping back), and whether a run
+    // stands still so, half-way through, for RUN to go on with.
+    void pause();
+    bool runPaused() const;
+
     // A close attempt on the main window: false when a fast run must yield first (request
     // 1 is then placed and the loop closes the window).
     bool closeAttempt();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "history.h"
 #include "instruction_engine.h"
 #include "normal_cpu.h"
 #include "signal_recorder.h"
@@ -130,6 +131,7 @@ void RunControl::publish() {
 }
 
 StepOutcome RunControl::step() {
+    if (history_) history_->checkpoint();
     int r;
     if (recorder_) {
         RecordProbe probe{*recorder_};
@@ -137,12 +139,14 @@ StepOutcome RunControl::step() {
     } else {
         r = m_.isWif() ? cpuStep<true>(m_) : cpuStep<false>(m_);
     }
+    ++statesRun;
     bool stopped = false;
     if (r != kStepContinue)
         stopped = handleStepResult(r);
     else if (!m_.fastClock())
         m_.changed |= kChangeCycle;
     if (m_.liveDisplay) publishLive();
+    if (history_) history_->settle();
     return stopped ? StepOutcome::Stopped : StepOutcome::Continue;
 }
 
@@ -358,6 +362,9 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
             counter = 0;
             publishAtYield();
             if (processEvents) processEvents();
+            if (history_)
+                history_->checkpoint(instructionEngine ? History::kInstructionYieldSpacing
+                                                       : History::kClockStateYieldSpacing);
             if (request != kRequestNone) {
                 const int r = request;
                 request = kRequestNone;
@@ -371,6 +378,7 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
             uint64_t states = 0, instructions = 0;
             const auto left = static_cast<uint64_t>(period - counter);
             const int r = runStretch<kWif>(left, left, UINT64_MAX, nullptr, states, instructions);
+            statesRun += states;
             if (r != kStepContinue) {
                 counter += static_cast<int>(states) - 1;
                 if (handleStepResult(r)) return kRequestNone;
@@ -392,17 +400,26 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
             !m.liveDisplay) {
             int states = 0;
             const int r = cpuBatch<kWif>(m, states, probe);
+            statesRun += static_cast<uint64_t>(states);
             counter += states - 1;
             if (r != kStepContinue && handleStepResult(r)) return kRequestNone;
             continue;
         }
         const int r = cpuStep<kWif>(m, probe);
+        ++statesRun;
         if (r != kStepContinue && handleStepResult(r)) return kRequestNone;
         if (m.liveDisplay) publishLive();
     }
 }
 
 int RunControl::fastLoop(const std::function<void()>& processEvents) {
+    if (history_) history_->checkpoint();
+    struct Settle {
+        History* h;
+        ~Settle() {
+            if (h) h->settle();
+        }
+    } settle{history_};
     for (;;) {
         const bool wif = m_.isWif(), record = recorder_ != nullptr;
         const int r = wif ? (record ? fastLoopImpl<true, true>(processEvents)
@@ -457,6 +474,7 @@ RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
     int64_t now = clock ? clock->nowMicros() : 0;
     auto finish = [&](HeadlessStop reason) {
         if (clock) clock->advanceTo(now);
+        statesRun += res.clockStates;
         res.reason = reason;
         return res;
     };
@@ -511,6 +529,14 @@ RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
         if (res.instructions >= maxInstructions) return finish(HeadlessStop::InstructionLimit);
     }
     return finish(HeadlessStop::StateLimit);
+}
+
+void RunControl::rerun(uint64_t maxStates, bool oneInstruction) {
+    const uint64_t before = statesRun;
+    runHeadless(maxStates, oneInstruction ? 1 : UINT64_MAX);
+    if (statesRun == before) step();
+    // A live display latches the lamps at every clock state; the last one is what shows.
+    if (m_.liveDisplay) m_.latchLamps(kLampGroupsAll);
 }
 
 RunControl::HeadlessResult RunControl::runHeadless(uint64_t maxClockStates,

@@ -15,6 +15,7 @@ namespace mira::core {
 
 class VirtualClock;
 class SignalRecorder;
+class History;
 
 // Run-loop requests (bits).
 enum RunRequest : int {
@@ -101,6 +102,17 @@ public:
     void setRecorder(SignalRecorder* recorder) { recorder_ = recorder; }
     SignalRecorder* recorder() const { return recorder_; }
 
+    // The history kept of this run, or null. It is told where each clock state begins and
+    // ends in single steps, and at the fast loop's yields, never inside a stretch.
+    void setHistory(History* history) { history_ = history; }
+    History* history() const { return history_; }
+    // Re-running for the history: up to `maxStates` clock states, ending where the run
+    // stops and, with `oneInstruction`, at an instruction's end.
+    void rerun(uint64_t maxStates, bool oneInstruction);
+    // Clock states run so far, every engine counting the same way (a breakpoint test is
+    // one); the history's clock.
+    uint64_t statesRun = 0;
+
     // Sends pending lamp and item changes to the observer now.
     void publish();
 
@@ -145,6 +157,7 @@ private:
     int lastStepResult_ = 0;
     bool inFastLoop_ = false;
     SignalRecorder* recorder_ = nullptr;
+    History* history_ = nullptr;
 };
 
 }  // namespace mira::core

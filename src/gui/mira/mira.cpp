@@ -85,7 +85,8 @@ TmiraFM::TmiraFM(core::Prompter* prompter, core::SoundPlayer* sound, QWidget* pa
     setWindowTitle(QStringLiteral("MIRA-8 Microcomputer"));
 
     m_.setObserver(this);
-    m_.attachTimers(timers_);
+    m_.attachTimers(historyTimers_);
+    rc_.setHistory(&history_);
     panel_.setHost(this);
 
     miraImage = new MiraImage(*this);
@@ -112,7 +113,7 @@ TmiraFM::TmiraFM(core::Prompter* prompter, core::SoundPlayer* sound, QWidget* pa
     sinceRepaint_.start();
     sinceEvents_.start();
 
-    modules_ = std::make_unique<ModuleWindows>(this, m_, timers_, *prompter_, sounds_);
+    modules_ = std::make_unique<ModuleWindows>(this, m_, historyTimers_, *prompter_, sounds_);
     for (const devices::ModuleKind& k : devices::moduleKinds())
         connect(findChild<QAction*>(QString::fromLatin1(k.menuName)), &QAction::triggered, this,
                 [this, &k] { modules_->open(k); });
@@ -375,6 +376,8 @@ void TmiraFM::processEvents() {
     yieldsSinceClockRead_ = 0;
     if (sinceEvents_.nsecsElapsed() < core::RunControl::eventServiceIntervalNs(m_.fastRunSpeed))
         return;
+    // What the events change is an outside input to the history.
+    history_.settle();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     sinceEvents_.restart();
 }

@@ -14,6 +14,7 @@
 
 #include "assembler/assembler.h"
 #include "assembler/instruction_table.h"
+#include "core/history.h"
 #include "core/machine.h"
 #include "core/machine_snapshot.h"
 #include "core/observer.h"
@@ -144,6 +145,14 @@ public:
     void CodeTraceOnClick();
     void CodeTraceClearClick();
     void CodeTraceViewClick();
+    // Stepping through the history (mira_history.cpp): back and forward one clock state or
+    // one instruction, back to the last stop at a breakpoint.
+    void StepBackClockState();
+    void StepBackInstruction();
+    void BackToBreakpoint();
+    void StepForwardClockState();
+    void StepForwardInstruction();
+    core::History& history() { return history_; }
 
     // Options: the values the dialog edits, read from and written back to the
     // machine and the settings; ApplyMode is step 4, after every confirmed dialog.
@@ -238,11 +247,19 @@ private:
     void applyMainSettings();
     void collectMainSettings();
     void ensureArt();
+    core::History::Hooks historyHooks();
+    const core::EmulatorParts& historyParts();
+    // Stops the run timers, rebuilds with `move` and redraws every window from the result.
+    void historyMove(const std::function<bool()>& move);
+    void redrawAll();
     std::string traceSource(int32_t address) const;
 
     QtTimerFactory timers_;
     core::Machine m_;
     core::RunControl rc_{m_};
+    core::History history_{rc_.statesRun, historyHooks()};
+    // Machine and module timers tick through the history; the panel's run timers do not.
+    core::HistoryTimers historyTimers_{timers_, history_};
     core::SoundEffects sounds_;
     core::FrontPanel panel_{m_, rc_, timers_, sounds_};
     assembler::InstructionTable instructionTable_;
@@ -294,6 +311,8 @@ private:
     // The timing diagram; after the run control it records through.
     std::unique_ptr<TtimingFM> timingFM_;
     std::unique_ptr<core::EmulatorParts> stateParts_;
+    std::unique_ptr<core::EmulatorParts> historyParts_;
+    core::History::Bytes historyBuffer_;
 };
 
 }  // namespace mira::gui

@@ -70,6 +70,36 @@ void TmiraFM::buildMenu() {
     connect(item(trace, "TraceClear1", QStringLiteral("Clear")), &QAction::triggered, this,
             &TmiraFM::CodeTraceClearClick);
     m->addSeparator();
+    // Stepping back: Shift with the keys that step forward through what was recorded.
+    const struct {
+        const char* name;
+        const char* caption;
+        QKeySequence key;
+        void (TmiraFM::*command)();
+    } historyItems[] = {
+        {"StepBackClockState1", "Step Back Clock State", QKeySequence(Qt::SHIFT | Qt::Key_F6),
+         &TmiraFM::StepBackClockState},
+        {"StepBackInstruction1", "Step Back Instruction", QKeySequence(Qt::SHIFT | Qt::Key_F7),
+         &TmiraFM::StepBackInstruction},
+        {"BackToBreakpoint1", "Back to Previous Breakpoint",
+         QKeySequence(Qt::SHIFT | Qt::Key_F9), &TmiraFM::BackToBreakpoint},
+        {"StepForwardClockState1", "Step Forward Clock State", QKeySequence(Qt::Key_F6),
+         &TmiraFM::StepForwardClockState},
+        {"StepForwardInstruction1", "Step Forward Instruction", QKeySequence(Qt::Key_F7),
+         &TmiraFM::StepForwardInstruction},
+    };
+    for (const auto& h : historyItems)
+        connect(item(m, h.name, QString::fromLatin1(h.caption), h.key), &QAction::triggered,
+                this, h.command);
+    connect(m, &QMenu::aboutToShow, this, [this] {
+        const bool back = history_.on() && !rc_.inFastLoop() && history_.now() > history_.oldest();
+        const bool forward = history_.inPast() && !rc_.inFastLoop();
+        for (const char* name : {"StepBackClockState1", "StepBackInstruction1", "BackToBreakpoint1"})
+            findChild<QAction*>(QString::fromLatin1(name))->setEnabled(back);
+        for (const char* name : {"StepForwardClockState1", "StepForwardInstruction1"})
+            findChild<QAction*>(QString::fromLatin1(name))->setEnabled(forward);
+    });
+    m->addSeparator();
     QMenu* sr = submenu(m, "SetSRSwitches1", QStringLiteral("Set SR Switches"));
     connect(item(sr, "All11", QStringLiteral("All 1")), &QAction::triggered, this,
             [this] { panel_.setSRSwitches(true); });
@@ -102,8 +132,10 @@ void TmiraFM::buildMenu() {
             &QWidget::close);
 
     // The shortcuts work whenever the panel has the focus, menu open or not.
-    for (const char* name :
-         {"ViewMemory1", "ViewRAM1", "ViewEEPROM1", "TimingDiagram1", "Assembler1", "USB1"}) {
+    for (const char* name : {"ViewMemory1", "ViewRAM1", "ViewEEPROM1", "TimingDiagram1",
+                             "Assembler1", "USB1", "StepBackClockState1", "StepBackInstruction1",
+                             "BackToBreakpoint1", "StepForwardClockState1",
+                             "StepForwardInstruction1"}) {
         QAction* a = findChild<QAction*>(QString::fromLatin1(name));
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a);
