@@ -55,10 +55,11 @@ class HeadlessModule {
     virtual void writeJson(JsonWriter& j) const = 0;
     // One line for the plain-text report, without the newline; empty for none.
     virtual std::string textLine() const { return {}; }
-    // Its part of a machine state: the module's logic and what the headless run keeps
-    // beside it (a key script's place, the recorded notes, ...).
-    virtual void saveState(core::SnapshotWriter& w) const = 0;
-    virtual void restoreState(core::SnapshotReader& r) = 0;
+    // What the headless run keeps beside the module's logic (a key script's place, the
+    // recorded notes, ...), for machine states. The logic itself is saved once, with the
+    // machine, as the GUI saves it, so a state moves between them.
+    virtual void saveState(core::SnapshotWriter& /*w*/) const {}
+    virtual void restoreState(core::SnapshotReader& /*r*/) {}
 };
 
 // A made module, or why it could not be made: kExitUsage for a bad ARG (message names the

@@ -25,8 +25,6 @@ class HeadlessTenDigit final : public HeadlessModule {
         return "\"" + display_.text() + "\"" + (display_.displayOn() ? "" : " (off)");
     }
 
-    void saveState(core::SnapshotWriter& w) const override { display_.saveState(w); }
-    void restoreState(core::SnapshotReader& r) override { display_.restoreState(r); }
 
   private:
     devices::TenDigitDisplay display_;
@@ -59,8 +57,6 @@ class HeadlessAlpha final : public HeadlessModule {
                (display_.displayOn() ? "" : " (off)");
     }
 
-    void saveState(core::SnapshotWriter& w) const override { display_.saveState(w); }
-    void restoreState(core::SnapshotReader& r) override { display_.restoreState(r); }
 
   private:
     devices::AlphaDisplay display_;

@@ -40,27 +40,18 @@ class HeadlessKeys : public HeadlessModule {
         return "data " + std::to_string(keyData()) + ", " + std::to_string(script_->pressed()) +
                " pressed, " + std::to_string(script_->left()) + " left";
     }
-    void saveState(core::SnapshotWriter& w) const override {
-        device_->saveState(w);
-        script_->saveState(w);
-    }
-    void restoreState(core::SnapshotReader& r) override {
-        device_->restoreState(r);
-        script_->restoreState(r);
-    }
+    void saveState(core::SnapshotWriter& w) const override { script_->saveState(w); }
+    void restoreState(core::SnapshotReader& r) override { script_->restoreState(r); }
 
   protected:
     virtual int keyData() const = 0;
     // Made once the module exists; the press function and the taken hook point back here.
-    void makeScript(core::Device& device, core::TimerFactory& timers, size_t count,
-                    KeyScript::Press press) {
-        device_ = &device;
+    void makeScript(core::TimerFactory& timers, size_t count, KeyScript::Press press) {
         script_ = std::make_unique<KeyScript>(timers, count, std::move(press));
     }
     void taken() { script_->taken(); }
 
   private:
-    core::Device* device_ = nullptr;
     std::unique_ptr<KeyScript> script_;
 };
 
@@ -75,7 +66,7 @@ class HeadlessKeypad final : public HeadlessKeys {
         pad_.PutDevice(slot);
         pad_.doInit();
         pad_.setTakenListener([this] { taken(); });
-        makeScript(pad_, host.clock, keys_.size(), [this](size_t i) {
+        makeScript(host.clock, keys_.size(), [this](size_t i) {
             pad_.setCtrl(keys_[i].ctl);
             pad_.pressKey(keys_[i].tag);
             return true;
@@ -96,7 +87,7 @@ class HeadlessKeypad2 final : public HeadlessKeys {
         pad_.PutDevice(slot);
         pad_.doInit();
         pad_.setTakenListener([this] { taken(); });
-        makeScript(pad_, host.clock, keys_.size(),
+        makeScript(host.clock, keys_.size(),
                    [this](size_t i) { return pad_.pressKey(keys_[i]); });
     }
 
@@ -114,7 +105,7 @@ class HeadlessAscii final : public HeadlessKeys {
         kb_.PutDevice(slot);
         kb_.doInit();
         kb_.setTakenListener([this] { taken(); });
-        makeScript(kb_, host.clock, keys_.size(), [this](size_t i) {
+        makeScript(host.clock, keys_.size(), [this](size_t i) {
             return kb_.keyReleased(keys_[i].key, keys_[i].mods).has_value();
         });
     }

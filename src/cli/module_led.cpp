@@ -19,8 +19,6 @@ class HeadlessLed final : public HeadlessModule {
         j.key("text").value(display_.cells());
     }
     std::string textLine() const override { return display_.cells(); }
-    void saveState(core::SnapshotWriter& w) const override { display_.saveState(w); }
-    void restoreState(core::SnapshotReader& r) override { display_.restoreState(r); }
 
   private:
     devices::LedDisplay display_;

@@ -46,7 +46,6 @@ class HeadlessMelody final : public HeadlessModule {
     // The player, then the messages recorded so far (the restore's own note off is not
     // one of them).
     void saveState(core::SnapshotWriter& w) const override {
-        player_.saveState(w);
         w.beginSection("MIDR", 1);
         w.u32(static_cast<uint32_t>(midi_.messages().size()));
         for (const auto& m : midi_.messages()) {
@@ -65,7 +64,6 @@ class HeadlessMelody final : public HeadlessModule {
 };
 
 void HeadlessMelody::restoreState(core::SnapshotReader& r) {
-    player_.restoreState(r);
     r.beginSection("MIDR", 1);
     const uint32_t n = r.u32();
     // Eleven bytes a message: the count cannot outrun the data.

@@ -28,8 +28,6 @@ class HeadlessPrinter final : public HeadlessModule {
                (printer_.roll().empty() ? "" : ", last \"" + devices::rollLineText(printer_.roll().back()) + "\"");
     }
 
-    void saveState(core::SnapshotWriter& w) const override { printer_.saveState(w); }
-    void restoreState(core::SnapshotReader& r) override { printer_.restoreState(r); }
 
   private:
     devices::Printer printer_;

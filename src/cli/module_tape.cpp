@@ -53,13 +53,11 @@ class HeadlessReader final : public HeadlessModule {
 
     // The reader and the PC its feed left, which the report shows.
     void saveState(core::SnapshotWriter& w) const override {
-        reader_.saveState(w);
         w.beginSection("RDRC", 1);
         w.i32(pcAfter_);
         w.endSection();
     }
     void restoreState(core::SnapshotReader& r) override {
-        reader_.restoreState(r);
         r.beginSection("RDRC", 1);
         const int pc = r.i32In(0, core::kMaxMemory - 1);
         r.endSection();
@@ -126,7 +124,6 @@ class HeadlessPunch final : public HeadlessModule {
 
     // The punch, and what a tape saved after the run held (the report keeps it).
     void saveState(core::SnapshotWriter& w) const override {
-        punch_.saveState(w);
         w.beginSection("PNCR", 1);
         w.boolean(saved_);
         devices::writeSmallList(w, std::vector<int>(savedRows_.begin(), savedRows_.end()));
@@ -134,7 +131,6 @@ class HeadlessPunch final : public HeadlessModule {
         w.endSection();
     }
     void restoreState(core::SnapshotReader& r) override {
-        punch_.restoreState(r);
         r.beginSection("PNCR", 1);
         const bool saved = r.boolean();
         const std::vector<int> rows =
@@ -203,8 +199,6 @@ class HeadlessMagTape final : public HeadlessModule {
                ", " + std::to_string(bytes) + " bytes on tape";
     }
 
-    void saveState(core::SnapshotWriter& w) const override { mag_.saveState(w); }
-    void restoreState(core::SnapshotReader& r) override { mag_.restoreState(r); }
 
   private:
     NoDialog noDialog_;

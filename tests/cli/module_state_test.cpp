@@ -12,6 +12,7 @@
 
 #include "cli/cli_devices.h"
 #include "cli/cli_modules.h"
+#include "core/machine_snapshot.h"
 #include "core/scrambled_file.h"
 #include "core/snapshot.h"
 #include "param_name.h"
@@ -46,14 +47,13 @@ struct HeadlessRun {
         EXPECT_EQ(modules.beforeRun(err), kExitOk) << err.str();
         modules.runStarts();
     }
-    Bytes save() const {
-        core::SnapshotWriter w;
-        modules.saveState(w);
-        return w.take();
-    }
+    // The whole emulator, as --save-state writes it: the modules' logic with the machine,
+    // the run's own part of them under "CMOD".
+    core::EmulatorParts parts() { return {m, nullptr, {{"CMOD", &modules}}, {}, {}}; }
+    Bytes save() { return core::captureEmulator(parts()); }
     void restore(const Bytes& b) {
-        core::SnapshotReader r(b);
-        modules.restoreState(r);
+        if (const std::string why = core::restoreEmulator(parts(), b); !why.empty())
+            throw core::SnapshotError(why);
     }
     // A millisecond of a program that reads both inputs and writes both outputs.
     void step(int i) {
