@@ -44,9 +44,11 @@ private:
     }
     // For a look: MIRA8_SHOTS names a folder for a picture of the whole screen.
     static void shot(const char* name) {
-        if (const QByteArray shots = qgetenv("MIRA8_SHOTS"); !shots.isEmpty())
-            QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(shots) + u'/' +
-                                                               QString::fromLatin1(name));
+        const QByteArray shots = qgetenv("MIRA8_SHOTS");
+        if (shots.isEmpty()) return;
+        QTest::qWait(300);  // the windows paint what they were told to
+        QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(shots) + u'/' +
+                                                           QString::fromLatin1(name));
     }
     // RUN at SINGLE: one instruction, carried out by the run-loop timer.
     static void runOne(TmiraFM& w) {
@@ -131,6 +133,8 @@ private Q_SLOTS:
         gui::TprnFM& p = *w->modules().find<gui::TprnFM>();
         p.move(w->frameGeometry().right() + 10, w->y());
         const devices::Printer& printer = p.printer();
+        QWidget* paper = p.findChild<QWidget*>(QStringLiteral("paperImage"));
+        const int blankTop = paper->y();
 
         // "HI", then a space with the repeat bit that fills the line, waiting on the flag
         // after each; at SINGLE up to the HLT.
@@ -138,13 +142,18 @@ private Q_SLOTS:
         const int put = 0xD6, sko = 0xD1;
         const int words[] = {0x2D, put, sko, 0xA2, 0x2E, put, sko, 0xA6, 0x2F, put, sko, 0xAA, 0xF1, 8, 9, 0xA0};
         for (int i = 0; i < 16; ++i) m.memory[i] = words[i];
-        m.switches[core::kSwitchSingleCont] = 0;
-        m.switches[core::kSwitchSlowFast] = 1;
-        w->panel().recomputeLiveDisplay();
+        // SINGLE and FAST as a student throws them, so the panel shows them.
+        for (auto [sw, thrown] : {std::pair{core::kSwitchSingleCont, false}, {core::kSwitchSlowFast, true}})
+            if ((m.switches[sw] != 0) != thrown)
+                QTest::mouseClick(w->image(), Qt::LeftButton, Qt::NoModifier,
+                                  QPoint(gui_test::centreX(sw), thrown ? gui_test::kUpper : gui_test::kLower));
+        QCOMPARE(m.switches[core::kSwitchSlowFast], 1);
         for (int i = 0; i < 2000 && m.pc != 12; ++i) runOne(*w);
         QCOMPARE(printer.roll().size(), size_t(1));
         QCOMPARE(lineCount(p), QStringLiteral("1"));
         QVERIFY(darkestOnPaper(p) < 160);
+        const int printedTop = paper->y();
+        QVERIFY(printedTop != blankTop);
         shot("printer-line-printed.png");
 
         // Back instruction by instruction into the wait while the head was printing.
@@ -154,6 +163,7 @@ private Q_SLOTS:
         QVERIFY(m.pc == 10 || m.pc == 11);
         QCOMPARE(lineCount(p), QStringLiteral("0"));
         QCOMPARE(darkestOnPaper(p), 255);
+        QCOMPARE(paper->y(), blankTop);
         shot("printer-line-stepped-back.png");
         // The printer's own timers stand still in the past: the line stays off the paper.
         QTest::qWait(600);
@@ -163,6 +173,7 @@ private Q_SLOTS:
         QCOMPARE(printer.roll().size(), size_t(1));
         QCOMPARE(lineCount(p), QStringLiteral("1"));
         QVERIFY(darkestOnPaper(p) < 160);
+        QCOMPARE(paper->y(), printedTop);
     }
 };
 
