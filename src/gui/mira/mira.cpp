@@ -132,7 +132,8 @@ TmiraFM::TmiraFM(core::Prompter* prompter, core::SoundPlayer* sound, QWidget* pa
         connect(findChild<QAction*>(QString::fromLatin1(name)), &QAction::triggered, this,
                 [this, click = click] { (views_.get()->*click)(); });
 
-    serialFM_ = std::make_unique<TserialFM>(timers_);
+    // Its mirror timer is an outside input to the history, like the modules'.
+    serialFM_ = std::make_unique<TserialFM>(historyTimers_);
     m_.serialPort = serialFM_.get();
     connect(findChild<QAction*>(QStringLiteral("BasicSerialPort1")), &QAction::triggered, this,
             [this] { serialFM_->show(); });
