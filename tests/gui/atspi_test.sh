@@ -12,7 +12,7 @@ py=/usr/bin/python3
 [ -x "$py" ] && "$py" -c 'import pyatspi' 2>/dev/null || skip "python3-pyatspi is not installed"
 launcher=/usr/libexec/at-spi-bus-launcher
 [ -x "$launcher" ] || skip "at-spi2-core is not installed"
-command -v xvfb-run >/dev/null || skip "xvfb-run is not installed"
+command -v Xvfb >/dev/null || skip "Xvfb is not installed"
 command -v dbus-run-session >/dev/null || skip "dbus-run-session is not installed"
 
 work=$(mktemp -d)
@@ -42,7 +42,19 @@ kill \$bus 2>/dev/null
 [ \$rc = 0 ] || cat "$work/app.log"
 exit \$rc
 INNER
-xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- bash "$work/inner.sh"
+# Xvfb picks its own display (-displayfd): xvfb-run -a only looks at lock files in /tmp, so
+# beside another X server that shares the abstract socket namespace but not /tmp it took a
+# display whose socket answered for the other server, and the emulator could not connect.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  kill -0 $xvfb 2>/dev/null || break
+  sleep 0.1
+done
+[ -s "$work/display" ] || { cat "$work/xvfb.log"; skip "Xvfb did not start"; }
+DISPLAY=":$(head -n1 "$work/display")" dbus-run-session -- bash "$work/inner.sh"
 rc=$?
 [ $rc = 77 ] && exit 77
 exit $rc
