@@ -121,6 +121,38 @@ private Q_SLOTS:
         QVERIFY(w->history().end() < afterDca);
     }
 
+    void theTraceComesBackAcrossAModuleWindowOpenedSince() {
+        auto w = gui_test::openShown<TmiraFM>(&prompter_);
+        core::Machine& m = w->machine();
+        const core::CodeTrace& trace = w->runControl().trace;
+        trigger(*w, "TraceOn1");
+        QVERIFY(w->runControl().traceOn);
+        m.memory[0] = 0x2A;  // TAD 10, DCA 11, HLT
+        m.memory[1] = 0x6B;
+        m.memory[2] = 0xF1;
+        m.switches[core::kSwitchSingleCont] = 0;
+        m.switches[core::kSwitchSlowFast] = 1;
+        w->panel().recomputeLiveDisplay();
+        runOne(*w);
+        runOne(*w);
+        QCOMPARE(trace.size(), 2);
+        gui_test::whenModal([](QWidget* d) {
+            auto* dlg = dynamic_cast<gui::TFuncSelFM*>(d);
+            QVERIFY(dlg);
+            dlg->choice(0)->click();
+            dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
+        });
+        trigger(*w, "Printer1");
+        QVERIFY(w->modules().find<gui::TprnFM>()->isVisible());
+
+        // One clock state back is rebuilt from a state without the printer: its window
+        // closes, and the trace is that state's (the DCA, not yet ended, is not in it).
+        trigger(*w, "StepBackClockState1");
+        QVERIFY(!w->modules().find<gui::TprnFM>()->isVisible());
+        QCOMPARE(trace.size(), 1);
+        QCOMPARE(trace.addressAt(0), 0);
+    }
+
     void aPrintedLineIsUnprintedBySteppingBack() {
         auto w = gui_test::openShown<TmiraFM>(&prompter_);
         gui_test::whenModal([](QWidget* d) {

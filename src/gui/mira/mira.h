@@ -236,7 +236,10 @@ private:
     void fastRunStarting() override;
 
     // Mode, module windows, then the state itself; empty or why not.
-    std::string applyState(const std::vector<uint8_t>& snapshot);
+    // Opens and closes module windows as `snapshot` had them, then restores it through
+    // `parts` (the state file's parts when null).
+    std::string applyState(const std::vector<uint8_t>& snapshot,
+                           const core::EmulatorParts* parts = nullptr);
 
     void buildSpeedPanel();
     void buildMenu();

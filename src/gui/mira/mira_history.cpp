@@ -20,8 +20,9 @@ core::History::Hooks TmiraFM::historyHooks() {
         return historyBuffer_;
     };
     h.restore = [this](const core::History::Bytes& b) {
-        // A module window opened or closed since: the state's windows open first.
-        if (!core::restoreEmulator(historyParts(), b).empty()) applyState(b);
+        // A module window opened or closed since: the state's windows open first, and the
+        // trace comes back with the rest.
+        if (!core::restoreEmulator(historyParts(), b).empty()) applyState(b, &historyParts());
         panel_.recomputeLiveDisplay();
     };
     h.run = [this](uint64_t n, bool one) { rc_.rerun(n, one); };

@@ -79,7 +79,8 @@ bool TmiraFM::loadMachineState(const std::string& path) {
     return true;
 }
 
-std::string TmiraFM::applyState(const std::vector<uint8_t>& snapshot) {
+std::string TmiraFM::applyState(const std::vector<uint8_t>& snapshot,
+                                const core::EmulatorParts* parts) {
     core::SnapshotOutline outline;
     try {
         outline = core::snapshotOutline(snapshot);
@@ -115,7 +116,7 @@ std::string TmiraFM::applyState(const std::vector<uint8_t>& snapshot) {
         }
         w->reopen(step);
     }
-    const std::string why = core::restoreEmulator(stateParts(), snapshot);
+    const std::string why = core::restoreEmulator(parts ? *parts : stateParts(), snapshot);
     if (!why.empty()) return why;
     SetAuxLamps();
     rc_.publish();
