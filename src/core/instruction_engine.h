@@ -715,25 +715,40 @@ inline int wifRam(const WifRegs& r, int32_t word) {
     }
 }
 
+// One whole WIF instruction of opcode K, a valid one, with the advance of PC.
+template <int K>
+[[gnu::always_inline]] inline bool wifValidOne(Machine& m, WifRegs& r, int32_t word,
+                                               int32_t mask) {
+    r.pcWritten = false;
+    r.skip = false;
+    const bool halt = wifExecute(m, r, word, K);
+    if (!r.pcWritten) r.pc = (r.pc + (r.skip ? 1 : 0) + 1) & mask;
+    return halt;
+}
+
 // One whole WIF instruction of opcode K, or the idle steps of a number that is none, with
 // the advance of PC.
 template <int K>
 [[gnu::always_inline]] inline bool wifOne(Machine& m, WifRegs& r, int32_t word, int32_t mask,
                                           int32_t& validWord, int& validK) {
-    r.pcWritten = false;
     if constexpr (!wif::isValidOpcode(K)) {
         // No instruction: the skip flag and the instruction lamps stay as they were.
+        r.pcWritten = false;
         r.pc = (r.pc + 1) & mask;
         r.changed |= kChangePc | kChangeState | kChangeCycle;
         return false;
     } else {
-        r.skip = false;
         validWord = word;
         validK = K;
-        const bool halt = wifExecute(m, r, word, K);
-        if (!r.pcWritten) r.pc = (r.pc + (r.skip ? 1 : 0) + 1) & mask;
-        return halt;
+        return wifValidOne<K>(m, r, word, mask);
     }
+}
+
+// The threaded loop runs every instruction the engine runs but the numbers that are none:
+// their idle steps keep the lamps of the instruction before, which only the switch loop
+// remembers.
+inline constexpr bool wifRunsThreaded(int k) {
+    return wifRunsWhole(k) && wif::isValidOpcode(k);
 }
 
 // Per value of a word's top six bits: the opcode, plus 64 when the engine runs it and 128
@@ -747,6 +762,116 @@ inline constexpr std::array<uint8_t, 64> kWifTop = [] {
     }
     return a;
 }();
+
+// Which lamp groups differed from the latch at some instruction end, each non-zero once.
+struct WifDirty {
+    int32_t pc, ma, mb, ac;
+};
+
+// Bit t set when the threaded loop runs words whose top six bits are t.
+inline constexpr uint64_t kWifThreadedTops = [] {
+    uint64_t bits = 0;
+    for (int top = 0; top < 64; ++top)
+        if (wifRunsThreaded(wif::opcodeOf(top << 10))) bits |= uint64_t{1} << top;
+    return bits;
+}();
+
+// Runs valid WIF instructions from r.pc, up to `left` of them, leaving before a breakpoint
+// or an instruction it does not run and after a halt (then `halt`). Returns how many ran;
+// `last` and `address` are the last one's word and address. Each handler runs its
+// instruction and jumps straight to the next one's, so every opcode has a dispatch of its
+// own to predict. Only what the next instruction can read is carried from handler to
+// handler, in registers; the last one's word, address, skip and PC-written flags are taken
+// on the way out.
+// Computed gotos are a GNU extension that gcc and clang share.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+[[gnu::noinline]] inline uint64_t wifThreaded(Machine& m, WifRegs& io, WifDirty& dirty,
+                                              const LampLatch& latch, const uint8_t* breakpoints,
+                                              const uint64_t left, int32_t& last,
+                                              int32_t& address, bool& halt) {
+    using wif::kWordMask;
+    static const void* const kHandlers[64] = {
+#define MIRA_T(T) &&top_##T,
+#define MIRA_T8(A)                                                                        \
+    MIRA_T(0##A##0) MIRA_T(0##A##1) MIRA_T(0##A##2) MIRA_T(0##A##3) MIRA_T(0##A##4)       \
+        MIRA_T(0##A##5) MIRA_T(0##A##6) MIRA_T(0##A##7)
+        MIRA_T8(0) MIRA_T8(1) MIRA_T8(2) MIRA_T8(3) MIRA_T8(4) MIRA_T8(5) MIRA_T8(6) MIRA_T8(7)
+#undef MIRA_T
+    };
+    // The flags, H, L and the mask stay in `io`: fewer instructions touch them, and the
+    // registers are better spent on the rest. A handler stores one back only when it may
+    // have changed it (when the compiler cannot prove it unchanged).
+    int32_t pc = io.pc, ma = io.ma, mb = io.mb, ac = io.ac;
+    int32_t romPointer = io.romPointer;
+    uint32_t changed = io.changed;
+    // The lamp groups packed 16 bits each, so one register gathers every difference.
+    auto pack = [](int32_t p, int32_t a, int32_t b, int32_t d) {
+        return static_cast<uint64_t>(p) | static_cast<uint64_t>(a) << 16 |
+               static_cast<uint64_t>(b) << 32 | static_cast<uint64_t>(d) << 48;
+    };
+    const uint64_t latched = pack(latch.pc, latch.ma, latch.mb, latch.ac);
+    uint64_t differ = pack(dirty.pc != 0, dirty.ma != 0, dirty.mb != 0, dirty.ac != 0);
+    uint64_t n = left;
+    bool stop = false;
+    int32_t following = m.memory[pc] & kWordMask;
+    if (breakpoints[pc] || !(kWifThreadedTops >> (following >> 10) & 1)) return 0;
+    goto *kHandlers[following >> 10];
+#define MIRA_KEEP(f) \
+    if (!__builtin_constant_p(r.f == kept.f) || r.f != kept.f) io.f = r.f;
+#define MIRA_T(T)                                                                        \
+    top_##T:                                                                             \
+    if constexpr (!wifRunsThreaded(wif::opcodeOf(T << 10))) {                            \
+        goto leave;                                                                      \
+    } else {                                                                             \
+        const int32_t word = following, from = pc;                                      \
+        constexpr int K = wif::opcodeOf(T << 10);                                        \
+        const WifRegs kept = io;                                                         \
+        WifRegs r{pc,    ma,      mb,    ac,      kept.c,  kept.z, kept.dc, romPointer,   \
+                  kept.h, kept.l, false, kept.bank, false, changed, kept.mask};         \
+        const bool halted = wifValidOne<K>(m, r, word, r.mask);                          \
+        pc = r.pc;                                                                       \
+        ma = r.ma;                                                                       \
+        mb = r.mb;                                                                       \
+        ac = r.ac;                                                                       \
+        MIRA_KEEP(c)                                                                     \
+        MIRA_KEEP(z)                                                                     \
+        MIRA_KEEP(dc)                                                                    \
+        MIRA_KEEP(h)                                                                     \
+        MIRA_KEEP(l)                                                                     \
+        MIRA_KEEP(bank)                                                                  \
+        romPointer = r.romPointer;                                                       \
+        changed = r.changed;                                                             \
+        differ |= pack(pc, ma, mb, ac) ^ latched;                                        \
+        if (--n != 0 && !halted) {                                                       \
+            following = m.memory[pc] & kWordMask;                                        \
+            if (!breakpoints[pc] && (kWifThreadedTops >> (following >> 10) & 1))         \
+                goto *kHandlers[following >> 10];                                        \
+        }                                                                                \
+        last = word;                                                                     \
+        address = from;                                                                  \
+        io.skip = r.skip;                                                                \
+        io.pcWritten = r.pcWritten;                                                      \
+        stop = halted;                                                                   \
+        goto leave;                                                                      \
+    }
+    MIRA_T8(0) MIRA_T8(1) MIRA_T8(2) MIRA_T8(3) MIRA_T8(4) MIRA_T8(5) MIRA_T8(6) MIRA_T8(7)
+#undef MIRA_T
+#undef MIRA_T8
+#undef MIRA_KEEP
+leave:
+    io.pc = pc;
+    io.ma = ma;
+    io.mb = mb;
+    io.ac = ac;
+    io.romPointer = romPointer;
+    io.changed = changed;
+    dirty = WifDirty{static_cast<int32_t>(differ & 0xFFFF), static_cast<int32_t>(differ >> 16 & 0xFFFF),
+                     static_cast<int32_t>(differ >> 32 & 0xFFFF), static_cast<int32_t>(differ >> 48)};
+    halt = stop;
+    return left - n;
+}
+#pragma GCC diagnostic pop
 
 // Runs whole WIF instructions from an instruction boundary; results as runNormal.
 inline int runWif(Machine& m, Stretch& s) {
@@ -817,6 +942,28 @@ inline int runWif(Machine& m, Stretch& s) {
             break;
         }
         if (n >= maxN) break;
+        {
+            WifDirty d{dpc, dma, dmb, dac};
+            int32_t last = -1;
+            const uint64_t ran =
+                wifThreaded(m, r, d, latch0, breakpoints, maxN - n, last, address, halt);
+            dpc = d.pc;
+            dma = d.ma;
+            dmb = d.mb;
+            dac = d.ac;
+            if (ran) {
+                n += ran;
+                word = last;
+                k = opcodeOf(word);
+                validWord = word;
+                validK = k;
+            }
+            if (halt) {
+                result = kStepStop;
+                break;
+            }
+            if (n >= maxN) break;
+        }
         const int32_t next = memory[r.pc] & kWordMask;
         const int nextTop = kWifTop[next >> 10];
         if (!(nextTop & 64) || breakpoints[r.pc]) break;
