@@ -763,9 +763,23 @@ inline constexpr std::array<uint8_t, 64> kWifTop = [] {
     return a;
 }();
 
-// Which lamp groups differed from the latch at some instruction end, each non-zero once.
-struct WifDirty {
-    int32_t pc, ma, mb, ac;
+// The lamp groups packed 16 bits each, so that one register gathers every difference.
+inline uint64_t packWifLamps(int32_t pc, int32_t ma, int32_t mb, int32_t ac) {
+    return static_cast<uint64_t>(pc) | static_cast<uint64_t>(ma) << 16 |
+           static_cast<uint64_t>(mb) << 32 | static_cast<uint64_t>(ac) << 48;
+}
+
+// What the threaded loop starts from and leaves: one block behind one pointer, so that
+// the loop's registers go to the machine's registers.
+struct WifThreadedRun {
+    WifRegs regs;
+    uint64_t latched;   // the lamp latch, packed
+    uint64_t differ;    // lamp groups that differed from it at an instruction end, packed
+    const uint8_t* breakpoints;
+    uint64_t left;      // instructions it may run, at least 1
+    int32_t last = -1;  // the last one's word and address
+    int32_t address = 0;
+    bool halt = false;
 };
 
 // Bit t set when the threaded loop runs words whose top six bits are t.
@@ -776,20 +790,18 @@ inline constexpr uint64_t kWifThreadedTops = [] {
     return bits;
 }();
 
-// Runs valid WIF instructions from r.pc, up to `left` of them, leaving before a breakpoint
-// or an instruction it does not run and after a halt (then `halt`). Returns how many ran;
-// `last` and `address` are the last one's word and address. Each handler runs its
-// instruction and jumps straight to the next one's, so every opcode has a dispatch of its
-// own to predict. Only what the next instruction can read is carried from handler to
-// handler, in registers; the last one's word, address, skip and PC-written flags are taken
-// on the way out.
+// Runs valid WIF instructions from PC, up to `left` of them, leaving before a breakpoint or
+// an instruction it does not run and after a halt. Returns how many ran. Each handler runs
+// its instruction and jumps straight to the next one's, so every opcode has a dispatch of
+// its own to predict. Only PC, MA, MB, AC, the change flags and the lamp differences go
+// from handler to handler in registers; the flags, the table pointer, H, L and the bank
+// flag stay in `t`, stored back only by a handler that may have changed them (the compiler
+// proves the others unchanged). The last instruction's word, address, skip and PC-written
+// flags are taken on the way out.
 // Computed gotos are a GNU extension that gcc and clang share.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpedantic"
-[[gnu::noinline]] inline uint64_t wifThreaded(Machine& m, WifRegs& io, WifDirty& dirty,
-                                              const LampLatch& latch, const uint8_t* breakpoints,
-                                              const uint64_t left, int32_t& last,
-                                              int32_t& address, bool& halt) {
+[[gnu::noinline]] inline uint64_t wifThreaded(Machine& m, WifThreadedRun& t) {
     using wif::kWordMask;
     static const void* const kHandlers[64] = {
 #define MIRA_T(T) &&top_##T,
@@ -799,23 +811,12 @@ inline constexpr uint64_t kWifThreadedTops = [] {
         MIRA_T8(0) MIRA_T8(1) MIRA_T8(2) MIRA_T8(3) MIRA_T8(4) MIRA_T8(5) MIRA_T8(6) MIRA_T8(7)
 #undef MIRA_T
     };
-    // The flags, H, L and the mask stay in `io`: fewer instructions touch them, and the
-    // registers are better spent on the rest. A handler stores one back only when it may
-    // have changed it (when the compiler cannot prove it unchanged).
+    WifRegs& io = t.regs;
     int32_t pc = io.pc, ma = io.ma, mb = io.mb, ac = io.ac;
-    int32_t romPointer = io.romPointer;
     uint32_t changed = io.changed;
-    // The lamp groups packed 16 bits each, so one register gathers every difference.
-    auto pack = [](int32_t p, int32_t a, int32_t b, int32_t d) {
-        return static_cast<uint64_t>(p) | static_cast<uint64_t>(a) << 16 |
-               static_cast<uint64_t>(b) << 32 | static_cast<uint64_t>(d) << 48;
-    };
-    const uint64_t latched = pack(latch.pc, latch.ma, latch.mb, latch.ac);
-    uint64_t differ = pack(dirty.pc != 0, dirty.ma != 0, dirty.mb != 0, dirty.ac != 0);
-    uint64_t n = left;
-    bool stop = false;
+    uint64_t differ = t.differ, n = t.left;
     int32_t following = m.memory[pc] & kWordMask;
-    if (breakpoints[pc] || !(kWifThreadedTops >> (following >> 10) & 1)) return 0;
+    if (t.breakpoints[pc] || !(kWifThreadedTops >> (following >> 10) & 1)) return 0;
     goto *kHandlers[following >> 10];
 #define MIRA_KEEP(f) \
     if (!__builtin_constant_p(r.f == kept.f) || r.f != kept.f) io.f = r.f;
@@ -824,35 +825,35 @@ inline constexpr uint64_t kWifThreadedTops = [] {
     if constexpr (!wifRunsThreaded(wif::opcodeOf(T << 10))) {                            \
         goto leave;                                                                      \
     } else {                                                                             \
-        const int32_t word = following, from = pc;                                      \
         constexpr int K = wif::opcodeOf(T << 10);                                        \
+        const int32_t word = following, from = pc;                                      \
         const WifRegs kept = io;                                                         \
-        WifRegs r{pc,    ma,      mb,    ac,      kept.c,  kept.z, kept.dc, romPointer,   \
-                  kept.h, kept.l, false, kept.bank, false, changed, kept.mask};         \
+        WifRegs r{pc,     ma,     mb,    ac,        kept.c, kept.z,  kept.dc, kept.romPointer, \
+                  kept.h, kept.l, false, kept.bank, false,  changed, kept.mask};        \
         const bool halted = wifValidOne<K>(m, r, word, r.mask);                          \
         pc = r.pc;                                                                       \
         ma = r.ma;                                                                       \
         mb = r.mb;                                                                       \
         ac = r.ac;                                                                       \
+        changed = r.changed;                                                             \
         MIRA_KEEP(c)                                                                     \
         MIRA_KEEP(z)                                                                     \
         MIRA_KEEP(dc)                                                                    \
+        MIRA_KEEP(romPointer)                                                            \
         MIRA_KEEP(h)                                                                     \
         MIRA_KEEP(l)                                                                     \
         MIRA_KEEP(bank)                                                                  \
-        romPointer = r.romPointer;                                                       \
-        changed = r.changed;                                                             \
-        differ |= pack(pc, ma, mb, ac) ^ latched;                                        \
+        differ |= packWifLamps(pc, ma, mb, ac) ^ t.latched;                              \
         if (--n != 0 && !halted) {                                                       \
             following = m.memory[pc] & kWordMask;                                        \
-            if (!breakpoints[pc] && (kWifThreadedTops >> (following >> 10) & 1))         \
+            if (!t.breakpoints[pc] && (kWifThreadedTops >> (following >> 10) & 1))      \
                 goto *kHandlers[following >> 10];                                        \
         }                                                                                \
-        last = word;                                                                     \
-        address = from;                                                                  \
+        t.last = word;                                                                   \
+        t.address = from;                                                                \
+        t.halt = halted;                                                                 \
         io.skip = r.skip;                                                                \
         io.pcWritten = r.pcWritten;                                                      \
-        stop = halted;                                                                   \
         goto leave;                                                                      \
     }
     MIRA_T8(0) MIRA_T8(1) MIRA_T8(2) MIRA_T8(3) MIRA_T8(4) MIRA_T8(5) MIRA_T8(6) MIRA_T8(7)
@@ -864,12 +865,9 @@ leave:
     io.ma = ma;
     io.mb = mb;
     io.ac = ac;
-    io.romPointer = romPointer;
     io.changed = changed;
-    dirty = WifDirty{static_cast<int32_t>(differ & 0xFFFF), static_cast<int32_t>(differ >> 16 & 0xFFFF),
-                     static_cast<int32_t>(differ >> 32 & 0xFFFF), static_cast<int32_t>(differ >> 48)};
-    halt = stop;
-    return left - n;
+    t.differ = differ;
+    return t.left - n;
 }
 #pragma GCC diagnostic pop
 
@@ -943,17 +941,22 @@ inline int runWif(Machine& m, Stretch& s) {
         }
         if (n >= maxN) break;
         {
-            WifDirty d{dpc, dma, dmb, dac};
-            int32_t last = -1;
-            const uint64_t ran =
-                wifThreaded(m, r, d, latch0, breakpoints, maxN - n, last, address, halt);
-            dpc = d.pc;
-            dma = d.ma;
-            dmb = d.mb;
-            dac = d.ac;
+            WifThreadedRun t{r,
+                             packWifLamps(latch0.pc, latch0.ma, latch0.mb, latch0.ac),
+                             packWifLamps(dpc != 0, dma != 0, dmb != 0, dac != 0),
+                             breakpoints,
+                             maxN - n};
+            const uint64_t ran = wifThreaded(m, t);
+            r = t.regs;
+            halt = t.halt;
+            dpc = static_cast<int32_t>(t.differ & 0xFFFF);
+            dma = static_cast<int32_t>(t.differ >> 16 & 0xFFFF);
+            dmb = static_cast<int32_t>(t.differ >> 32 & 0xFFFF);
+            dac = static_cast<int32_t>(t.differ >> 48);
             if (ran) {
                 n += ran;
-                word = last;
+                word = t.last;
+                address = t.address;
                 k = opcodeOf(word);
                 validWord = word;
                 validK = k;
