@@ -823,7 +823,18 @@ inline constexpr uint64_t kWifThreadedTops = [] {
         const bool keptbank = io.bank;                                                      \
         WifRegs r{pc,    ma,    mb,    ac,       keptc, keptz,   keptdc, keptromPointer,    \
                   kepth, keptl, false, keptbank, false, changed, io.mask};                  \
-        const bool halted = wifValidOne<K>(m, r, word, r.mask, (word >> 6) & 15);       \
+        bool halted;                                                                     \
+        if constexpr (K >= wif::kAdd && K <= wif::kComplement) {                         \
+            /* A copy per B selector: the one an operation mostly writes. */             \
+            switch ((word >> 6) & 3) {                                                   \
+                case 0: halted = wifValidOne<K>(m, r, word, r.mask, (word >> 6) & 12); break; \
+                case 1: halted = wifValidOne<K>(m, r, word, r.mask, ((word >> 6) & 12) | 1); break; \
+                case 2: halted = wifValidOne<K>(m, r, word, r.mask, ((word >> 6) & 12) | 2); break; \
+                default: halted = wifValidOne<K>(m, r, word, r.mask, ((word >> 6) & 12) | 3); break; \
+            }                                                                            \
+        } else {                                                                         \
+            halted = wifValidOne<K>(m, r, word, r.mask, (word >> 6) & 15);               \
+        }                                                                                \
         pc = r.pc;                                                                       \
         ma = r.ma;                                                                       \
         mb = r.mb;                                                                       \
