@@ -730,7 +730,14 @@ template <int K>
     r.pcWritten = false;
     r.skip = false;
     const bool halt = wifExecute(m, r, word, K, sel);
-    if (!r.pcWritten) r.pc = (r.pc + (r.skip ? 1 : 0) + 1) & mask;
+    // A skip is a branch, not arithmetic: the next fetch need not wait for what the skip
+    // tested (a module's flag, a RAM byte).
+    if (!r.pcWritten) {
+        if (r.skip) [[unlikely]]
+            r.pc = (r.pc + 2) & mask;
+        else
+            r.pc = (r.pc + 1) & mask;
+    }
     return halt;
 }
 
