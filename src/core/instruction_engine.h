@@ -824,20 +824,21 @@ inline constexpr uint64_t kWifThreadedTops = [] {
         goto leave;                                                                      \
     } else {                                                                             \
         constexpr int K = wif::opcodeOf(T << 10);                                        \
-        const int32_t word = following, from = pc;                                      \
-        const int32_t keptc = io.c, keptz = io.z, keptdc = io.dc;                         \
-        const int32_t keptromPointer = io.romPointer, kepth = io.h, keptl = io.l;           \
-        const bool keptbank = io.bank;                                                      \
-        WifRegs r{pc,    ma,    mb,    ac,       keptc, keptz,   keptdc, keptromPointer,    \
-                  kepth, keptl, false, keptbank, false, changed, io.mask};                  \
+        const int32_t word = following, from = pc;                                       \
+        const int32_t keptc = io.c, keptz = io.z, keptdc = io.dc;                        \
+        const int32_t keptromPointer = io.romPointer, kepth = io.h, keptl = io.l;        \
+        const bool keptbank = io.bank;                                                   \
+        WifRegs r{pc,    ma,    mb,    ac,       keptc, keptz,   keptdc, keptromPointer, \
+                  kepth, keptl, false, keptbank, false, changed, io.mask};               \
         bool halted;                                                                     \
         if constexpr (K >= wif::kAdd && K <= wif::kComplement) {                         \
-            /* A copy per B selector: the one an operation mostly writes. */             \
+            /* A copy per B selector, the one most operations write. */                  \
+            const int a = (word >> 6) & 12;                                              \
             switch ((word >> 6) & 3) {                                                   \
-                case 0: halted = wifValidOne<K>(m, r, word, r.mask, (word >> 6) & 12); break; \
-                case 1: halted = wifValidOne<K>(m, r, word, r.mask, ((word >> 6) & 12) | 1); break; \
-                case 2: halted = wifValidOne<K>(m, r, word, r.mask, ((word >> 6) & 12) | 2); break; \
-                default: halted = wifValidOne<K>(m, r, word, r.mask, ((word >> 6) & 12) | 3); break; \
+                case 0: halted = wifValidOne<K>(m, r, word, r.mask, a); break;           \
+                case 1: halted = wifValidOne<K>(m, r, word, r.mask, a | 1); break;       \
+                case 2: halted = wifValidOne<K>(m, r, word, r.mask, a | 2); break;       \
+                default: halted = wifValidOne<K>(m, r, word, r.mask, a | 3); break;      \
             }                                                                            \
         } else {                                                                         \
             halted = wifValidOne<K>(m, r, word, r.mask, (word >> 6) & 15);               \
@@ -982,8 +983,9 @@ inline int runWif(Machine& m, Stretch& s) {
     m.deferLamp = false;
     m.execLamp = false;
     m.t = 0;
-    m.lampsDirty |= (t.differ & 0xFFFF ? kChangePc : 0u) | (t.differ >> 16 & 0xFFFF ? kChangeMa : 0u) |
-                    (t.differ >> 32 & 0xFFFF ? kChangeMb : 0u) | (t.differ >> 48 ? kChangeAc : 0u) |
+    const uint64_t differ = t.differ;
+    m.lampsDirty |= (differ & 0xFFFF ? kChangePc : 0u) | (differ >> 16 & 0xFFFF ? kChangeMa : 0u) |
+                    (differ >> 32 & 0xFFFF ? kChangeMb : 0u) | (differ >> 48 ? kChangeAc : 0u) |
                     kChangeState;
     m.lamps = LampLatch{r.pc, r.ma, r.mb, r.ac};
     m.changed |= changed;

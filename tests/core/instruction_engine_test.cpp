@@ -321,10 +321,14 @@ TEST(InstructionEngine, WifChosenProgramsMatchTheClockStates) {
         bool breakpointAtStart;
     };
     const std::vector<Case> cases = {
-        {"AC away and back", {encode(kLitLoad, 9), encode(kLitLoad, 0), encode(kIncrement, kRam5), encode(kGoto, 0)}, 0, 0, 0, false},
+        {"AC away and back",
+         {encode(kLitLoad, 9), encode(kLitLoad, 0), encode(kIncrement, kRam5), encode(kGoto, 0)},
+         0, 0, 0, false},
         {"jump to itself", {encode(kMove, kRam3ToPc)}, 255, 0, 0, false},
-        {"no instruction between", {encode(kIncrementSkipZero, kRam5), encode(12, 0), encode(kGoto, 0)}, 0, 0, 0, false},
-        {"table write over itself", {encode(kLitLoad, 0), encode(kTable, 0), encode(kGoto, 0)}, 0, 1, 0, false},
+        {"no instruction between",
+         {encode(kIncrementSkipZero, kRam5), encode(12, 0), encode(kGoto, 0)}, 0, 0, 0, false},
+        {"table write over itself",
+         {encode(kLitLoad, 0), encode(kTable, 0), encode(kGoto, 0)}, 0, 1, 0, false},
         {"started on a breakpoint", {encode(kIncrement, kRam5), encode(kGoto, 0)}, 0, 0, 0, true},
     };
     for (const Case& c : cases) {
