@@ -760,6 +760,7 @@ inline constexpr std::array<uint8_t, 64> kWifTop = [] {
 }();
 
 // The lamp groups packed 16 bits each, so that one register gathers every difference.
+static_assert(kMaxMemory <= 0x10000, "a PC lamp value fits its 16 bits");
 inline uint64_t packWifLamps(int32_t pc, int32_t ma, int32_t mb, int32_t ac) {
     return static_cast<uint64_t>(pc) | static_cast<uint64_t>(ma) << 16 |
            static_cast<uint64_t>(mb) << 32 | static_cast<uint64_t>(ac) << 48;
