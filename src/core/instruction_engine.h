@@ -403,17 +403,20 @@ struct WifRegs {
     int32_t mask;  // the machine's address mask, read once
 };
 
-inline int wifRam(const WifRegs& r, int32_t word) {
+[[gnu::always_inline]] inline int wifRam(const WifRegs& r, int32_t word) {
     return (word & 31) + (r.bank ? wif::kBankOffset : 0);
 }
 
 [[gnu::always_inline]] inline int32_t wifRead(const Machine& m, const WifRegs& r, int selector,
                                               int32_t word) {
-    // Both RAM reads are always in range: reading them all and picking one costs no branch.
-    const int32_t direct = m.ram[wifRam(r, word)], indirect = m.ram[m.ram[0] & 63];
-    const int32_t low = selector == 0 ? r.ac : direct;
-    const int32_t high = selector == 2 ? indirect : r.pc & 255;
-    return selector < 2 ? low : high;
+    // A branch per selector: each instruction's handler sees its own few selectors, which
+    // predict well, and reads only the operand it needs.
+    switch (selector) {
+        case 0: return r.ac;
+        case 1: return m.ram[wifRam(r, word)];
+        case 2: return m.ram[m.ram[0] & 63];
+        default: return r.pc & 255;
+    }
 }
 
 [[gnu::always_inline]] inline void wifWrite(Machine& m, WifRegs& r, int selector, int32_t word,
@@ -442,7 +445,10 @@ inline int wifRam(const WifRegs& r, int32_t word) {
 
 // One whole WIF instruction of opcode k (not one the engine leaves to the clock path), as
 // steps 0..3 of wif_cpu.h do it. Returns true for the halt instruction.
-[[gnu::always_inline]] inline bool wifExecute(Machine& m, WifRegs& r, int32_t word, int k) {
+// `sel` is the word's operand selectors, bits 9..6: a constant where the caller has
+// specialised on them.
+[[gnu::always_inline]] inline bool wifExecute(Machine& m, WifRegs& r, int32_t word, int k,
+                                              int sel) {
     using namespace wif;
     const int32_t mask = r.mask;
     auto setPc = [&](int32_t address) {
@@ -543,8 +549,8 @@ inline int wifRam(const WifRegs& r, int32_t word) {
         }
         case 1: {  // register operations
             r.changed |= kBase;
-            r.ma = wifRead(m, r, selectorA(word), word);
-            r.mb = wifRead(m, r, selectorB(word), word);
+            r.ma = wifRead(m, r, sel >> 2, word);
+            r.mb = wifRead(m, r, sel & 3, word);
             const int32_t a = r.ma, b = r.mb;
             switch (k) {
                 case kAdd: {
@@ -614,7 +620,7 @@ inline int wifRam(const WifRegs& r, int32_t word) {
                     break;  // complement
             }
             const bool toB = !destinationByBit5(k) || (word & 32);
-            wifWrite(m, r, toB ? selectorB(word) : selectorA(word), word, r.mb);
+            wifWrite(m, r, toB ? sel & 3 : sel >> 2, word, r.mb);
             return false;
         }
         case 2: {  // control and bit operations
@@ -623,7 +629,7 @@ inline int wifRam(const WifRegs& r, int32_t word) {
                 r.ma = word & 255;
                 r.mb = (word >> 8) & 3;
             } else if (k >= kBitSet && k <= kBitTestSkipClear) {
-                r.ma = wifRead(m, r, selectorA(word), word);
+                r.ma = wifRead(m, r, sel >> 2, word);
                 r.mb = 1 << ((word >> 5) & 7);
                 if (k == kBitClear) r.mb ^= 255;
             } else if (k == kRomPointer) {
@@ -632,13 +638,15 @@ inline int wifRam(const WifRegs& r, int32_t word) {
             }
             switch (k) {
                 case kCall:
-                    push(m, r.pc + 1);
+                    pushAddress(m, r.pc + 1);
+                    r.changed |= kChangeStack;
                     setPc(r.mb * 256 + r.ma);
                     return false;
                 case kGoto: setPc(r.mb * 256 + r.ma); return false;
                 case kReturn:
                 case kReturnLit: {
-                    const int32_t top = pop(m);
+                    const int32_t top = popAddress(m);
+                    r.changed |= kChangeStack;
                     r.ma = top & 255;
                     r.mb = (top >> 8) & 3;
                     if (k == kReturnLit) {
@@ -691,7 +699,7 @@ inline int wifRam(const WifRegs& r, int32_t word) {
                     r.changed |= kChangeWifRegs;
                     return false;
             }
-            wifWrite(m, r, selectorA(word), word, r.mb);  // the bit set, clear and toggle
+            wifWrite(m, r, sel >> 2, word, r.mb);  // the bit set, clear and toggle
             return false;
         }
         default: {  // the table instruction, the flag and line tests
@@ -715,25 +723,28 @@ inline int wifRam(const WifRegs& r, int32_t word) {
     }
 }
 
-// One whole WIF instruction of opcode K, or the idle steps of a number that is none, with
-// the advance of PC.
+// One whole WIF instruction of opcode K, a valid one, with the advance of PC.
 template <int K>
-[[gnu::always_inline]] inline bool wifOne(Machine& m, WifRegs& r, int32_t word, int32_t mask,
-                                          int32_t& validWord, int& validK) {
+[[gnu::always_inline]] inline bool wifValidOne(Machine& m, WifRegs& r, int32_t word,
+                                               int32_t mask, int sel) {
     r.pcWritten = false;
-    if constexpr (!wif::isValidOpcode(K)) {
-        // No instruction: the skip flag and the instruction lamps stay as they were.
-        r.pc = (r.pc + 1) & mask;
-        r.changed |= kChangePc | kChangeState | kChangeCycle;
-        return false;
-    } else {
-        r.skip = false;
-        validWord = word;
-        validK = K;
-        const bool halt = wifExecute(m, r, word, K);
-        if (!r.pcWritten) r.pc = (r.pc + (r.skip ? 1 : 0) + 1) & mask;
-        return halt;
+    r.skip = false;
+    const bool halt = wifExecute(m, r, word, K, sel);
+    // A skip is a branch, not arithmetic: the next fetch need not wait for what the skip
+    // tested (a module's flag, a RAM byte).
+    if (!r.pcWritten) {
+        if (r.skip) [[unlikely]]
+            r.pc = (r.pc + 2) & mask;
+        else
+            r.pc = (r.pc + 1) & mask;
     }
+    return halt;
+}
+
+// The threaded loop runs every instruction the engine runs but the numbers that are none:
+// their idle steps, which keep the lamps of the instruction before, run in runWif.
+inline constexpr bool wifRunsThreaded(int k) {
+    return wifRunsWhole(k) && wif::isValidOpcode(k);
 }
 
 // Per value of a word's top six bits: the opcode, plus 64 when the engine runs it and 128
@@ -747,6 +758,131 @@ inline constexpr std::array<uint8_t, 64> kWifTop = [] {
     }
     return a;
 }();
+
+// The lamp groups packed 16 bits each, so that one register gathers every difference.
+static_assert(kMaxMemory <= 0x10000, "a PC lamp value fits its 16 bits");
+inline uint64_t packWifLamps(int32_t pc, int32_t ma, int32_t mb, int32_t ac) {
+    return static_cast<uint64_t>(pc) | static_cast<uint64_t>(ma) << 16 |
+           static_cast<uint64_t>(mb) << 32 | static_cast<uint64_t>(ac) << 48;
+}
+
+// What the threaded loop starts from and leaves: one block behind one pointer, so that
+// the loop's registers go to the machine's registers.
+struct WifThreadedRun {
+    WifRegs regs;
+    uint64_t latched;   // the lamp latch, packed
+    uint64_t differ;    // lamp groups that differed from it at an instruction end, packed
+    const uint8_t* breakpoints;
+    uint64_t left;      // instructions it may run, at least 1
+    int32_t last = -1;  // the last one's word and address
+    int32_t address = 0;
+    bool halt = false;
+};
+
+// Bit t set when the threaded loop runs words whose top six bits are t.
+inline constexpr uint64_t kWifThreadedTops = [] {
+    uint64_t bits = 0;
+    for (int top = 0; top < 64; ++top)
+        if (wifRunsThreaded(wif::opcodeOf(top << 10))) bits |= uint64_t{1} << top;
+    return bits;
+}();
+
+// Runs valid WIF instructions from PC, up to `left` of them, leaving before a breakpoint or
+// an instruction it does not run and after a halt. Returns how many ran. Each handler runs
+// its instruction and jumps straight to the next one's, so every opcode has a dispatch of
+// its own to predict. Only PC, MA, MB, AC, the change flags and the lamp differences go
+// from handler to handler in registers; the flags, the table pointer, H, L and the bank
+// flag stay in `t`, stored back only by a handler that may have changed them (the compiler
+// proves the others unchanged). The last instruction's word, address, skip and PC-written
+// flags are taken on the way out.
+// Computed gotos are a GNU extension that gcc and clang share.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+[[gnu::noinline]] inline uint64_t wifThreaded(Machine& m, WifThreadedRun& t,
+                                              bool testBreakpoint) {
+    using wif::kWordMask;
+    static const void* const kHandlers[64] = {
+#define MIRA_T(T) &&top_##T,
+#define MIRA_T8(A)                                                                        \
+    MIRA_T(0##A##0) MIRA_T(0##A##1) MIRA_T(0##A##2) MIRA_T(0##A##3) MIRA_T(0##A##4)       \
+        MIRA_T(0##A##5) MIRA_T(0##A##6) MIRA_T(0##A##7)
+        MIRA_T8(0) MIRA_T8(1) MIRA_T8(2) MIRA_T8(3) MIRA_T8(4) MIRA_T8(5) MIRA_T8(6) MIRA_T8(7)
+#undef MIRA_T
+    };
+    WifRegs& io = t.regs;
+    int32_t pc = io.pc, ma = io.ma, mb = io.mb, ac = io.ac;
+    uint32_t changed = io.changed;
+    uint64_t differ = t.differ, n = t.left;
+    int32_t following = m.memory[pc] & kWordMask;
+    if ((testBreakpoint && t.breakpoints[pc]) || !(kWifThreadedTops >> (following >> 10) & 1))
+        return 0;
+    goto *kHandlers[following >> 10];
+#define MIRA_KEEP(f) \
+    if (!__builtin_constant_p(r.f == kept##f) || r.f != kept##f) io.f = r.f;
+#define MIRA_T(T)                                                                        \
+    top_##T:                                                                             \
+    if constexpr (!wifRunsThreaded(wif::opcodeOf(T << 10))) {                            \
+        goto leave;                                                                      \
+    } else {                                                                             \
+        constexpr int K = wif::opcodeOf(T << 10);                                        \
+        const int32_t word = following, from = pc;                                       \
+        const int32_t keptc = io.c, keptz = io.z, keptdc = io.dc;                        \
+        const int32_t keptromPointer = io.romPointer, kepth = io.h, keptl = io.l;        \
+        const bool keptbank = io.bank;                                                   \
+        WifRegs r{pc,    ma,    mb,    ac,       keptc, keptz,   keptdc, keptromPointer, \
+                  kepth, keptl, false, keptbank, false, changed, io.mask};               \
+        bool halted;                                                                     \
+        if constexpr (K >= wif::kAdd && K <= wif::kComplement) {                         \
+            /* A copy per B selector, the one most operations write. */                  \
+            const int a = (word >> 6) & 12;                                              \
+            switch ((word >> 6) & 3) {                                                   \
+                case 0: halted = wifValidOne<K>(m, r, word, r.mask, a); break;           \
+                case 1: halted = wifValidOne<K>(m, r, word, r.mask, a | 1); break;       \
+                case 2: halted = wifValidOne<K>(m, r, word, r.mask, a | 2); break;       \
+                default: halted = wifValidOne<K>(m, r, word, r.mask, a | 3); break;      \
+            }                                                                            \
+        } else {                                                                         \
+            halted = wifValidOne<K>(m, r, word, r.mask, (word >> 6) & 15);               \
+        }                                                                                \
+        pc = r.pc;                                                                       \
+        ma = r.ma;                                                                       \
+        mb = r.mb;                                                                       \
+        ac = r.ac;                                                                       \
+        changed = r.changed;                                                             \
+        MIRA_KEEP(c)                                                                     \
+        MIRA_KEEP(z)                                                                     \
+        MIRA_KEEP(dc)                                                                    \
+        MIRA_KEEP(romPointer)                                                            \
+        MIRA_KEEP(h)                                                                     \
+        MIRA_KEEP(l)                                                                     \
+        MIRA_KEEP(bank)                                                                  \
+        differ |= packWifLamps(pc, ma, mb, ac) ^ t.latched;                              \
+        if (--n != 0 && !halted) {                                                       \
+            following = m.memory[pc] & kWordMask;                                        \
+            if (!t.breakpoints[pc] && (kWifThreadedTops >> (following >> 10) & 1))      \
+                goto *kHandlers[following >> 10];                                        \
+        }                                                                                \
+        t.last = word;                                                                   \
+        t.address = from;                                                                \
+        t.halt = halted;                                                                 \
+        io.skip = r.skip;                                                                \
+        io.pcWritten = r.pcWritten;                                                      \
+        goto leave;                                                                      \
+    }
+    MIRA_T8(0) MIRA_T8(1) MIRA_T8(2) MIRA_T8(3) MIRA_T8(4) MIRA_T8(5) MIRA_T8(6) MIRA_T8(7)
+#undef MIRA_T
+#undef MIRA_T8
+#undef MIRA_KEEP
+leave:
+    io.pc = pc;
+    io.ma = ma;
+    io.mb = mb;
+    io.ac = ac;
+    io.changed = changed;
+    t.differ = differ;
+    return t.left - n;
+}
+#pragma GCC diagnostic pop
 
 // Runs whole WIF instructions from an instruction boundary; results as runNormal.
 inline int runWif(Machine& m, Stretch& s) {
@@ -772,56 +908,53 @@ inline int runWif(Machine& m, Stretch& s) {
         s.states += 1;  // the step that makes the test
         return kStepBreakpoint;
     }
-    WifRegs r{m.pc, m.ma,   m.mb,       m.ac,           m.c, m.z, m.dc, m.romPointer, m.h,
-              m.l,  m.skip, m.bankFlag, m.wifPcWritten, 0,   mask};
     const bool stopAtEveryEnd = normal::stopRequested(m);
-    const uint8_t* breakpoints = !m.options.ignoreBreakpoints && m.continuous()
-                                     ? m.breakpoints.data()
-                                     : kNoBreakpoints.data();
     const uint64_t maxN =
         stopAtEveryEnd ? 1 : std::min(s.maxInstructions, s.maxStates / kWifStates);
     // Lamp groups as in runNormal; every latch of a WIF instruction holds its end values.
-    // Lamp groups as in runNormal; every latch of a WIF instruction holds its end values.
-    // Each group's differences from the latch are gathered apart: no branch, no packing.
     const LampLatch latch0 = m.lamps;
-    int32_t dpc = m.lampsDirty & kChangePc ? 1 : 0, dma = m.lampsDirty & kChangeMa ? 1 : 0,
-            dmb = m.lampsDirty & kChangeMb ? 1 : 0, dac = 0;
-    int32_t word = memory[r.pc] & kWordMask, k = 0, validWord = -1, validK = 0, address = 0;
-    int top = kWifTop[word >> 10];
+    WifThreadedRun t{
+        WifRegs{m.pc, m.ma, m.mb, m.ac, m.c, m.z, m.dc, m.romPointer, m.h, m.l, m.skip,
+                m.bankFlag, m.wifPcWritten, 0, mask},
+        packWifLamps(latch0.pc, latch0.ma, latch0.mb, latch0.ac),
+        packWifLamps(m.lampsDirty & kChangePc ? 1 : 0, m.lampsDirty & kChangeMa ? 1 : 0,
+                     m.lampsDirty & kChangeMb ? 1 : 0, 0),
+        !m.options.ignoreBreakpoints && m.continuous() ? m.breakpoints.data()
+                                                       : kNoBreakpoints.data(),
+        maxN};
+    WifRegs& r = t.regs;
+    int32_t word = 0, k = 0, validWord = -1, address = 0;
     uint64_t n = 0;
     int result = kStepInstructionEnd;
     for (;;) {
-        address = r.pc;
-        k = top & 63;
-        bool halt = false;
-        // One case per opcode, each with its own copy of wifOne: the opcode is a constant
-        // there, so every test of it inside folds away.
-        switch (k) {
-#define MIRA_OP(K) \
-    case K: halt = wifOne<K>(m, r, word, mask, validWord, validK); break;
-#define MIRA_OP8(K)                                                                   \
-    MIRA_OP(K) MIRA_OP(K + 1) MIRA_OP(K + 2) MIRA_OP(K + 3) MIRA_OP(K + 4) MIRA_OP(K + 5) \
-        MIRA_OP(K + 6) MIRA_OP(K + 7)
-            MIRA_OP8(0) MIRA_OP8(8) MIRA_OP8(16) MIRA_OP8(24) MIRA_OP8(32) MIRA_OP8(40)
-            MIRA_OP8(48) MIRA_OP8(56)
-#undef MIRA_OP8
-#undef MIRA_OP
+        // The first instruction's breakpoint test is made above.
+        t.left = maxN - n;
+        const uint64_t ran = wifThreaded(m, t, n > 0);
+        if (ran) {
+            n += ran;
+            word = t.last;
+            address = t.address;
+            k = opcodeOf(word);
+            validWord = word;
         }
-        dpc |= r.pc ^ latch0.pc;
-        dma |= r.ma ^ latch0.ma;
-        dmb |= r.mb ^ latch0.mb;
-        dac |= r.ac ^ latch0.ac;
-        ++n;
-        if (halt) {
+        if (t.halt) {
             result = kStepStop;
             break;
         }
         if (n >= maxN) break;
         const int32_t next = memory[r.pc] & kWordMask;
         const int nextTop = kWifTop[next >> 10];
-        if (!(nextTop & 64) || breakpoints[r.pc]) break;
+        if (!(nextTop & 64) || (n > 0 && t.breakpoints[r.pc])) break;
+        // The threaded loop left before a number that is no instruction: its idle steps
+        // advance PC and leave the skip flag and the instruction lamps as they were.
         word = next;
-        top = nextTop;
+        k = nextTop & 63;
+        address = r.pc;
+        r.pc = (r.pc + 1) & mask;
+        r.pcWritten = false;
+        r.changed |= kChangePc | kChangeState | kChangeCycle;
+        t.differ |= packWifLamps(r.pc, r.ma, r.mb, r.ac) ^ t.latched;
+        if (++n >= maxN) break;
     }
     if (stopAtEveryEnd) result = kStepStop;
 
@@ -841,7 +974,7 @@ inline int runWif(Machine& m, Stretch& s) {
     m.instructionAddress = address;
     m.wifWord = word;
     m.wifOpcode = k;
-    if (validWord >= 0) setInstructionLamps(m, validWord, validK);
+    if (validWord >= 0) setInstructionLamps(m, validWord, opcodeOf(validWord));
     uint32_t changed = r.changed;
     m.instructionCount = static_cast<int32_t>((m.instructionCount + n) & kInstructionCountMask);
     const uint64_t refresh = static_cast<uint64_t>(m.countRefreshCounter) + n;
@@ -851,9 +984,10 @@ inline int runWif(Machine& m, Stretch& s) {
     m.deferLamp = false;
     m.execLamp = false;
     m.t = 0;
-    m.lampsDirty |=
-        (dpc ? kChangePc : 0u) | (dma ? kChangeMa : 0u) | (dmb ? kChangeMb : 0u) |
-        (dac ? kChangeAc : 0u) | kChangeState;
+    const uint64_t differ = t.differ;
+    m.lampsDirty |= (differ & 0xFFFF ? kChangePc : 0u) | (differ >> 16 & 0xFFFF ? kChangeMa : 0u) |
+                    (differ >> 32 & 0xFFFF ? kChangeMb : 0u) | (differ >> 48 ? kChangeAc : 0u) |
+                    kChangeState;
     m.lamps = LampLatch{r.pc, r.ma, r.mb, r.ac};
     m.changed |= changed;
     s.states += n * kWifStates;

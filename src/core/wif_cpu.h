@@ -217,7 +217,9 @@ inline void writeOperand(Machine& m, int selector, int32_t word, int32_t value) 
 
 // --- stack ---
 
-inline void push(Machine& m, int32_t address) {
+// The stack moves; push and pop also tell the views, the instruction engine tells them
+// once at its stretch's end.
+inline void pushAddress(Machine& m, int32_t address) {
     if (++m.stackDepth > kStackSize) {
         m.stackDepth = 0;
         m.stackOverflow = true;
@@ -225,10 +227,9 @@ inline void push(Machine& m, int32_t address) {
     m.stack[2] = m.stack[1];
     m.stack[1] = m.stack[0];
     m.stack[0] = address & m.addressMask;
-    m.changed |= kChangeStack;
 }
 
-inline int32_t pop(Machine& m) {
+inline int32_t popAddress(Machine& m) {
     const int32_t top = m.stack[0];
     if (--m.stackDepth < 0) {
         m.stackDepth = 2;
@@ -237,8 +238,17 @@ inline int32_t pop(Machine& m) {
     m.stack[0] = m.stack[1];
     m.stack[1] = m.stack[2];
     m.stack[2] = 0;
-    m.changed |= kChangeStack;
     return top;
+}
+
+inline void push(Machine& m, int32_t address) {
+    pushAddress(m, address);
+    m.changed |= kChangeStack;
+}
+
+inline int32_t pop(Machine& m) {
+    m.changed |= kChangeStack;
+    return popAddress(m);
 }
 
 // --- flags chosen by bits 4..1 of a flag instruction: C, DC, Z, bank; first set bit wins ---

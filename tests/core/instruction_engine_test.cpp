@@ -306,6 +306,65 @@ TEST(InstructionEngine, WifRandomProgramsMatchTheClockStates) {
     compareMany(true, kPrograms);
 }
 
+// WIF programs chosen for what random words seldom make: a lamp group that leaves the
+// latch and comes back within one stretch, a jump to itself that never moves PC, a word
+// that is no instruction between two that are, a table write over its own word and a run
+// started on a breakpoint.
+TEST(InstructionEngine, WifChosenProgramsMatchTheClockStates) {
+    using namespace wif;
+    constexpr int32_t kRam5 = (1 << 8) | (1 << 6) | 32 | 5;  // RAM 5 into RAM 5
+    constexpr int32_t kRam3ToPc = (1 << 8) | (3 << 6) | 3;   // RAM 3 into PC
+    struct Case {
+        const char* name;
+        std::vector<int32_t> words;
+        int32_t ram3, romPointer, ac;
+        bool breakpointAtStart;
+    };
+    const std::vector<Case> cases = {
+        {"AC away and back",
+         {encode(kLitLoad, 9), encode(kLitLoad, 0), encode(kIncrement, kRam5), encode(kGoto, 0)},
+         0, 0, 0, false},
+        {"jump to itself", {encode(kMove, kRam3ToPc)}, 255, 0, 0, false},
+        {"no instruction between",
+         {encode(kIncrementSkipZero, kRam5), encode(12, 0), encode(kGoto, 0)}, 0, 0, 0, false},
+        {"table write over itself",
+         {encode(kLitLoad, 0), encode(kTable, 0), encode(kGoto, 0)}, 0, 1, 0, false},
+        {"started on a breakpoint", {encode(kIncrement, kRam5), encode(kGoto, 0)}, 0, 0, 0, true},
+    };
+    for (const Case& c : cases) {
+        mira::core::Setup s;  // gtest's Test has a Setup of its own
+        s.wif = true;
+        s.seed = 99;
+        World fast(s, false), slow(s, true);
+        for (World* w : {&fast, &slow}) {
+            Machine& m = w->m;
+            m.breakpoints.fill(0);
+            for (size_t i = 0; i < c.words.size(); ++i) m.memory[i] = c.words[i];
+            m.pc = 0;
+            m.ac = c.ac;
+            m.ram[3] = static_cast<uint8_t>(c.ram3);
+            m.romPointer = c.romPointer;
+            // The latch as the last instruction left it: a group is dirty only once it moves.
+            m.lamps = LampLatch{m.pc, m.ma, m.mb, m.ac};
+            if (c.breakpointAtStart) {
+                m.breakpoints[0] = 1;
+                m.lastBreakStop = 0;
+            }
+        }
+        for (const uint64_t n : {1, 1, 1, 2, 3, 50, 700}) {
+            const auto rf = fast.rc.runHeadless(UINT64_MAX, n, &fast.clock);
+            const auto rs = slow.rc.runHeadless(UINT64_MAX, n, &slow.clock);
+            const std::string d = difference(fast, slow);
+            EXPECT_TRUE(same(rf, rs) && d.empty()) << c.name << " after " << n << ": " << d;
+            if (!fast.m.run) {
+                fast.rc.startContinuousFastRun();
+                slow.rc.startContinuousFastRun();
+            }
+        }
+        EXPECT_GT(fast.m.instructionCount, 0) << c.name;
+    }
+}
+
 // The GUI's fast loop: a program that ends on its own ends in the same state whichever
 // engine ran it, though the two yield at different places.
 void compareFastLoops(bool wif, int programs) {
