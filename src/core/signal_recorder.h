@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -48,10 +49,11 @@ struct SignalSample {
 //
 // The run loop pays for as little as it can: each clock state it records is one raw entry
 // in a preallocated ring, with no change detection and no allocation, and a whole Normal
-// cycle run at once is a single entry holding the machine before it, because nothing
-// outside the machine acts inside such a cycle. The samples are made from the entries
-// (whole cycles run again on a machine of the recorder's own) only when someone reads
-// them, so a long fast run decodes just its last stretch when it stops.
+// cycle or WIF instruction run at once is a single entry holding the machine before it,
+// with a second one for what a run again cannot know: the device lines state by state in
+// an IOT cycle, the bytes a WIF instruction reads from RAM, stack and generator. The
+// samples are made from the entries (run again on a machine of the recorder's own) only
+// when someone reads them, so a long fast run decodes just its last stretch when it stops.
 class SignalRecorder {
 public:
     static constexpr std::size_t kDefaultCapacity = 100000;
@@ -67,21 +69,72 @@ public:
         if (cycle == kCycleIdle) return;
         const uint64_t n = total_++;
         // One compare for the export window: states before `from_` wrap to huge values.
+        chainOpen_ = false;
         if (n - from_ >= span_) return;
         fill(push(), m, t, cycle);
     }
     // Whether whole cycles are worth keeping as one entry: not while a streaming export
     // decodes every state anyway, which costs less from entries of single states.
     bool wantsWholeCycles() const { return !onFull; }
-    // A whole Normal cycle from T0: the entry holding the machine before it, written by
-    // wholeCycleRan() once the cycle ran all its states (a breakpoint runs none).
-    static SignalSample beforeWholeCycle(const Machine& m);
-    void wholeCycleRan(const SignalSample& before) {
-        const uint64_t n = total_;
-        total_ += kCycleStates;
-        if (n + kCycleStates <= from_ || n >= from_ + span_) return;
-        push() = before;
+    // A whole Normal cycle from T0: beginWholeCycle() writes its entry, the machine before
+    // it, in place, and wholeCycleRan() counts it once the cycle ran all its states (a
+    // breakpoint runs none). Nothing is recorded in between.
+    void beginWholeCycle(const Machine& m) {
+        chainOpen_ = false;
+        reserve(2);
+        fillWholeCycle(pending(0), m);
     }
+    void wholeCycleRan() {
+        if (countWhole(kCycleStates)) commit(1);
+    }
+    // An IOT cycle run whole: its payload keeps the device lines after T1..T23 and its entry
+    // the byte read from a module, for a module may answer or move its lines at any state.
+    struct DeviceLines {
+        static constexpr bool kWholeCycles = false;
+        SignalSample* lines;
+        uint8_t input = 0;
+        void operator()(Machine& m, int t, int /*cycle*/, int /*result*/) {
+            if (t == 1) input = static_cast<uint8_t>(m.bus.slots[(m.ir >> 3) & 1].input);
+            if (t > 0) payloadByte(*lines, t - 1) = slotLines(m);
+        }
+    };
+    DeviceLines deviceLines() {
+        SignalSample& p = pending(1);
+        p.cycle = kPayload;
+        return {&p};
+    }
+    void ioCycleRan(const DeviceLines& d) {
+        if (!countWhole(kCycleStates)) return;
+        SignalSample& e = pending(0);
+        e.instructionAddress = static_cast<uint16_t>((e.instructionAddress & 255) | d.input << 8);
+        e.cycle |= kPayloadFollows;
+        commit(2);
+    }
+    // WIF instructions of groups 0..2 (no module, port or timer) run whole, one after
+    // another: a chain of them is one entry holding the machine before the first, payloads
+    // of the state only the machine knows (RAM, stack, flags, generator, instruction
+    // classes), then just the instruction words. Anything recorded otherwise, a reset, a
+    // read or breakChain() ends the chain, as must whatever may change the machine from
+    // outside between its instructions (a yield of the run loop).
+    void beginWifInstruction(const Machine& m) {
+        if (!chainOpen_) openChain(m);
+    }
+    // The instruction `word` ran all its states (a breakpoint runs none).
+    void wifInstructionRan(int32_t word) {
+        if (!countWhole(kWifInstructionStates)) {
+            chainOpen_ = false;
+            return;
+        }
+        if (chainWords_ == kChainWords) nextWordsEntry();
+        SignalSample& w = raw_[wordsEntry_];
+        const std::size_t i = chainWords_++;
+        const auto v = static_cast<uint16_t>(word);
+        std::memcpy(reinterpret_cast<unsigned char*>(&w) + 2 * i + (i < 8 ? 0 : 2), &v, sizeof v);
+        payloadByte(w, kWordsCountByte) = static_cast<uint8_t>(chainWords_);
+        rawEnd_ = total_;
+        if (--chainLeft_ == 0) chainOpen_ = false;
+    }
+    void breakChain() { chainOpen_ = false; }
 
     // Forgets every sample and numbers the next state 0.
     void reset();
@@ -120,10 +173,46 @@ public:
 
 private:
     static constexpr uint64_t kCycleStates = 24;
+    // Every WIF instruction that touches no module, port or timer takes four steps.
+    static constexpr uint64_t kWifInstructionStates = 4;
     // Marks a whole-cycle entry in its `cycle` byte; bit 6 holds the zero page option.
     static constexpr uint8_t kWholeCycle = 0x80, kWholeCycleZeroPage = 0x40;
-    // Marks a clock state of the WIF machine in its entry's `cycle` byte.
+    // Marks a clock state of the WIF machine in its entry's `cycle` byte; with kWholeCycle,
+    // a whole WIF instruction.
     static constexpr uint8_t kWifEntry = 0x20;
+    // The entry after this one is its payload.
+    static constexpr uint8_t kPayloadFollows = 0x10;
+    // A payload's `cycle` byte: no cycle state has this number, so a payload whose entry
+    // the ring overwrote is still known for one.
+    static constexpr uint8_t kPayload = 0x08;
+    // The `cycle` byte of a chain's words: eight words, the count, the mark, three more.
+    static constexpr uint8_t kWifWords = 0x09;
+    static constexpr std::size_t kChainWords = 11, kWordsCountByte = 16;
+    // Instructions in a chain before the next starts afresh, so that reading the last
+    // states never runs a long way again.
+    static constexpr std::size_t kChainInstructions = 256;
+
+    // Byte i of a payload, 0 <= i < 23, around its marking `cycle` byte.
+    static uint8_t& payloadByte(SignalSample& p, int i) {
+        constexpr int kMark = offsetof(SignalSample, cycle);
+        return reinterpret_cast<uint8_t*>(&p)[i < kMark ? i : i + 1];
+    }
+    static uint8_t payloadByte(const SignalSample& p, int i) {
+        return payloadByte(const_cast<SignalSample&>(p), i);
+    }
+    [[gnu::always_inline]] static uint8_t slotLines(const Machine& m) {
+        const auto& sl = m.bus.slots;
+        return static_cast<uint8_t>((sl[0].flag & 1) | (sl[1].flag & 1) << 1 | (sl[2].flag & 1) << 2 |
+                                    (sl[3].flag & 1) << 3 | (sl[0].pulse & 1) << 4 |
+                                    (sl[1].pulse & 1) << 5 | (sl[2].pulse & 1) << 6 |
+                                    (sl[3].pulse & 1) << 7);
+    }
+    // Numbers the states of an entry run whole; false when they fall outside the window.
+    bool countWhole(uint64_t states) {
+        const uint64_t n = total_;
+        total_ += states;
+        return n + states > from_ && n < from_ + span_;
+    }
 
     [[gnu::always_inline]] static void fill(SignalSample& s, const Machine& m, int t, int cycle) {
         s.pc = static_cast<uint16_t>(m.pc);
@@ -146,11 +235,7 @@ private:
             (m.c ? kSampleCarry : 0) | (m.serialAccess ? kSampleSerialAccess : 0) |
             ((m.externalControl & 1) ? kSampleLineDep : 0) |
             ((m.externalControl & 2) ? kSampleLineLa : 0));
-        const auto& sl = m.bus.slots;
-        s.slots = static_cast<uint8_t>((sl[0].flag & 1) | (sl[1].flag & 1) << 1 | (sl[2].flag & 1) << 2 |
-                                       (sl[3].flag & 1) << 3 | (sl[0].pulse & 1) << 4 |
-                                       (sl[1].pulse & 1) << 5 | (sl[2].pulse & 1) << 6 |
-                                       (sl[3].pulse & 1) << 7);
+        s.slots = slotLines(m);
         s.serial = static_cast<uint8_t>(m.serialRegister);
     }
     // A single state's entry as its sample.
@@ -163,6 +248,29 @@ private:
         if (status & kSampleDefer) return kCycleDefer;
         return (status & kSampleFetch) && (status & kSampleRun) ? kCycleFetch : kCycleIdle;
     }
+    // The entry k after the newest, written before it is counted.
+    SignalSample& pending(std::size_t k) {
+        const std::size_t i = rawHead_ + k;
+        return raw_[i < raw_.size() ? i : i - raw_.size()];
+    }
+    // Room for k entries after the newest; a full ring gives up its oldest (or, streaming,
+    // decodes them first).
+    void reserve(std::size_t k) {
+        if (rawCount_ + k <= raw_.size()) return;
+        if (onFull) {
+            decodeEntries();
+        } else {
+            overwritten_ = true;
+            rawCount_ = raw_.size() - k;
+        }
+    }
+    void commit(std::size_t k) {
+        rawHead_ += k;
+        if (rawHead_ >= raw_.size()) rawHead_ -= raw_.size();
+        rawCount_ += k;
+        rawEnd_ = total_;
+    }
+    static void fillWholeCycle(SignalSample& s, const Machine& m);
     // The next raw entry. A full ring overwrites its oldest entry (the entries left still
     // cover more states than the samples hold) unless a streaming export must see every
     // state: then the entries are decoded first.
@@ -179,13 +287,28 @@ private:
         rawEnd_ = total_;
         return e;
     }
-    static uint64_t statesOf(const SignalSample& e) { return (e.cycle & kWholeCycle) ? kCycleStates : 1; }
+    static uint64_t statesOf(const SignalSample& e) {
+        if (e.cycle == kPayload) return 0;
+        if (e.cycle == kWifWords) return kWifInstructionStates * payloadByte(e, kWordsCountByte);
+        if (!(e.cycle & kWholeCycle)) return 1;
+        return (e.cycle & kWifEntry) ? 0 : kCycleStates;  // a chain's head runs nothing itself
+    }
+    static bool inChain(const SignalSample& e) { return e.cycle == kPayload || e.cycle == kWifWords; }
+    static bool chainHead(const SignalSample& e) { return (e.cycle & (kWholeCycle | kWifEntry)) == (kWholeCycle | kWifEntry); }
     // Turns the raw entries into samples.
     void decode() const {
         if (rawCount_ && !decoding_) decodeEntries();
     }
     void decodeEntries() const;
-    void decodeWholeCycle(const SignalSample& before, uint64_t first) const;
+    // The recorder's own machine set to an entry's sample.
+    Machine& replayFrom(const SignalSample& e, bool wif) const;
+    void decodeWholeCycle(const SignalSample& before, const SignalSample* lines, uint64_t first) const;
+    void openChain(const Machine& m);
+    void nextWordsEntry();
+    // Sets the recorder's machine to a chain's head and its payloads from raw_[i] on.
+    void decodeChainHead(std::size_t i) const;
+    // Runs a chain's words again from state `first`, adding states from `quietBelow` on.
+    void decodeChainWords(const SignalSample& words, uint64_t first, uint64_t quietBelow) const;
     // Adds decoded state n to the ring.
     void add(uint64_t n, const SignalSample& s) const;
     friend struct ReplayProbe;
@@ -198,7 +321,11 @@ private:
     uint64_t rawEnd_ = 0;             // the number of the state after the newest entry's last
     mutable bool overwritten_ = false;  // entries were lost since the last decode
     mutable bool decoding_ = false;
+    // The open chain: its words entry, the words in it, instructions before the next head.
+    mutable bool chainOpen_ = false;
+    std::size_t wordsEntry_ = 0, chainWords_ = 0, chainLeft_ = 0;
     mutable std::unique_ptr<Machine> replay_;  // runs whole cycles again
+    mutable std::unique_ptr<Device> replayInput_;  // gives an IOT run again the byte it read
 
     mutable std::vector<SignalSample> ring_;
     mutable std::size_t head_ = 0;
