@@ -12,8 +12,10 @@
 namespace mira::core {
 
 SignalRecorder::SignalRecorder(std::size_t capacity)
-    // The raw ring holds a whole chain of WIF instructions at least.
-    : raw_(std::max<std::size_t>(capacity, 64)), ring_(capacity ? capacity : 1) {}
+    // The raw entries must cover as many states as the samples: a chain's head takes ten
+    // entries for the four states of its first instruction, and comes after at least four
+    // of single states (or a yield), so that three entries a state are enough.
+    : raw_(std::max<std::size_t>(3 * capacity, 128)), ring_(capacity ? capacity : 1) {}
 
 SignalRecorder::~SignalRecorder() = default;
 
