@@ -80,6 +80,17 @@ static_assert(kRamSize <= kRamPayloads * kPayloadBytes && 64 <= kClassPayloads *
 constexpr uint64_t kRandomModulus = 2147483647, kRandomInverse = 1899818559;
 static_assert(48271 * kRandomInverse % kRandomModulus == 1);
 
+// Copies n bytes into a payload or out of one, around its marking cycle byte.
+void copyPayload(void* to, const void* from, std::size_t n, bool intoPayload) {
+    constexpr std::size_t kMark = offsetof(SignalSample, cycle);
+    const std::size_t first = std::min(n, kMark);
+    std::memcpy(to, from, first);
+    if (n == first) return;
+    auto* t = static_cast<unsigned char*>(to) + (intoPayload ? kMark + 1 : kMark);
+    const auto* f = static_cast<const unsigned char*>(from) + (intoPayload ? kMark : kMark + 1);
+    std::memcpy(t, f, n - first);
+}
+
 // An input module that gives an IOT run again the byte the real module gave.
 class ReplayInput final : public Device {
 public:
@@ -115,7 +126,7 @@ void SignalRecorder::openChain(const Machine& m) {
             SignalSample& p = pending(first + k);
             p.cycle = kPayload;
             const std::size_t part = std::min(n, kPayloadBytes);
-            for (std::size_t j = 0; j < part; ++j) payloadByte(p, static_cast<int>(j)) = b[j];
+            copyPayload(reinterpret_cast<unsigned char*>(&p), b, part, true);
             b += part;
             n -= part;
         }
@@ -154,7 +165,7 @@ struct ReplayProbe {
         SignalSample s;
         SignalRecorder::fill(s, m, t, cycle);
         if (lines && t > 0) {
-            s.slots = SignalRecorder::payloadByte(*lines, t - 1);
+            s.slots = SignalRecorder::payloadByte(*lines, std::min(t, SignalRecorder::kLastLinesState) - 1);
             for (int i = 0; i < kSlotCount; ++i) {
                 m.bus.slots[i].flag = static_cast<uint8_t>((s.slots >> i) & 1);
                 m.bus.slots[i].pulse = static_cast<uint8_t>((s.slots >> (i + 4)) & 1);
@@ -236,7 +247,7 @@ void SignalRecorder::decodeChainHead(std::size_t i) const {
         auto* b = static_cast<uint8_t*>(to);
         for (std::size_t k = 0; n; ++k) {
             const std::size_t part = std::min(n, kPayloadBytes);
-            for (std::size_t j = 0; j < part; ++j) b[j] = payloadByte(entry(first + k), static_cast<int>(j));
+            copyPayload(b, reinterpret_cast<const unsigned char*>(&entry(first + k)), part, false);
             b += part;
             n -= part;
         }

@@ -87,15 +87,17 @@ public:
     void wholeCycleRan() {
         if (countWhole(kCycleStates)) commit(1);
     }
-    // An IOT cycle run whole: its payload keeps the device lines after T1..T23 and its entry
-    // the byte read from a module, for a module may answer or move its lines at any state.
+    // An IOT cycle run whole: its payload keeps the device lines after T1..T14 and its entry
+    // the byte read from a module, for a module may answer or move its lines whenever the
+    // cycle calls it. After T14 it calls none.
+    static constexpr int kLastLinesState = 14;
     struct DeviceLines {
         static constexpr bool kWholeCycles = false;
         SignalSample* lines;
         uint8_t input = 0;
-        void operator()(Machine& m, int t, int /*cycle*/, int /*result*/) {
+        [[gnu::always_inline]] void operator()(Machine& m, int t, int /*cycle*/, int /*result*/) {
             if (t == 1) input = static_cast<uint8_t>(m.bus.slots[(m.ir >> 3) & 1].input);
-            if (t > 0) payloadByte(*lines, t - 1) = slotLines(m);
+            if (t >= 1 && t <= kLastLinesState) payloadByte(*lines, t - 1) = slotLines(m);
         }
     };
     DeviceLines deviceLines() {
@@ -193,7 +195,7 @@ private:
     static constexpr std::size_t kChainInstructions = 256;
 
     // Byte i of a payload, 0 <= i < 23, around its marking `cycle` byte.
-    static uint8_t& payloadByte(SignalSample& p, int i) {
+    [[gnu::always_inline]] static uint8_t& payloadByte(SignalSample& p, int i) {
         constexpr int kMark = offsetof(SignalSample, cycle);
         return reinterpret_cast<uint8_t*>(&p)[i < kMark ? i : i + 1];
     }
