@@ -134,16 +134,16 @@ void SignalRecorder::openChain(const Machine& m) {
     putBytes(2, m.ram.data(), kRamSize);
     putBytes(2 + kRamPayloads, m.wifInstructionClass.data(), m.wifInstructionClass.size());
     commit(kHeadEntries);
-    nextWordsEntry();
+    nextChainEntry(kWifWords);
     chainOpen_ = true;
     chainLeft_ = kChainInstructions;
 }
 
-void SignalRecorder::nextWordsEntry() {
+void SignalRecorder::nextChainEntry(uint8_t kind) {
     reserve(1);
     SignalSample& w = pending(0);
     w = SignalSample{};
-    w.cycle = kWifWords;
+    w.cycle = kind;
     wordsEntry_ = rawHead_;
     chainWords_ = 0;
     commit(1);
@@ -158,19 +158,19 @@ struct ReplayProbe {
     const SignalSample* lines = nullptr;
     uint64_t quietBelow = 0;  // states before this are run only to reach the next
     void operator()(Machine& m, int t, int cycle, int /*result*/) {
+        if (lines && t > 0) {
+            const uint8_t slots = SignalRecorder::payloadByte(*lines, std::min(t, SignalRecorder::kLastLinesState) - 1);
+            for (int i = 0; i < kSlotCount; ++i) {
+                m.bus.slots[i].flag = static_cast<uint8_t>((slots >> i) & 1);
+                m.bus.slots[i].pulse = static_cast<uint8_t>((slots >> (i + 4)) & 1);
+            }
+        }
         if (n < quietBelow) {
             ++n;
             return;
         }
         SignalSample s;
         SignalRecorder::fill(s, m, t, cycle);
-        if (lines && t > 0) {
-            s.slots = SignalRecorder::payloadByte(*lines, std::min(t, SignalRecorder::kLastLinesState) - 1);
-            for (int i = 0; i < kSlotCount; ++i) {
-                m.bus.slots[i].flag = static_cast<uint8_t>((s.slots >> i) & 1);
-                m.bus.slots[i].pulse = static_cast<uint8_t>((s.slots >> (i + 4)) & 1);
-            }
-        }
         r.add(n++, SignalRecorder::decoded(s));
     }
 };
@@ -205,25 +205,45 @@ Machine& SignalRecorder::replayFrom(const SignalSample& e, bool wif) const {
     return m;
 }
 
+void SignalRecorder::replayInput(Machine& m, int input) const {
+    if ((m.ir & 16) || !(m.ir & 2)) return;
+    if (!replayInput_) replayInput_ = std::make_unique<ReplayInput>();
+    static_cast<ReplayInput&>(*replayInput_).value = input;
+    DeviceSlot& s = m.bus.slots[(m.ir >> 3) & 1];
+    s.type = kModuleKeypad;
+    s.device = replayInput_.get();
+}
+
 void SignalRecorder::decodeWholeCycle(const SignalSample& e, const SignalSample* lines,
-                                      uint64_t first) const {
+                                      uint64_t first, uint64_t quietBelow) const {
     Machine& m = replayFrom(e, false);
     m.ir = e.t;
     m.instructionAddress = e.instructionAddress & 255;
     m.cycleState = e.cycle & 7;
     m.options.zeroPageMode = (e.cycle & kWholeCycleZeroPage) != 0;
     m.memory[m.cycleState == kCycleFetch ? m.pc : m.mb] = e.instructionAddress >> 8;
-    const bool inputTransfer = (m.ir & 16) == 0 && (m.ir & 2) != 0;
-    if (lines && inputTransfer) {
-        if (!replayInput_) replayInput_ = std::make_unique<ReplayInput>();
-        static_cast<ReplayInput&>(*replayInput_).value = e.instructionAddress >> 8;
-        DeviceSlot& s = m.bus.slots[(m.ir >> 3) & 1];
-        s.type = kModuleKeypad;
-        s.device = replayInput_.get();
-    }
-    ReplayProbe probe{*this, first, lines};
+    if (lines) replayInput(m, e.instructionAddress >> 8);
+    ReplayProbe probe{*this, first, lines, quietBelow};
     int states = 0;
     normal::runWholeCycle(m, states, probe);
+}
+
+void SignalRecorder::decodeNormalPart(const SignalSample& part, uint64_t first,
+                                      uint64_t quietBelow) const {
+    Machine& m = *replay_;
+    int states = 0;
+    if (part.cycle == kIotLines) {
+        replayInput(m, payloadByte(part, kIotInputByte));
+        ReplayProbe probe{*this, first, &part, quietBelow};
+        normal::runWholeCycle(m, states, probe);
+        return;
+    }
+    ReplayProbe probe{*this, first, nullptr, quietBelow};
+    const int count = payloadByte(part, kBytesCountByte);
+    for (int i = 0; i < count; ++i) {
+        m.memory[m.cycleState == kCycleFetch ? m.pc : m.mb] = payloadByte(part, i);
+        normal::runWholeCycle(m, states, probe);
+    }
 }
 
 void SignalRecorder::decodeChainHead(std::size_t i) const {
@@ -333,15 +353,19 @@ void SignalRecorder::decodeEntries() const {
         --rawCount_;
         // A payload read with its entry, or one whose entry the ring overwrote.
         if (e.cycle == kPayload) continue;
-        if (e.cycle == kWifWords) {
+        if (inChain(e)) {
             // Without its head (overwritten) a chain's states are lost, before all kept.
-            if (chainReady) decodeChainWords(e, n, quietBelow);
+            if (!chainReady) {
+                if (!count_) end_ = n + statesOf(e);
+            } else if (e.cycle == kWifWords)
+                decodeChainWords(e, n, quietBelow);
+            else
+                decodeNormalPart(e, n, quietBelow);
             n += statesOf(e);
-            if (!chainReady && !count_) end_ = n;
             continue;
         }
         chainReady = chainHead(e);
-        if (chainReady) {
+        if ((e.cycle & kWifEntry) && chainReady) {
             decodeChainHead(at);
             continue;
         }
@@ -353,7 +377,7 @@ void SignalRecorder::decodeEntries() const {
             --rawCount_;
         }
         if (e.cycle & kWholeCycle)
-            decodeWholeCycle(e, payload, n);
+            decodeWholeCycle(e, payload, n, quietBelow);
         else
             add(n, decoded(e));
         n += statesOf(e);

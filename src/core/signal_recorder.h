@@ -68,29 +68,44 @@ public:
     void sample(const Machine& m, int t, int cycle) {
         if (cycle == kCycleIdle) return;
         const uint64_t n = total_++;
-        // One compare for the export window: states before `from_` wrap to huge values.
         chainOpen_ = false;
+        // One compare for the export window: states before `from_` wrap to huge values.
         if (n - from_ >= span_) return;
         fill(push(), m, t, cycle);
     }
     // Whether whole cycles are worth keeping as one entry: not while a streaming export
     // decodes every state anyway, which costs less from entries of single states.
     bool wantsWholeCycles() const { return !onFull; }
-    // A whole Normal cycle from T0: beginWholeCycle() writes its entry, the machine before
-    // it, in place, and wholeCycleRan() counts it once the cycle ran all its states (a
-    // breakpoint runs none). Nothing is recorded in between.
+    // Whole Normal cycles from T0, one after another: a chain of them is one entry holding
+    // the machine before the first, then for each further cycle just the memory word it
+    // reads (an IOT's cycle: its device lines). beginWholeCycle() comes before a cycle,
+    // wholeCycleRan() once it ran all its states (a breakpoint runs none); nothing is
+    // recorded in between. What ends a WIF chain ends this one too.
     void beginWholeCycle(const Machine& m) {
-        chainOpen_ = false;
+        cycleWord_ = static_cast<uint8_t>(m.memory[m.cycleState == kCycleFetch ? m.pc : m.mb]);
+        if (chainOpen_) return;
         reserve(2);
         fillWholeCycle(pending(0), m);
     }
     void wholeCycleRan() {
-        if (countWhole(kCycleStates)) commit(1);
+        if (!countWhole(kCycleStates)) {
+            chainOpen_ = false;
+        } else if (!chainOpen_) {
+            commit(1);
+            openNormalChain();
+        } else {
+            if (chainWords_ == kChainBytes) nextChainEntry(kNormalBytes);
+            SignalSample& w = raw_[wordsEntry_];
+            payloadByte(w, static_cast<int>(chainWords_++)) = cycleWord_;
+            payloadByte(w, kBytesCountByte) = static_cast<uint8_t>(chainWords_);
+            rawEnd_ = total_;
+            if (--chainLeft_ == 0) chainOpen_ = false;
+        }
     }
-    // An IOT cycle run whole: its payload keeps the device lines after T1..T14 and its entry
-    // the byte read from a module, for a module may answer or move its lines whenever the
-    // cycle calls it. After T14 it calls none.
-    static constexpr int kLastLinesState = 14;
+    // An IOT cycle run whole: its payload keeps the device lines after T1..T14 and the byte
+    // read from a module, for a module may answer or move its lines whenever the cycle
+    // calls it. After T14 it calls none.
+    static constexpr int kLastLinesState = 14, kIotInputByte = kLastLinesState;
     struct DeviceLines {
         static constexpr bool kWholeCycles = false;
         SignalSample* lines;
@@ -101,16 +116,29 @@ public:
         }
     };
     DeviceLines deviceLines() {
-        SignalSample& p = pending(1);
+        // Opening a chain, the payload follows the entry; inside one it stands alone.
+        if (chainOpen_) reserve(1);
+        SignalSample& p = pending(chainOpen_ ? 0 : 1);
         p.cycle = kPayload;
         return {&p};
     }
     void ioCycleRan(const DeviceLines& d) {
-        if (!countWhole(kCycleStates)) return;
-        SignalSample& e = pending(0);
-        e.instructionAddress = static_cast<uint16_t>((e.instructionAddress & 255) | d.input << 8);
-        e.cycle |= kPayloadFollows;
-        commit(2);
+        if (!countWhole(kCycleStates)) {
+            chainOpen_ = false;
+        } else if (!chainOpen_) {
+            SignalSample& e = pending(0);
+            e.instructionAddress = static_cast<uint16_t>((e.instructionAddress & 255) | d.input << 8);
+            e.cycle |= kPayloadFollows;
+            commit(2);
+            openNormalChain();
+        } else {
+            SignalSample& p = pending(0);
+            p.cycle = kIotLines;
+            payloadByte(p, kIotInputByte) = d.input;
+            commit(1);
+            chainWords_ = kChainBytes;  // the next cycle's word starts an entry after it
+            if (--chainLeft_ == 0) chainOpen_ = false;
+        }
     }
     // WIF instructions of groups 0..2 (no module, port or timer) run whole, one after
     // another: a chain of them is one entry holding the machine before the first, payloads
@@ -127,7 +155,7 @@ public:
             chainOpen_ = false;
             return;
         }
-        if (chainWords_ == kChainWords) nextWordsEntry();
+        if (chainWords_ == kChainWords) nextChainEntry(kWifWords);
         SignalSample& w = raw_[wordsEntry_];
         const std::size_t i = chainWords_++;
         const auto v = static_cast<uint16_t>(word);
@@ -190,9 +218,19 @@ private:
     // The `cycle` byte of a chain's words: eight words, the count, the mark, three more.
     static constexpr uint8_t kWifWords = 0x09;
     static constexpr std::size_t kChainWords = 11, kWordsCountByte = 16;
-    // Instructions in a chain before the next starts afresh, so that reading the last
-    // states never runs a long way again.
-    static constexpr std::size_t kChainInstructions = 256;
+    // The `cycle` byte of a Normal chain's memory words: 22 of them, then the count.
+    static constexpr uint8_t kNormalBytes = 0x0A;
+    static constexpr std::size_t kChainBytes = 22, kBytesCountByte = 22;
+    // The `cycle` byte of an IOT's cycle inside a Normal chain.
+    static constexpr uint8_t kIotLines = 0x0B;
+    // Instructions (cycles) in a chain before the next starts afresh, so that reading the
+    // last states never runs a long way again.
+    static constexpr std::size_t kChainInstructions = 256, kChainCycles = 512;
+    void openNormalChain() {
+        chainOpen_ = true;
+        chainLeft_ = kChainCycles;
+        chainWords_ = kChainBytes;  // the next cycle's word starts an entry
+    }
 
     // Byte i of a payload, 0 <= i < 23, around its marking `cycle` byte.
     [[gnu::always_inline]] static uint8_t& payloadByte(SignalSample& p, int i) {
@@ -290,13 +328,19 @@ private:
         return e;
     }
     static uint64_t statesOf(const SignalSample& e) {
-        if (e.cycle == kPayload) return 0;
-        if (e.cycle == kWifWords) return kWifInstructionStates * payloadByte(e, kWordsCountByte);
+        switch (e.cycle) {
+            case kPayload: return 0;
+            case kWifWords: return kWifInstructionStates * payloadByte(e, kWordsCountByte);
+            case kNormalBytes: return kCycleStates * payloadByte(e, kBytesCountByte);
+            case kIotLines: return kCycleStates;
+            default: break;
+        }
         if (!(e.cycle & kWholeCycle)) return 1;
-        return (e.cycle & kWifEntry) ? 0 : kCycleStates;  // a chain's head runs nothing itself
+        return (e.cycle & kWifEntry) ? 0 : kCycleStates;  // a WIF chain's head runs nothing itself
     }
-    static bool inChain(const SignalSample& e) { return e.cycle == kPayload || e.cycle == kWifWords; }
-    static bool chainHead(const SignalSample& e) { return (e.cycle & (kWholeCycle | kWifEntry)) == (kWholeCycle | kWifEntry); }
+    // A chain's part after its head; a whole entry is a chain's head.
+    static bool inChain(const SignalSample& e) { return e.cycle >= kPayload && e.cycle <= kIotLines; }
+    static bool chainHead(const SignalSample& e) { return (e.cycle & kWholeCycle) != 0; }
     // Turns the raw entries into samples.
     void decode() const {
         if (rawCount_ && !decoding_) decodeEntries();
@@ -304,9 +348,14 @@ private:
     void decodeEntries() const;
     // The recorder's own machine set to an entry's sample.
     Machine& replayFrom(const SignalSample& e, bool wif) const;
-    void decodeWholeCycle(const SignalSample& before, const SignalSample* lines, uint64_t first) const;
+    void decodeWholeCycle(const SignalSample& before, const SignalSample* lines, uint64_t first,
+                          uint64_t quietBelow) const;
+    // Runs the cycles of a Normal chain's part again from state `first`.
+    void decodeNormalPart(const SignalSample& part, uint64_t first, uint64_t quietBelow) const;
+    // The recorder's machine at an IOT's cycle that is to read `input` from a module.
+    void replayInput(Machine& m, int input) const;
     void openChain(const Machine& m);
-    void nextWordsEntry();
+    void nextChainEntry(uint8_t kind);
     // Sets the recorder's machine to a chain's head and its payloads from raw_[i] on.
     void decodeChainHead(std::size_t i) const;
     // Runs a chain's words again from state `first`, adding states from `quietBelow` on.
@@ -326,6 +375,7 @@ private:
     // The open chain: its words entry, the words in it, instructions before the next head.
     mutable bool chainOpen_ = false;
     std::size_t wordsEntry_ = 0, chainWords_ = 0, chainLeft_ = 0;
+    uint8_t cycleWord_ = 0;  // the memory word the Normal cycle running reads
     mutable std::unique_ptr<Machine> replay_;  // runs whole cycles again
     mutable std::unique_ptr<Device> replayInput_;  // gives an IOT run again the byte it read
 
