@@ -25,7 +25,7 @@ void SignalRecorder::reset() {
 }
 
 void SignalRecorder::clear() {
-    chainOpen_ = false;
+    closeChain(0);
     rawCount_ = 0;
     overwritten_ = false;
     count_ = 0;
@@ -102,6 +102,7 @@ public:
 }  // namespace
 
 void SignalRecorder::openChain(const Machine& m) {
+    closeChain(0);
     reserve(kHeadEntries + 1);
     SignalSample& e = pending(0);
     fill(e, m, 0, kCycleExecute);
@@ -134,18 +135,21 @@ void SignalRecorder::openChain(const Machine& m) {
     putBytes(2, m.ram.data(), kRamSize);
     putBytes(2 + kRamPayloads, m.wifInstructionClass.data(), m.wifInstructionClass.size());
     commit(kHeadEntries);
-    nextChainEntry(kWifWords);
     chainOpen_ = true;
-    chainLeft_ = kChainInstructions;
+    chainLeft_ = kChainInstructions / kChainWords;
+    nextChainEntry(kWifWords);
 }
 
 void SignalRecorder::nextChainEntry(uint8_t kind) {
+    endChainEntry();
+    if (chainLeft_) --chainLeft_;
     reserve(1);
     SignalSample& w = pending(0);
     w = SignalSample{};
     w.cycle = kind;
     wordsEntry_ = rawHead_;
     chainWords_ = 0;
+    entryOpen_ = true;
     commit(1);
 }
 
@@ -307,9 +311,9 @@ void SignalRecorder::add(uint64_t n, const SignalSample& s) const {
 }
 
 void SignalRecorder::decodeEntries() const {
-    decoding_ = true;
     // The open chain's words are taken now: the next instruction starts a new chain.
-    chainOpen_ = false;
+    closeChain(0);
+    decoding_ = true;
     const std::size_t size = raw_.size();
     auto next = [size](std::size_t i) { return i + 1 == size ? 0 : i + 1; };
     auto previous = [size](std::size_t i) { return i == 0 ? size - 1 : i - 1; };

@@ -67,8 +67,8 @@ public:
     // clock state and is not recorded.
     void sample(const Machine& m, int t, int cycle) {
         if (cycle == kCycleIdle) return;
+        closeChain(0);
         const uint64_t n = total_++;
-        chainOpen_ = false;
         // One compare for the export window: states before `from_` wrap to huge values.
         if (n - from_ >= span_) return;
         fill(push(), m, t, cycle);
@@ -83,23 +83,20 @@ public:
     // recorded in between. What ends a WIF chain ends this one too.
     void beginWholeCycle(const Machine& m) {
         cycleWord_ = static_cast<uint8_t>(m.memory[m.cycleState == kCycleFetch ? m.pc : m.mb]);
-        if (chainOpen_) return;
+        if (chainOpen_ && chainLeft_) return;
+        closeChain(0);
         reserve(2);
         fillWholeCycle(pending(0), m);
     }
     void wholeCycleRan() {
         if (!countWhole(kCycleStates)) {
-            chainOpen_ = false;
+            closeChain(kCycleStates);
         } else if (!chainOpen_) {
             commit(1);
             openNormalChain();
         } else {
             if (chainWords_ == kChainBytes) nextChainEntry(kNormalBytes);
-            SignalSample& w = raw_[wordsEntry_];
-            payloadByte(w, static_cast<int>(chainWords_++)) = cycleWord_;
-            payloadByte(w, kBytesCountByte) = static_cast<uint8_t>(chainWords_);
-            rawEnd_ = total_;
-            if (--chainLeft_ == 0) chainOpen_ = false;
+            payloadByte(raw_[wordsEntry_], static_cast<int>(chainWords_++)) = cycleWord_;
         }
     }
     // An IOT cycle run whole: its payload keeps the device lines after T1..T14 and the byte
@@ -124,7 +121,7 @@ public:
     }
     void ioCycleRan(const DeviceLines& d) {
         if (!countWhole(kCycleStates)) {
-            chainOpen_ = false;
+            closeChain(kCycleStates);
         } else if (!chainOpen_) {
             SignalSample& e = pending(0);
             e.instructionAddress = static_cast<uint16_t>((e.instructionAddress & 255) | d.input << 8);
@@ -132,12 +129,12 @@ public:
             commit(2);
             openNormalChain();
         } else {
+            endChainEntry();
             SignalSample& p = pending(0);
             p.cycle = kIotLines;
             payloadByte(p, kIotInputByte) = d.input;
             commit(1);
             chainWords_ = kChainBytes;  // the next cycle's word starts an entry after it
-            if (--chainLeft_ == 0) chainOpen_ = false;
         }
     }
     // WIF instructions of groups 0..2 (no module, port or timer) run whole, one after
@@ -147,24 +144,23 @@ public:
     // read or breakChain() ends the chain, as must whatever may change the machine from
     // outside between its instructions (a yield of the run loop).
     void beginWifInstruction(const Machine& m) {
-        if (!chainOpen_) openChain(m);
+        if (!chainOpen_ || !chainLeft_) openChain(m);
     }
     // The instruction `word` ran all its states (a breakpoint runs none).
+    // The open chain's entry and the newest state's number are brought up to date only
+    // when the chain ends, to keep its steps short.
     void wifInstructionRan(int32_t word) {
         if (!countWhole(kWifInstructionStates)) {
-            chainOpen_ = false;
+            closeChain(kWifInstructionStates);
             return;
         }
         if (chainWords_ == kChainWords) nextChainEntry(kWifWords);
-        SignalSample& w = raw_[wordsEntry_];
         const std::size_t i = chainWords_++;
         const auto v = static_cast<uint16_t>(word);
-        std::memcpy(reinterpret_cast<unsigned char*>(&w) + 2 * i + (i < 8 ? 0 : 2), &v, sizeof v);
-        payloadByte(w, kWordsCountByte) = static_cast<uint8_t>(chainWords_);
-        rawEnd_ = total_;
-        if (--chainLeft_ == 0) chainOpen_ = false;
+        std::memcpy(reinterpret_cast<unsigned char*>(&raw_[wordsEntry_]) + 2 * i + (i < 8 ? 0 : 2), &v,
+                    sizeof v);
     }
-    void breakChain() { chainOpen_ = false; }
+    void breakChain() { closeChain(0); }
 
     // Forgets every sample and numbers the next state 0.
     void reset();
@@ -228,8 +224,22 @@ private:
     static constexpr std::size_t kChainInstructions = 256, kChainCycles = 512;
     void openNormalChain() {
         chainOpen_ = true;
-        chainLeft_ = kChainCycles;
+        chainLeft_ = kChainCycles / kChainBytes;
         chainWords_ = kChainBytes;  // the next cycle's word starts an entry
+    }
+    // Writes the count of words into the chain's open entry, which takes no more.
+    void endChainEntry() const {
+        if (!entryOpen_) return;
+        entryOpen_ = false;
+        SignalSample& w = raw_[wordsEntry_];
+        payloadByte(w, w.cycle == kWifWords ? kWordsCountByte : kBytesCountByte) = static_cast<uint8_t>(chainWords_);
+    }
+    // Ends the open chain; its last `unrecorded` states were counted but not recorded.
+    void closeChain(uint64_t unrecorded) const {
+        if (!chainOpen_) return;
+        endChainEntry();
+        rawEnd_ = total_ - unrecorded;
+        chainOpen_ = false;
     }
 
     // Byte i of a payload, 0 <= i < 23, around its marking `cycle` byte.
@@ -366,15 +376,17 @@ private:
 
     // Raw entries not decoded yet, the oldest rawCount_ before rawHead_. Reading the
     // samples decodes them, so all that follows changes under const.
-    std::vector<SignalSample> raw_;
+    mutable std::vector<SignalSample> raw_;
     std::size_t rawHead_ = 0;
     mutable std::size_t rawCount_ = 0;
-    uint64_t rawEnd_ = 0;             // the number of the state after the newest entry's last
+    mutable uint64_t rawEnd_ = 0;     // the number of the state after the newest entry's last
     mutable bool overwritten_ = false;  // entries were lost since the last decode
     mutable bool decoding_ = false;
-    // The open chain: its words entry, the words in it, instructions before the next head.
+    // The open chain: its words entry, the words in it (written when it ends), words
     mutable bool chainOpen_ = false;
+    // entries left before the next head.
     std::size_t wordsEntry_ = 0, chainWords_ = 0, chainLeft_ = 0;
+    mutable bool entryOpen_ = false;
     uint8_t cycleWord_ = 0;  // the memory word the Normal cycle running reads
     mutable std::unique_ptr<Machine> replay_;  // runs whole cycles again
     mutable std::unique_ptr<Device> replayInput_;  // gives an IOT run again the byte it read
