@@ -436,6 +436,28 @@ struct SignalValue {
 
 // The value of `def` at state n of `r` (begin() <= n < end()).
 SignalValue signalValue(const SignalDef& def, const SignalRecorder& r, uint64_t n);
+// Whether `def` surely reads the same from samples a and b: what it is read from is the
+// same in both, and it does not look further back.
+inline bool sameSource(const SignalDef& def, const SignalSample& a, const SignalSample& b) {
+    switch (def.source) {
+        case SignalSource::ClockState: return a.t == b.t;
+        case SignalSource::Cycle: return a.cycle == b.cycle;
+        case SignalSource::Register: {
+            const uint16_t SignalSample::*regs[] = {&SignalSample::pc, &SignalSample::ma, &SignalSample::mb,
+                                                    &SignalSample::ac, &SignalSample::sr};
+            const auto reg = regs[std::min<int>(def.arg, kRegSr)];
+            return a.*reg == b.*reg;
+        }
+        case SignalSource::SerialLine: return false;
+        case SignalSource::Lamp: return a.lamps == b.lamps;
+        case SignalSource::Status: return ((a.status ^ b.status) & def.arg) == 0;
+        case SignalSource::SlotFlag:
+        case SignalSource::SlotPulse:
+        case SignalSource::SlotHandshake: return a.slots == b.slots;
+        case SignalSource::SerialRegister: return a.serial == b.serial;
+    }
+    return false;
+}
 
 // Names of modules for the modules scope, by module type; empty for none.
 using ModuleNamer = std::function<std::string(int type)>;
