@@ -314,6 +314,45 @@ TEST(SignalRecorder, RandomProgramsRecordTheSameRunWholeAsStepped) {
     }
 }
 
+TEST(SignalRecorder, LongChainsWrapThroughTheRingAndStartAfreshAsTheyGo) {
+    // Loops that never leave a chain but by its length: reading after a long run runs
+    // again only from the head of the chain that holds the first state kept, which may lie
+    // far before it.
+    struct Case {
+        const char* name;
+        bool wif;
+        std::vector<int32_t> words;
+    } cases[] = {
+        {"Normal", false, {ISZ(10), TAD(11), DCA(12), JMP(0)}},
+        {"WIF", true,
+         {wif::encode(wif::kLitAdd, 3), wif::encode(wif::kIncrementSkipZero, (1 << 8) | (1 << 6) | 1),
+          wif::encode(wif::kRotateLeft, (1 << 8) | (1 << 6) | 2), wif::encode(wif::kRandom, 0),
+          wif::encode(wif::kGoto, 0)}},
+    };
+    for (const Case& c : cases) {
+        for (const std::size_t capacity : {std::size_t{97}, std::size_t{5000}}) {
+            SCOPED_TRACE(std::string(c.name) + " ring of " + std::to_string(capacity));
+            Recorded whole(capacity), stepped(capacity);
+            for (Recorded* r : {&whole, &stepped}) {
+                if (c.wif) {
+                    r->rig.m.options.mode = OperatingMode::Wif;
+                    r->rig.m.updateMemorySize();
+                    r->rig.m.seedWifRandom(7);
+                }
+                for (std::size_t a = 0; a < c.words.size(); ++a) r->rig.m.memory[a] = c.words[a];
+                r->rig.m.memory[11] = 3;
+                r->rig.start();
+            }
+            whole.rig.rc.runHeadless(30011, UINT64_MAX);
+            while (stepped.rec.statesSeen() < whole.rec.statesSeen()) stepped.rig.rc.step();
+            ASSERT_EQ(whole.rec.size(), capacity);
+            ASSERT_EQ(whole.rec.begin(), stepped.rec.begin());
+            for (uint64_t n = whole.rec.begin(); n < whole.rec.end(); ++n)
+                ASSERT_EQ(whole.rec.at(n), stepped.rec.at(n)) << "state " << n;
+        }
+    }
+}
+
 TEST(SignalRecorder, AnIdleStepIsNoClockStateSteppedOrRun) {
     // With no cycle entered nothing runs: a step and a run record nothing, in both modes.
     for (const bool wif : {false, true}) {
