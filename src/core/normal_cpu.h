@@ -429,10 +429,10 @@ inline int stepIn(Machine& m) {
 
 // What a whole-cycle run tells after each clock state; the default listens to nothing, so
 // the plain run compiles to the same code as without it. A probe with kWholeCycles is
-// told instead, while its wantsWholeCycles() says so, before and after each whole cycle
-// that talks to no device (any but an IOT's):
+// told instead, while its wantsWholeCycles() says so, before and after each whole cycle:
 // beforeWholeCycle(m) takes what it needs, wholeCycleRan(that) follows unless a
-// breakpoint stopped the cycle before it ran.
+// breakpoint stopped the cycle before it ran. An IOT's cycle talks to devices: the
+// probe's deviceLines() hears each of its states, then ioCycleRan(that, lines) follows.
 struct NoProbe {
     static constexpr bool kWholeCycles = false;
     void operator()(Machine&, int /*t*/, int /*cycle*/, int /*result*/) const {}
@@ -454,9 +454,15 @@ inline int runStates(Machine& m, int& states, Probe& probe, std::integer_sequenc
 template <class Cycle, class Probe>
 inline int runCycle(Machine& m, int& states, Probe& probe) {
     constexpr auto kStates = std::make_integer_sequence<int, kLastClockState + 1>{};
-    if constexpr (Probe::kWholeCycles && !std::is_same_v<Cycle, IotCycle>) {
+    if constexpr (Probe::kWholeCycles) {
         if (probe.wantsWholeCycles()) {
             const auto before = probe.beforeWholeCycle(m);
+            if constexpr (std::is_same_v<Cycle, IotCycle>) {
+                auto lines = probe.deviceLines();
+                const int r = runStates<Cycle>(m, states, lines, kStates);
+                probe.ioCycleRan(before, lines);
+                return r;
+            }
             NoProbe none;
             const int r = runStates<Cycle>(m, states, none, kStates);
             if (r != kStepBreakpoint) probe.wholeCycleRan(before);

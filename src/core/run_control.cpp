@@ -30,8 +30,8 @@ constexpr int kBatchStates[2] = {kCycleStates, kWifBatchStates};
 // again in the other form.
 constexpr int kRecorderChanged = 1 << 30;
 
-// Records each clock state, and a whole Normal cycle as one entry; a breakpoint stop ran
-// no state.
+// Records each clock state, and a whole Normal cycle or WIF instruction as one entry; a
+// breakpoint stop ran no state.
 struct RecordProbe {
     static constexpr bool kWholeCycles = true;
     SignalRecorder& recorder;
@@ -39,8 +39,15 @@ struct RecordProbe {
         if (result != kStepBreakpoint) recorder.sample(m, t, cycle);
     }
     bool wantsWholeCycles() const { return recorder.wantsWholeCycles(); }
-    static SignalSample beforeWholeCycle(const Machine& m) { return SignalRecorder::beforeWholeCycle(m); }
-    void wholeCycleRan(const SignalSample& before) const { recorder.wholeCycleRan(before); }
+    // The recorder writes a whole cycle's entry in place: nothing to carry.
+    struct Pending {};
+    Pending beforeWholeCycle(const Machine& m) const {
+        recorder.beginWholeCycle(m);
+        return {};
+    }
+    void wholeCycleRan(Pending) const { recorder.wholeCycleRan(); }
+    SignalRecorder::DeviceLines deviceLines() const { return recorder.deviceLines(); }
+    void ioCycleRan(Pending, const SignalRecorder::DeviceLines& lines) const { recorder.ioCycleRan(lines); }
 };
 
 template <bool kRecord>
@@ -89,6 +96,21 @@ static inline int cpuStep(Machine& m, Probe& probe) {
 template <bool kWif, class Probe>
 static inline int cpuBatch(Machine& m, int& states, Probe& probe) {
     if constexpr (kWif) {
+        if constexpr (Probe::kWholeCycles) {
+            // A whole instruction that talks to no module, port or timer is one entry.
+            if (m.t == 0 && m.cycleState == kCycleExecute && !callsModules<true>(m) &&
+                probe.wantsWholeCycles()) {
+                const int32_t word = m.memory[m.pc & m.addressMask];
+                probe.recorder.beginWifInstruction(m);
+                states = 0;
+                const int r = wif::runWholeInstruction(m, states);
+                if (r != kStepBreakpoint)
+                    probe.recorder.wifInstructionRan(word);
+                else
+                    probe.recorder.breakChain();
+                return r;
+            }
+        }
         states = 0;
         int r = kStepContinue;
         while (r == kStepContinue && states < kWifBatchStates) {
@@ -349,6 +371,7 @@ template <bool kWif, bool kRecord>
 int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
     Machine& m = m_;
     auto probe = makeProbe<kRecord>(recorder_);
+    if constexpr (kRecord) recorder_->breakChain();
     int counter = 0;
     // The instruction engine yields every kInstructionYieldStates clock states, at an
     // instruction end; the clock-state engine every fast-run-speed states. What the
@@ -362,6 +385,8 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
             counter = 0;
             publishAtYield();
             if (processEvents) processEvents();
+            // The events may have changed the machine under a chain of recorded instructions.
+            if (recorder_) recorder_->breakChain();
             if (history_)
                 history_->checkpoint(instructionEngine ? History::kInstructionYieldSpacing
                                                        : History::kClockStateYieldSpacing);
@@ -394,9 +419,10 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
             }
         }
         // Whole cycles or instructions at once while no yield falls inside them. Recording
-        // yields after the cycle instead, up to 23 states late: stepping to the yield would
-        // record each state on its own, which costs a whole cycle's entry many times over.
-        if ((counter + kBatchStates[kWif] < period || (kRecord && !kWif && m.t == 0)) &&
+        // yields after the cycle or instruction instead, up to 23 states late: stepping to
+        // the yield would record each state on its own, which costs a whole entry many
+        // times over.
+        if ((counter + kBatchStates[kWif] < period || (kRecord && m.t == 0)) &&
             !m.liveDisplay) {
             int states = 0;
             const int r = cpuBatch<kWif>(m, states, probe);
@@ -470,6 +496,7 @@ RunControl::HeadlessResult RunControl::headlessImpl(uint64_t maxClockStates,
                                                     uint64_t maxInstructions, VirtualClock* clock) {
     Machine& m = m_;
     auto probe = makeProbe<kRecord>(recorder_);
+    if constexpr (kRecord) recorder_->breakChain();
     HeadlessResult res;
     int64_t now = clock ? clock->nowMicros() : 0;
     auto finish = [&](HeadlessStop reason) {

@@ -1,14 +1,21 @@
 #include "signal_recorder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
+#include <cstddef>
+#include <cstring>
 
 #include "normal_cpu.h"
+#include "wif_cpu.h"
 
 namespace mira::core {
 
 SignalRecorder::SignalRecorder(std::size_t capacity)
-    : raw_(capacity ? capacity : 1), ring_(capacity ? capacity : 1) {}
+    // The raw entries must cover as many states as the samples: a chain's head takes ten
+    // entries for the four states of its first instruction, and comes after at least four
+    // of single states (or a yield), so that three entries a state are enough.
+    : raw_(std::max<std::size_t>(3 * capacity, 128)), ring_(capacity ? capacity : 1) {}
 
 SignalRecorder::~SignalRecorder() = default;
 
@@ -18,6 +25,7 @@ void SignalRecorder::reset() {
 }
 
 void SignalRecorder::clear() {
+    closeChain(0);
     rawCount_ = 0;
     overwritten_ = false;
     count_ = 0;
@@ -31,47 +39,158 @@ void SignalRecorder::setWindow(uint64_t from, uint64_t count) {
     span_ = std::min(count, UINT64_MAX - from);
 }
 
-SignalSample SignalRecorder::beforeWholeCycle(const Machine& m) {
-    SignalSample s;
+void SignalRecorder::fillWholeCycle(SignalSample& s, const Machine& m) {
     fill(s, m, m.ir, m.cycleState);
     // T is 0 at a cycle's start: its byte holds IR instead. The one memory word the cycle
     // reads (at PC for a fetch, at MB's address otherwise) rides above the 8-bit
-    // instruction address.
+    // instruction address; an IOT's input byte takes its place once the cycle ran.
     const int address = m.cycleState == kCycleFetch ? m.pc : m.mb;
     s.instructionAddress = static_cast<uint16_t>((m.instructionAddress & 255) |
                                                  (m.memory[address] & 255) << 8);
     s.cycle = static_cast<uint8_t>(kWholeCycle | (m.options.zeroPageMode ? kWholeCycleZeroPage : 0) |
                                    m.cycleState);
-    return s;
 }
 
-// Records each state of a whole cycle run again.
+namespace {
+
+// What a chain's head keeps of the WIF machine besides the sample and its payloads of
+// RAM and instruction classes, laid out over a sample with the payload mark on its cycle
+// byte.
+struct WifState {
+    uint32_t random;  // the generator's state
+    uint16_t stack[kStackSize];
+    uint16_t romPointer, addressMask;
+    uint8_t h, l, flags;
+    uint8_t mark;
+    uint8_t stackDepth;
+    uint8_t pad[5];
+};
+static_assert(sizeof(WifState) == sizeof(SignalSample));
+static_assert(offsetof(WifState, mark) == offsetof(SignalSample, cycle));
+constexpr uint8_t kFlagDc = 1, kFlagZ = 2, kFlagBank = 4, kFlagSkip = 8;
+// A chain's head: the sample, the state, then RAM and the instruction classes over three
+// payloads each; its first words entry follows.
+constexpr std::size_t kRamPayloads = 3, kClassPayloads = 3;
+constexpr std::size_t kHeadEntries = 2 + kRamPayloads + kClassPayloads;
+constexpr std::size_t kPayloadBytes = sizeof(SignalSample) - 1;
+static_assert(kRamSize <= kRamPayloads * kPayloadBytes && 64 <= kClassPayloads * kPayloadBytes);
+
+// The generator's state before the draw that gave `after`: minstd_rand multiplies by
+// 48271 modulo 2^31 - 1, and this is that multiplier's inverse.
+constexpr uint64_t kRandomModulus = 2147483647, kRandomInverse = 1899818559;
+static_assert(48271 * kRandomInverse % kRandomModulus == 1);
+
+// Copies n bytes into a payload or out of one, around its marking cycle byte.
+void copyPayload(void* to, const void* from, std::size_t n, bool intoPayload) {
+    constexpr std::size_t kMark = offsetof(SignalSample, cycle);
+    const std::size_t first = std::min(n, kMark);
+    std::memcpy(to, from, first);
+    if (n == first) return;
+    auto* t = static_cast<unsigned char*>(to) + (intoPayload ? kMark + 1 : kMark);
+    const auto* f = static_cast<const unsigned char*>(from) + (intoPayload ? kMark : kMark + 1);
+    std::memcpy(t, f, n - first);
+}
+
+// An input module that gives an IOT run again the byte the real module gave.
+class ReplayInput final : public Device {
+public:
+    int value = 255;
+    int moduleType() const override { return kModuleKeypad; }
+    int getData() override { return value; }
+};
+
+}  // namespace
+
+void SignalRecorder::openChain(const Machine& m) {
+    closeChain(0);
+    reserve(kHeadEntries + 1);
+    SignalSample& e = pending(0);
+    fill(e, m, 0, kCycleExecute);
+    e.cycle = kWholeCycle | kWifEntry | kCycleExecute;
+    WifState st{};
+    // The generator's next draw undone, for the state itself is not to be read.
+    auto g = m.wifRandom;
+    st.random = static_cast<uint32_t>(g() * kRandomInverse % kRandomModulus);
+    for (int i = 0; i < kStackSize; ++i) st.stack[i] = static_cast<uint16_t>(m.stack[i]);
+    st.stackDepth = static_cast<uint8_t>(m.stackDepth);
+    st.romPointer = static_cast<uint16_t>(m.romPointer);
+    st.addressMask = static_cast<uint16_t>(m.addressMask);
+    st.h = static_cast<uint8_t>(m.h);
+    st.l = static_cast<uint8_t>(m.l);
+    st.flags = static_cast<uint8_t>((m.dc ? kFlagDc : 0) | (m.z ? kFlagZ : 0) |
+                                    (m.bankFlag ? kFlagBank : 0) | (m.skip ? kFlagSkip : 0));
+    st.mark = kPayload;
+    pending(1) = std::bit_cast<SignalSample>(st);
+    auto putBytes = [this](std::size_t first, const void* from, std::size_t n) {
+        const auto* b = static_cast<const uint8_t*>(from);
+        for (std::size_t k = 0; n; ++k) {
+            SignalSample& p = pending(first + k);
+            p.cycle = kPayload;
+            const std::size_t part = std::min(n, kPayloadBytes);
+            copyPayload(reinterpret_cast<unsigned char*>(&p), b, part, true);
+            b += part;
+            n -= part;
+        }
+    };
+    putBytes(2, m.ram.data(), kRamSize);
+    putBytes(2 + kRamPayloads, m.wifInstructionClass.data(), m.wifInstructionClass.size());
+    commit(kHeadEntries);
+    chainOpen_ = true;
+    chainLeft_ = kChainInstructions / kChainWords;
+    nextChainEntry(kWifWords);
+}
+
+void SignalRecorder::nextChainEntry(uint8_t kind) {
+    endChainEntry();
+    if (chainLeft_) --chainLeft_;
+    reserve(1);
+    SignalSample& w = pending(0);
+    w = SignalSample{};
+    w.cycle = kind;
+    wordsEntry_ = rawHead_;
+    chainWords_ = 0;
+    entryOpen_ = true;
+    commit(1);
+}
+
+// Records each state of a whole cycle or instruction run again; the device lines of an
+// IOT come from its payload, and the next state sees them as the real one did.
 struct ReplayProbe {
     static constexpr bool kWholeCycles = false;
     const SignalRecorder& r;
     uint64_t n;
+    const SignalSample* lines = nullptr;
+    uint64_t quietBelow = 0;  // states before this are run only to reach the next
     void operator()(Machine& m, int t, int cycle, int /*result*/) {
+        if (lines && t > 0) {
+            const uint8_t slots = SignalRecorder::payloadByte(*lines, std::min(t, SignalRecorder::kLastLinesState) - 1);
+            for (int i = 0; i < kSlotCount; ++i) {
+                m.bus.slots[i].flag = static_cast<uint8_t>((slots >> i) & 1);
+                m.bus.slots[i].pulse = static_cast<uint8_t>((slots >> (i + 4)) & 1);
+            }
+        }
+        if (n < quietBelow) {
+            ++n;
+            return;
+        }
         SignalSample s;
         SignalRecorder::fill(s, m, t, cycle);
-        r.add(n++, s);
+        r.add(n++, SignalRecorder::decoded(s));
     }
 };
 
-void SignalRecorder::decodeWholeCycle(const SignalSample& e, uint64_t first) const {
+Machine& SignalRecorder::replayFrom(const SignalSample& e, bool wif) const {
     if (!replay_) replay_ = std::make_unique<Machine>();
     Machine& m = *replay_;
+    m.options.mode = wif ? OperatingMode::Wif : OperatingMode::Normal;
     m.pc = e.pc;
     m.ma = e.ma;
     m.mb = e.mb;
     m.ac = e.ac;
     m.sr = e.sr;
-    m.ir = e.t;
     m.c = (e.status & kSampleCarry) ? 1 : 0;
-    m.instructionAddress = e.instructionAddress & 255;
     m.instructionCount = static_cast<int32_t>(e.instruction);
-    m.cycleState = e.cycle & 7;
     m.t = 0;
-    m.options.zeroPageMode = (e.cycle & kWholeCycleZeroPage) != 0;
     for (int i = 0; i < kInstructionLampCount; ++i) m.instructionLamps[i] = (e.lamps >> i) & 1;
     m.run = e.status & kSampleRun;
     m.fetchLamp = e.status & kSampleFetch;
@@ -80,14 +199,102 @@ void SignalRecorder::decodeWholeCycle(const SignalSample& e, uint64_t first) con
     m.serialAccess = e.status & kSampleSerialAccess;
     m.externalControl = ((e.status & kSampleLineDep) ? 1 : 0) | ((e.status & kSampleLineLa) ? 2 : 0);
     for (int i = 0; i < kSlotCount; ++i) {
-        m.bus.slots[i].flag = static_cast<uint8_t>((e.slots >> i) & 1);
-        m.bus.slots[i].pulse = static_cast<uint8_t>((e.slots >> (i + 4)) & 1);
+        DeviceSlot& s = m.bus.slots[i];
+        s.flag = static_cast<uint8_t>((e.slots >> i) & 1);
+        s.pulse = static_cast<uint8_t>((e.slots >> (i + 4)) & 1);
+        s.type = kModuleNone;
+        s.device = nullptr;
     }
     m.serialRegister = e.serial;
+    return m;
+}
+
+void SignalRecorder::replayInput(Machine& m, int input) const {
+    if ((m.ir & 16) || !(m.ir & 2)) return;
+    if (!replayInput_) replayInput_ = std::make_unique<ReplayInput>();
+    static_cast<ReplayInput&>(*replayInput_).value = input;
+    DeviceSlot& s = m.bus.slots[(m.ir >> 3) & 1];
+    s.type = kModuleKeypad;
+    s.device = replayInput_.get();
+}
+
+void SignalRecorder::decodeWholeCycle(const SignalSample& e, const SignalSample* lines,
+                                      uint64_t first, uint64_t quietBelow) const {
+    Machine& m = replayFrom(e, false);
+    m.ir = e.t;
+    m.instructionAddress = e.instructionAddress & 255;
+    m.cycleState = e.cycle & 7;
+    m.options.zeroPageMode = (e.cycle & kWholeCycleZeroPage) != 0;
     m.memory[m.cycleState == kCycleFetch ? m.pc : m.mb] = e.instructionAddress >> 8;
-    ReplayProbe probe{*this, first};
+    if (lines) replayInput(m, e.instructionAddress >> 8);
+    ReplayProbe probe{*this, first, lines, quietBelow};
     int states = 0;
     normal::runWholeCycle(m, states, probe);
+}
+
+void SignalRecorder::decodeNormalPart(const SignalSample& part, uint64_t first,
+                                      uint64_t quietBelow) const {
+    Machine& m = *replay_;
+    int states = 0;
+    if (part.cycle == kIotLines) {
+        replayInput(m, payloadByte(part, kIotInputByte));
+        ReplayProbe probe{*this, first, &part, quietBelow};
+        normal::runWholeCycle(m, states, probe);
+        return;
+    }
+    ReplayProbe probe{*this, first, nullptr, quietBelow};
+    const int count = payloadByte(part, kBytesCountByte);
+    for (int i = 0; i < count; ++i) {
+        m.memory[m.cycleState == kCycleFetch ? m.pc : m.mb] = payloadByte(part, i);
+        normal::runWholeCycle(m, states, probe);
+    }
+}
+
+void SignalRecorder::decodeChainHead(std::size_t i) const {
+    const std::size_t size = raw_.size();
+    auto entry = [&](std::size_t k) -> const SignalSample& { return raw_[(i + k) % size]; };
+    Machine& m = replayFrom(entry(0), true);
+    const auto st = std::bit_cast<WifState>(entry(1));
+    m.cycleState = kCycleExecute;
+    m.addressMask = st.addressMask;
+    for (int k = 0; k < kStackSize; ++k) m.stack[k] = st.stack[k];
+    m.stackDepth = st.stackDepth;
+    m.romPointer = st.romPointer;
+    m.h = st.h;
+    m.l = st.l;
+    m.dc = (st.flags & kFlagDc) ? 1 : 0;
+    m.z = (st.flags & kFlagZ) ? 1 : 0;
+    m.bankFlag = (st.flags & kFlagBank) != 0;
+    m.skip = (st.flags & kFlagSkip) != 0;
+    m.wifRandom.seed(st.random);
+    auto getBytes = [&](std::size_t first, void* to, std::size_t n) {
+        auto* b = static_cast<uint8_t*>(to);
+        for (std::size_t k = 0; n; ++k) {
+            const std::size_t part = std::min(n, kPayloadBytes);
+            copyPayload(b, reinterpret_cast<const unsigned char*>(&entry(first + k)), part, false);
+            b += part;
+            n -= part;
+        }
+    };
+    getBytes(2, m.ram.data(), kRamSize);
+    getBytes(2 + kRamPayloads, m.wifInstructionClass.data(), m.wifInstructionClass.size());
+}
+
+void SignalRecorder::decodeChainWords(const SignalSample& w, uint64_t first, uint64_t quietBelow) const {
+    Machine& m = *replay_;
+    ReplayProbe probe{*this, first, nullptr, quietBelow};
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&w);
+    const int count = payloadByte(w, kWordsCountByte);
+    for (int i = 0; i < count; ++i) {
+        uint16_t word;
+        std::memcpy(&word, bytes + 2 * i + (i < 8 ? 0 : 2), sizeof word);
+        m.memory[m.pc & m.addressMask] = word;
+        for (int r = kStepContinue; r == kStepContinue;) {
+            const int t = m.t;
+            r = wif::step(m);
+            probe(m, t, kCycleExecute, r);
+        }
+    }
 }
 
 void SignalRecorder::add(uint64_t n, const SignalSample& s) const {
@@ -104,32 +311,80 @@ void SignalRecorder::add(uint64_t n, const SignalSample& s) const {
 }
 
 void SignalRecorder::decodeEntries() const {
+    // The open chain's words are taken now: the next instruction starts a new chain.
+    closeChain(0);
     decoding_ = true;
     const std::size_t size = raw_.size();
+    auto next = [size](std::size_t i) { return i + 1 == size ? 0 : i + 1; };
+    auto previous = [size](std::size_t i) { return i == 0 ? size - 1 : i - 1; };
     std::size_t oldest = (rawHead_ + size - rawCount_) % size;
     uint64_t states = 0;
-    for (std::size_t k = 0, i = oldest; k < rawCount_; ++k, i = i + 1 == size ? 0 : i + 1)
-        states += statesOf(raw_[i]);
+    for (std::size_t k = 0, i = oldest; k < rawCount_; ++k, i = next(i)) states += statesOf(raw_[i]);
     // Lost entries leave a gap after the samples held. Entries whose states the ring would
     // overwrite anyway are not decoded.
     if (overwritten_) count_ = 0;
+    std::size_t dropped = 0;
     while (!onFull && rawCount_ > 1 && states - statesOf(raw_[oldest]) >= ring_.size()) {
         states -= statesOf(raw_[oldest]);
-        oldest = oldest + 1 == size ? 0 : oldest + 1;
+        oldest = next(oldest);
         --rawCount_;
+        ++dropped;
         count_ = 0;
     }
     uint64_t n = rawEnd_ - states;
-    if (!count_) end_ = n;
-    for (std::size_t i = oldest; rawCount_; --rawCount_) {
-        const SignalSample& e = raw_[i];
-        if (++i == size) i = 0;
-        if (e.cycle & kWholeCycle) {
-            decodeWholeCycle(e, n);
-            n += kCycleStates;
-        } else {
-            add(n++, decoded(e));
+    const uint64_t quietBelow = n;
+    // A chain runs again from its head: back to it, adding no state before the first kept.
+    if (inChain(raw_[oldest])) {
+        std::size_t i = oldest, back = 0;
+        uint64_t before = 0;
+        while (back < dropped && !chainHead(raw_[i]) && inChain(raw_[i])) {
+            i = previous(i);
+            ++back;
+            before += statesOf(raw_[i]);
         }
+        if (chainHead(raw_[i])) {
+            oldest = i;
+            rawCount_ += back;
+            n -= before;
+        }
+    }
+    if (!count_) end_ = quietBelow;
+    bool chainReady = false;
+    for (std::size_t i = oldest; rawCount_;) {
+        const std::size_t at = i;
+        const SignalSample& e = raw_[at];
+        i = next(i);
+        --rawCount_;
+        // A payload read with its entry, or one whose entry the ring overwrote.
+        if (e.cycle == kPayload) continue;
+        if (inChain(e)) {
+            // Without its head (overwritten) a chain's states are lost, before all kept.
+            if (!chainReady) {
+                if (!count_) end_ = n + statesOf(e);
+            } else if (e.cycle == kWifWords)
+                decodeChainWords(e, n, quietBelow);
+            else
+                decodeNormalPart(e, n, quietBelow);
+            n += statesOf(e);
+            continue;
+        }
+        chainReady = chainHead(e);
+        if ((e.cycle & kWifEntry) && chainReady) {
+            decodeChainHead(at);
+            continue;
+        }
+        // A payload is written right after its entry, so it is always there.
+        const SignalSample* payload = nullptr;
+        if ((e.cycle & kPayloadFollows) && rawCount_) {
+            payload = &raw_[i];
+            i = next(i);
+            --rawCount_;
+        }
+        if (e.cycle & kWholeCycle)
+            decodeWholeCycle(e, payload, n, quietBelow);
+        else
+            add(n, decoded(e));
+        n += statesOf(e);
     }
     overwritten_ = false;
     decoding_ = false;

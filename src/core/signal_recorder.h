@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -48,10 +49,11 @@ struct SignalSample {
 //
 // The run loop pays for as little as it can: each clock state it records is one raw entry
 // in a preallocated ring, with no change detection and no allocation, and a whole Normal
-// cycle run at once is a single entry holding the machine before it, because nothing
-// outside the machine acts inside such a cycle. The samples are made from the entries
-// (whole cycles run again on a machine of the recorder's own) only when someone reads
-// them, so a long fast run decodes just its last stretch when it stops.
+// cycle or WIF instruction run at once is a single entry holding the machine before it,
+// with a second one for what a run again cannot know: the device lines state by state in
+// an IOT cycle, the bytes a WIF instruction reads from RAM, stack and generator. The
+// samples are made from the entries (run again on a machine of the recorder's own) only
+// when someone reads them, so a long fast run decodes just its last stretch when it stops.
 class SignalRecorder {
 public:
     static constexpr std::size_t kDefaultCapacity = 100000;
@@ -65,6 +67,7 @@ public:
     // clock state and is not recorded.
     void sample(const Machine& m, int t, int cycle) {
         if (cycle == kCycleIdle) return;
+        closeChain(0);
         const uint64_t n = total_++;
         // One compare for the export window: states before `from_` wrap to huge values.
         if (n - from_ >= span_) return;
@@ -73,15 +76,91 @@ public:
     // Whether whole cycles are worth keeping as one entry: not while a streaming export
     // decodes every state anyway, which costs less from entries of single states.
     bool wantsWholeCycles() const { return !onFull; }
-    // A whole Normal cycle from T0: the entry holding the machine before it, written by
-    // wholeCycleRan() once the cycle ran all its states (a breakpoint runs none).
-    static SignalSample beforeWholeCycle(const Machine& m);
-    void wholeCycleRan(const SignalSample& before) {
-        const uint64_t n = total_;
-        total_ += kCycleStates;
-        if (n + kCycleStates <= from_ || n >= from_ + span_) return;
-        push() = before;
+    // Whole Normal cycles from T0, one after another: a chain of them is one entry holding
+    // the machine before the first, then for each further cycle just the memory word it
+    // reads (an IOT's cycle: its device lines). beginWholeCycle() comes before a cycle,
+    // wholeCycleRan() once it ran all its states (a breakpoint runs none); nothing is
+    // recorded in between. What ends a WIF chain ends this one too.
+    void beginWholeCycle(const Machine& m) {
+        cycleWord_ = static_cast<uint8_t>(m.memory[m.cycleState == kCycleFetch ? m.pc : m.mb]);
+        if (chainOpen_ && chainLeft_) return;
+        closeChain(0);
+        reserve(2);
+        fillWholeCycle(pending(0), m);
     }
+    void wholeCycleRan() {
+        if (!countWhole(kCycleStates)) {
+            closeChain(kCycleStates);
+        } else if (!chainOpen_) {
+            commit(1);
+            openNormalChain();
+        } else {
+            if (chainWords_ == kChainBytes) nextChainEntry(kNormalBytes);
+            payloadByte(raw_[wordsEntry_], static_cast<int>(chainWords_++)) = cycleWord_;
+        }
+    }
+    // An IOT cycle run whole: its payload keeps the device lines after T1..T14 and the byte
+    // read from a module, for a module may answer or move its lines whenever the cycle
+    // calls it. After T14 it calls none.
+    static constexpr int kLastLinesState = 14, kIotInputByte = kLastLinesState;
+    struct DeviceLines {
+        static constexpr bool kWholeCycles = false;
+        SignalSample* lines;
+        uint8_t input = 0;
+        [[gnu::always_inline]] void operator()(Machine& m, int t, int /*cycle*/, int /*result*/) {
+            if (t == 1) input = static_cast<uint8_t>(m.bus.slots[(m.ir >> 3) & 1].input);
+            if (t >= 1 && t <= kLastLinesState) payloadByte(*lines, t - 1) = slotLines(m);
+        }
+    };
+    DeviceLines deviceLines() {
+        // Opening a chain, the payload follows the entry; inside one it stands alone.
+        if (chainOpen_) reserve(1);
+        SignalSample& p = pending(chainOpen_ ? 0 : 1);
+        p.cycle = kPayload;
+        return {&p};
+    }
+    void ioCycleRan(const DeviceLines& d) {
+        if (!countWhole(kCycleStates)) {
+            closeChain(kCycleStates);
+        } else if (!chainOpen_) {
+            SignalSample& e = pending(0);
+            e.instructionAddress = static_cast<uint16_t>((e.instructionAddress & 255) | d.input << 8);
+            e.cycle |= kPayloadFollows;
+            commit(2);
+            openNormalChain();
+        } else {
+            endChainEntry();
+            SignalSample& p = pending(0);
+            p.cycle = kIotLines;
+            payloadByte(p, kIotInputByte) = d.input;
+            commit(1);
+            chainWords_ = kChainBytes;  // the next cycle's word starts an entry after it
+        }
+    }
+    // WIF instructions of groups 0..2 (no module, port or timer) run whole, one after
+    // another: a chain of them is one entry holding the machine before the first, payloads
+    // of the state only the machine knows (RAM, stack, flags, generator, instruction
+    // classes), then just the instruction words. Anything recorded otherwise, a reset, a
+    // read or breakChain() ends the chain, as must whatever may change the machine from
+    // outside between its instructions (a yield of the run loop).
+    void beginWifInstruction(const Machine& m) {
+        if (!chainOpen_ || !chainLeft_) openChain(m);
+    }
+    // The instruction `word` ran all its states (a breakpoint runs none).
+    // The open chain's entry and the newest state's number are brought up to date only
+    // when the chain ends, to keep its steps short.
+    void wifInstructionRan(int32_t word) {
+        if (!countWhole(kWifInstructionStates)) {
+            closeChain(kWifInstructionStates);
+            return;
+        }
+        if (chainWords_ == kChainWords) nextChainEntry(kWifWords);
+        const std::size_t i = chainWords_++;
+        const auto v = static_cast<uint16_t>(word);
+        std::memcpy(reinterpret_cast<unsigned char*>(&raw_[wordsEntry_]) + 2 * i + (i < 8 ? 0 : 2), &v,
+                    sizeof v);
+    }
+    void breakChain() { closeChain(0); }
 
     // Forgets every sample and numbers the next state 0.
     void reset();
@@ -120,10 +199,70 @@ public:
 
 private:
     static constexpr uint64_t kCycleStates = 24;
+    // Every WIF instruction that touches no module, port or timer takes four steps.
+    static constexpr uint64_t kWifInstructionStates = 4;
     // Marks a whole-cycle entry in its `cycle` byte; bit 6 holds the zero page option.
     static constexpr uint8_t kWholeCycle = 0x80, kWholeCycleZeroPage = 0x40;
-    // Marks a clock state of the WIF machine in its entry's `cycle` byte.
+    // Marks a clock state of the WIF machine in its entry's `cycle` byte; with kWholeCycle,
+    // a whole WIF instruction.
     static constexpr uint8_t kWifEntry = 0x20;
+    // The entry after this one is its payload.
+    static constexpr uint8_t kPayloadFollows = 0x10;
+    // A payload's `cycle` byte: no cycle state has this number, so a payload whose entry
+    // the ring overwrote is still known for one.
+    static constexpr uint8_t kPayload = 0x08;
+    // The `cycle` byte of a chain's words: eight words, the count, the mark, three more.
+    static constexpr uint8_t kWifWords = 0x09;
+    static constexpr std::size_t kChainWords = 11, kWordsCountByte = 16;
+    // The `cycle` byte of a Normal chain's memory words: 22 of them, then the count.
+    static constexpr uint8_t kNormalBytes = 0x0A;
+    static constexpr std::size_t kChainBytes = 22, kBytesCountByte = 22;
+    // The `cycle` byte of an IOT's cycle inside a Normal chain.
+    static constexpr uint8_t kIotLines = 0x0B;
+    // Instructions (cycles) in a chain before the next starts afresh, so that reading the
+    // last states never runs a long way again.
+    static constexpr std::size_t kChainInstructions = 256, kChainCycles = 512;
+    void openNormalChain() {
+        chainOpen_ = true;
+        chainLeft_ = kChainCycles / kChainBytes;
+        chainWords_ = kChainBytes;  // the next cycle's word starts an entry
+    }
+    // Writes the count of words into the chain's open entry, which takes no more.
+    void endChainEntry() const {
+        if (!entryOpen_) return;
+        entryOpen_ = false;
+        SignalSample& w = raw_[wordsEntry_];
+        payloadByte(w, w.cycle == kWifWords ? kWordsCountByte : kBytesCountByte) = static_cast<uint8_t>(chainWords_);
+    }
+    // Ends the open chain; its last `unrecorded` states were counted but not recorded.
+    void closeChain(uint64_t unrecorded) const {
+        if (!chainOpen_) return;
+        endChainEntry();
+        rawEnd_ = total_ - unrecorded;
+        chainOpen_ = false;
+    }
+
+    // Byte i of a payload, 0 <= i < 23, around its marking `cycle` byte.
+    [[gnu::always_inline]] static uint8_t& payloadByte(SignalSample& p, int i) {
+        constexpr int kMark = offsetof(SignalSample, cycle);
+        return reinterpret_cast<uint8_t*>(&p)[i < kMark ? i : i + 1];
+    }
+    static uint8_t payloadByte(const SignalSample& p, int i) {
+        return payloadByte(const_cast<SignalSample&>(p), i);
+    }
+    [[gnu::always_inline]] static uint8_t slotLines(const Machine& m) {
+        const auto& sl = m.bus.slots;
+        return static_cast<uint8_t>((sl[0].flag & 1) | (sl[1].flag & 1) << 1 | (sl[2].flag & 1) << 2 |
+                                    (sl[3].flag & 1) << 3 | (sl[0].pulse & 1) << 4 |
+                                    (sl[1].pulse & 1) << 5 | (sl[2].pulse & 1) << 6 |
+                                    (sl[3].pulse & 1) << 7);
+    }
+    // Numbers the states of an entry run whole; false when they fall outside the window.
+    bool countWhole(uint64_t states) {
+        const uint64_t n = total_;
+        total_ += states;
+        return n + states > from_ && n < from_ + span_;
+    }
 
     [[gnu::always_inline]] static void fill(SignalSample& s, const Machine& m, int t, int cycle) {
         s.pc = static_cast<uint16_t>(m.pc);
@@ -146,11 +285,7 @@ private:
             (m.c ? kSampleCarry : 0) | (m.serialAccess ? kSampleSerialAccess : 0) |
             ((m.externalControl & 1) ? kSampleLineDep : 0) |
             ((m.externalControl & 2) ? kSampleLineLa : 0));
-        const auto& sl = m.bus.slots;
-        s.slots = static_cast<uint8_t>((sl[0].flag & 1) | (sl[1].flag & 1) << 1 | (sl[2].flag & 1) << 2 |
-                                       (sl[3].flag & 1) << 3 | (sl[0].pulse & 1) << 4 |
-                                       (sl[1].pulse & 1) << 5 | (sl[2].pulse & 1) << 6 |
-                                       (sl[3].pulse & 1) << 7);
+        s.slots = slotLines(m);
         s.serial = static_cast<uint8_t>(m.serialRegister);
     }
     // A single state's entry as its sample.
@@ -163,6 +298,29 @@ private:
         if (status & kSampleDefer) return kCycleDefer;
         return (status & kSampleFetch) && (status & kSampleRun) ? kCycleFetch : kCycleIdle;
     }
+    // The entry k after the newest, written before it is counted.
+    SignalSample& pending(std::size_t k) {
+        const std::size_t i = rawHead_ + k;
+        return raw_[i < raw_.size() ? i : i - raw_.size()];
+    }
+    // Room for k entries after the newest; a full ring gives up its oldest (or, streaming,
+    // decodes them first).
+    void reserve(std::size_t k) {
+        if (rawCount_ + k <= raw_.size()) return;
+        if (onFull) {
+            decodeEntries();
+        } else {
+            overwritten_ = true;
+            rawCount_ = raw_.size() - k;
+        }
+    }
+    void commit(std::size_t k) {
+        rawHead_ += k;
+        if (rawHead_ >= raw_.size()) rawHead_ -= raw_.size();
+        rawCount_ += k;
+        rawEnd_ = total_;
+    }
+    static void fillWholeCycle(SignalSample& s, const Machine& m);
     // The next raw entry. A full ring overwrites its oldest entry (the entries left still
     // cover more states than the samples hold) unless a streaming export must see every
     // state: then the entries are decoded first.
@@ -179,26 +337,59 @@ private:
         rawEnd_ = total_;
         return e;
     }
-    static uint64_t statesOf(const SignalSample& e) { return (e.cycle & kWholeCycle) ? kCycleStates : 1; }
+    static uint64_t statesOf(const SignalSample& e) {
+        switch (e.cycle) {
+            case kPayload: return 0;
+            case kWifWords: return kWifInstructionStates * payloadByte(e, kWordsCountByte);
+            case kNormalBytes: return kCycleStates * payloadByte(e, kBytesCountByte);
+            case kIotLines: return kCycleStates;
+            default: break;
+        }
+        if (!(e.cycle & kWholeCycle)) return 1;
+        return (e.cycle & kWifEntry) ? 0 : kCycleStates;  // a WIF chain's head runs nothing itself
+    }
+    // A chain's part after its head; a whole entry is a chain's head.
+    static bool inChain(const SignalSample& e) { return e.cycle >= kPayload && e.cycle <= kIotLines; }
+    static bool chainHead(const SignalSample& e) { return (e.cycle & kWholeCycle) != 0; }
     // Turns the raw entries into samples.
     void decode() const {
         if (rawCount_ && !decoding_) decodeEntries();
     }
     void decodeEntries() const;
-    void decodeWholeCycle(const SignalSample& before, uint64_t first) const;
+    // The recorder's own machine set to an entry's sample.
+    Machine& replayFrom(const SignalSample& e, bool wif) const;
+    void decodeWholeCycle(const SignalSample& before, const SignalSample* lines, uint64_t first,
+                          uint64_t quietBelow) const;
+    // Runs the cycles of a Normal chain's part again from state `first`.
+    void decodeNormalPart(const SignalSample& part, uint64_t first, uint64_t quietBelow) const;
+    // The recorder's machine at an IOT's cycle that is to read `input` from a module.
+    void replayInput(Machine& m, int input) const;
+    void openChain(const Machine& m);
+    void nextChainEntry(uint8_t kind);
+    // Sets the recorder's machine to a chain's head and its payloads from raw_[i] on.
+    void decodeChainHead(std::size_t i) const;
+    // Runs a chain's words again from state `first`, adding states from `quietBelow` on.
+    void decodeChainWords(const SignalSample& words, uint64_t first, uint64_t quietBelow) const;
     // Adds decoded state n to the ring.
     void add(uint64_t n, const SignalSample& s) const;
     friend struct ReplayProbe;
 
     // Raw entries not decoded yet, the oldest rawCount_ before rawHead_. Reading the
     // samples decodes them, so all that follows changes under const.
-    std::vector<SignalSample> raw_;
+    mutable std::vector<SignalSample> raw_;
     std::size_t rawHead_ = 0;
     mutable std::size_t rawCount_ = 0;
-    uint64_t rawEnd_ = 0;             // the number of the state after the newest entry's last
+    mutable uint64_t rawEnd_ = 0;     // the number of the state after the newest entry's last
     mutable bool overwritten_ = false;  // entries were lost since the last decode
     mutable bool decoding_ = false;
+    // The open chain: its words entry, the words in it (written when it ends), words
+    mutable bool chainOpen_ = false;
+    // entries left before the next head.
+    std::size_t wordsEntry_ = 0, chainWords_ = 0, chainLeft_ = 0;
+    mutable bool entryOpen_ = false;
+    uint8_t cycleWord_ = 0;  // the memory word the Normal cycle running reads
     mutable std::unique_ptr<Machine> replay_;  // runs whole cycles again
+    mutable std::unique_ptr<Device> replayInput_;  // gives an IOT run again the byte it read
 
     mutable std::vector<SignalSample> ring_;
     mutable std::size_t head_ = 0;
@@ -245,6 +436,28 @@ struct SignalValue {
 
 // The value of `def` at state n of `r` (begin() <= n < end()).
 SignalValue signalValue(const SignalDef& def, const SignalRecorder& r, uint64_t n);
+// Whether `def` surely reads the same from samples a and b: what it is read from is the
+// same in both, and it does not look further back.
+inline bool sameSource(const SignalDef& def, const SignalSample& a, const SignalSample& b) {
+    switch (def.source) {
+        case SignalSource::ClockState: return a.t == b.t;
+        case SignalSource::Cycle: return a.cycle == b.cycle;
+        case SignalSource::Register: {
+            const uint16_t SignalSample::*regs[] = {&SignalSample::pc, &SignalSample::ma, &SignalSample::mb,
+                                                    &SignalSample::ac, &SignalSample::sr};
+            const auto reg = regs[std::min<int>(def.arg, kRegSr)];
+            return a.*reg == b.*reg;
+        }
+        case SignalSource::SerialLine: return false;
+        case SignalSource::Lamp: return a.lamps == b.lamps;
+        case SignalSource::Status: return ((a.status ^ b.status) & def.arg) == 0;
+        case SignalSource::SlotFlag:
+        case SignalSource::SlotPulse:
+        case SignalSource::SlotHandshake: return a.slots == b.slots;
+        case SignalSource::SerialRegister: return a.serial == b.serial;
+    }
+    return false;
+}
 
 // Names of modules for the modules scope, by module type; empty for none.
 using ModuleNamer = std::function<std::string(int type)>;

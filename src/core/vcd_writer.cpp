@@ -1,5 +1,7 @@
 #include "vcd_writer.h"
 
+#include <charconv>
+
 namespace mira::core {
 
 namespace {
@@ -47,18 +49,28 @@ void VcdWriter::writeHeader() {
 void VcdWriter::writeValue(std::size_t i, const SignalValue& v) {
     const int width = signals_[i].width;
     if (width == 1) {
-        out_ << (v.none ? 'z' : static_cast<char>('0' + (v.bits & 1))) << ids_[i] << '\n';
-        return;
-    }
-    out_ << 'b';
-    if (v.none) {
-        out_ << 'z';
+        buf_ += v.none ? 'z' : static_cast<char>('0' + (v.bits & 1));
     } else {
-        int top = width - 1;
-        while (top > 0 && !((v.bits >> top) & 1)) --top;
-        for (int b = top; b >= 0; --b) out_ << static_cast<char>('0' + ((v.bits >> b) & 1));
+        buf_ += 'b';
+        if (v.none) {
+            buf_ += 'z';
+        } else {
+            int top = width - 1;
+            while (top > 0 && !((v.bits >> top) & 1)) --top;
+            for (int b = top; b >= 0; --b) buf_ += static_cast<char>('0' + ((v.bits >> b) & 1));
+        }
+        buf_ += ' ';
     }
-    out_ << ' ' << ids_[i] << '\n';
+    buf_ += ids_[i];
+    buf_ += '\n';
+}
+
+void VcdWriter::writeTime(uint64_t n) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    buf_ += '#';
+    buf_.append(digits, end);
+    buf_ += '\n';
 }
 
 void VcdWriter::write(const SignalRecorder& r) {
@@ -68,38 +80,61 @@ void VcdWriter::write(const SignalRecorder& r) {
     if (!started_) next_ = r.begin();
     // States lost from the ring before they were written are skipped.
     uint64_t n = std::max(next_, r.begin());
+    // Text is gathered and written in large pieces: a stream's per-character calls cost
+    // more than making the text.
+    constexpr std::size_t kFlushBytes = 1 << 16;
     for (; n < r.end(); ++n) {
+        const SignalSample& s = r.at(n);
         if (!started_) {
             writeHeader();
-            out_ << '#' << n << "\n$dumpvars\n";
+            writeTime(n);
+            buf_ += "$dumpvars\n";
             for (std::size_t i = 0; i < signals_.size(); ++i) {
                 last_[i] = signalValue(signals_[i], r, n);
                 writeValue(i, last_[i]);
             }
-            out_ << "$end\n";
+            buf_ += "$end\n";
             started_ = true;
             ++written_;
+            previous_ = s;
+            previousAt_ = n;
             continue;
         }
+        // A signal whose source did not move since the state before keeps its value.
+        const bool follows = previousAt_ + 1 == n;
         bool stamped = false;
         for (std::size_t i = 0; i < signals_.size(); ++i) {
+            if (follows && sameSource(signals_[i], s, previous_)) continue;
             const SignalValue v = signalValue(signals_[i], r, n);
             if (v == last_[i]) continue;
             if (!stamped) {
-                out_ << '#' << n << '\n';
+                writeTime(n);
                 stamped = true;
             }
             last_[i] = v;
             writeValue(i, v);
         }
         ++written_;
+        previous_ = s;
+        previousAt_ = n;
+        if (buf_.size() >= kFlushBytes) flush();
     }
     next_ = n;
+    flush();
+}
+
+void VcdWriter::flush() {
+    out_.write(buf_.data(), static_cast<std::streamsize>(buf_.size()));
+    buf_.clear();
 }
 
 void VcdWriter::finish() {
-    if (!started_) writeHeader();
-    else out_ << '#' << next_ << '\n';
+    if (!started_) {
+        writeHeader();
+    } else {
+        writeTime(next_);
+        flush();
+    }
     out_.flush();
 }
 

@@ -26,6 +26,8 @@ public:
 private:
     void writeHeader();
     void writeValue(std::size_t i, const SignalValue& v);
+    void writeTime(uint64_t n);
+    void flush();
 
     std::ostream& out_;
     std::vector<SignalDef> signals_;
@@ -35,6 +37,9 @@ private:
     bool started_ = false;
     uint64_t next_ = 0;     // the next state to write
     uint64_t written_ = 0;  // states written
+    std::string buf_;       // text not yet written
+    SignalSample previous_{};
+    uint64_t previousAt_ = UINT64_MAX;  // the state previous_ holds
 };
 
 }  // namespace mira::core

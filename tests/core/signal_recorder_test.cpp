@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -214,6 +216,140 @@ TEST(SignalRecorder, WholeCyclesRunAgainGiveTheSamplesOfSteppingThem) {
         ASSERT_EQ(whole.rec.size(), stepped.rec.size());
         for (uint64_t n = whole.rec.begin(); n < whole.rec.end(); ++n)
             ASSERT_EQ(whole.rec.at(n), stepped.rec.at(n)) << "state " << n;
+    }
+}
+
+// A module in an input and an output slot whose lines answer every call at once: busy
+// after a read, ready again after the input pulse; busy on the reset pulse, ready when a
+// byte arrives.
+class EchoModule final : public Device {
+public:
+    EchoModule(DeviceBus& bus, int type) : bus_(bus), type_(type) {}
+    int moduleType() const override { return type_; }
+    int getData() override {
+        bus_.SetDevInflag(slot(kModuleAscii), 1);
+        return data_ += 37;
+    }
+    void execReady(int level) override {
+        if (level) bus_.SetDevInflag(slot(kModuleAscii), 0);
+    }
+    void execResetFlag(int level) override {
+        if (!level) bus_.SetDevInflag(slot(kModuleOctalLed), 1);
+    }
+    void outputNotification(int s) override { bus_.SetDevInflag(s, 0); }
+
+private:
+    int slot(int type) const {
+        for (int i = 0; i < kSlotCount; ++i)
+            if (bus_.slots[i].device == this && bus_.slots[i].type == type) return i;
+        return -1;
+    }
+    DeviceBus& bus_;
+    int type_;
+    int data_ = 0;
+};
+
+TEST(SignalRecorder, RandomProgramsRecordTheSameRunWholeAsStepped) {
+    // Runs record a whole cycle or instruction as one entry and run it again when read;
+    // steps record each clock state as it is. Random programs with I/O to modules that
+    // move their lines inside an IOT must give the same samples both ways, in both modes.
+    // A small ring keeps only the last states of a long stretch recorded whole.
+    std::mt19937 random(24);
+    for (const bool wif : {false, true}) {
+        for (int program = 0; program < 16; ++program) {
+            const std::size_t capacity = program % 2 ? 100 : SignalRecorder::kDefaultCapacity;
+            SCOPED_TRACE(std::string(wif ? "WIF" : "Normal") + " program " + std::to_string(program));
+            Recorded whole(capacity), stepped(capacity);
+            std::vector<int32_t> words(wif ? 1024 : 256);
+            for (int32_t& w : words) {
+                w = static_cast<int32_t>(random() & (wif ? 0xFFFF : 0xFF));
+                // No halts: the run goes on to the state limit.
+                if (!wif && w >= 0xF0 && (w & 1)) w &= ~1;
+                if (wif && wif::opcodeOf(w) == wif::kHalt) w = 0;
+            }
+            std::array<int8_t, wif::kOpcodeCount> classes{};
+            for (int8_t& c : classes) c = static_cast<int8_t>(random() % 4);
+            const uint32_t seed = static_cast<uint32_t>(random());
+            std::vector<std::unique_ptr<EchoModule>> modules;
+            for (Recorded* r : {&whole, &stepped}) {
+                Machine& m = r->rig.m;
+                if (wif) {
+                    m.options.mode = OperatingMode::Wif;
+                    m.updateMemorySize();
+                    m.wifInstructionClass = classes;
+                    m.seedWifRandom(seed);
+                    // What only the machine holds starts other than a fresh machine's.
+                    std::mt19937 fill(seed);
+                    for (uint8_t& b : m.ram) b = static_cast<uint8_t>(fill());
+                    for (int32_t& a : m.stack) a = static_cast<int32_t>(fill() & 1023);
+                    m.h = static_cast<int32_t>(fill() & 255);
+                    m.l = static_cast<int32_t>(fill() & 255);
+                    m.romPointer = static_cast<int32_t>(fill() & 1023);
+                    m.dc = m.z = 1;
+                    m.bankFlag = true;
+                }
+                for (std::size_t a = 0; a < words.size() && a < static_cast<std::size_t>(m.memorySize); ++a)
+                    m.memory[a] = words[a];
+                const int slots[][2] = {{0, kModuleAscii}, {1, kModuleAscii},
+                                        {kFirstOutputSlot, kModuleOctalLed},
+                                        {kFirstOutputSlot + 1, kModuleOctalLed}};
+                for (const auto& [slot, type] : slots) {
+                    modules.push_back(std::make_unique<EchoModule>(m.bus, type));
+                    m.bus.bind(slot, *modules.back());
+                }
+                r->rig.start();
+            }
+            // Read in between, as the window does: the next entries start afresh. A program
+            // may write itself a halt.
+            for (int part = 0; part < 4; ++part) {
+                whole.rig.rc.runHeadless(5000, UINT64_MAX);
+                ASSERT_EQ(whole.rec.size(), std::min<uint64_t>(capacity, whole.rec.statesSeen()));
+            }
+            while (stepped.rec.statesSeen() < whole.rec.statesSeen())
+                if (stepped.rig.rc.step() == StepOutcome::Stopped) break;
+            ASSERT_EQ(whole.rec.size(), stepped.rec.size());
+            for (uint64_t n = whole.rec.begin(); n < whole.rec.end(); ++n)
+                ASSERT_EQ(whole.rec.at(n), stepped.rec.at(n)) << "state " << n;
+        }
+    }
+}
+
+TEST(SignalRecorder, LongChainsWrapThroughTheRingAndStartAfreshAsTheyGo) {
+    // Loops that never leave a chain but by its length: reading after a long run runs
+    // again only from the head of the chain that holds the first state kept, which may lie
+    // far before it.
+    struct Case {
+        const char* name;
+        bool wif;
+        std::vector<int32_t> words;
+    } cases[] = {
+        {"Normal", false, {ISZ(10), TAD(11), DCA(12), JMP(0)}},
+        {"WIF", true,
+         {wif::encode(wif::kLitAdd, 3), wif::encode(wif::kIncrementSkipZero, (1 << 8) | (1 << 6) | 1),
+          wif::encode(wif::kRotateLeft, (1 << 8) | (1 << 6) | 2), wif::encode(wif::kRandom, 0),
+          wif::encode(wif::kGoto, 0)}},
+    };
+    for (const Case& c : cases) {
+        for (const std::size_t capacity : {std::size_t{97}, std::size_t{5000}}) {
+            SCOPED_TRACE(std::string(c.name) + " ring of " + std::to_string(capacity));
+            Recorded whole(capacity), stepped(capacity);
+            for (Recorded* r : {&whole, &stepped}) {
+                if (c.wif) {
+                    r->rig.m.options.mode = OperatingMode::Wif;
+                    r->rig.m.updateMemorySize();
+                    r->rig.m.seedWifRandom(7);
+                }
+                for (std::size_t a = 0; a < c.words.size(); ++a) r->rig.m.memory[a] = c.words[a];
+                r->rig.m.memory[11] = 3;
+                r->rig.start();
+            }
+            whole.rig.rc.runHeadless(30011, UINT64_MAX);
+            while (stepped.rec.statesSeen() < whole.rec.statesSeen()) stepped.rig.rc.step();
+            ASSERT_EQ(whole.rec.size(), capacity);
+            ASSERT_EQ(whole.rec.begin(), stepped.rec.begin());
+            for (uint64_t n = whole.rec.begin(); n < whole.rec.end(); ++n)
+                ASSERT_EQ(whole.rec.at(n), stepped.rec.at(n)) << "state " << n;
+        }
     }
 }
 
