@@ -139,10 +139,11 @@ template <bool kZeroPage, bool kTrackLamps>
     int32_t address = r.address, ea = 0;
     bool pcTransferLoaded = r.pcTransferLoaded;
     uint32_t dirty = r.dirty, changed = r.changed;
-    uint64_t budget = r.budget, n = r.n;
-    // A halt ends the stretch by dropping the instruction limit to zero: one test per
-    // instruction serves both.
-    uint64_t limit = r.maxN;
+    uint64_t budget = r.budget;
+    // Instructions left before the limit, counted down. A halt ends the stretch by
+    // dropping it to one before its count: one test per instruction serves both.
+    const uint64_t left0 = r.maxN - r.n;
+    uint64_t left = left0, leftAtHalt = 0;
     uint32_t len = kNormalWordStates[word];
     const int32_t lac = static_cast<int32_t>(latch0 >> 24);
     // The return address the last JMB stored. A JMP I through its slot almost always reads
@@ -266,7 +267,8 @@ template <bool kZeroPage, bool kTrackLamps>
                     latch(0, word, skip);
                     if (word & 1) {
                         changed |= kChangeCount;
-                        limit = 0;
+                        leftAtHalt = left;
+                        left = 1;
                     }
                 }
                 break;
@@ -275,8 +277,7 @@ template <bool kZeroPage, bool kTrackLamps>
         // The end latches every group; the OPR's T9 latch of AC holds a value latched here
         // or at the fetch.
         if constexpr (kTrackLamps) dirty |= packNormal(pc, ma, mb, ac) ^ latch0;
-        ++n;
-        if (n >= limit) break;
+        if (--left == 0) break;
         const int32_t next = memory[pc] & 255;
         len = kNormalWordStates[next];
         if (len == 0 || budget < len || breakpoints[pc]) break;
@@ -323,8 +324,9 @@ template <bool kZeroPage, bool kTrackLamps>
     r.dirty = dirty;
     r.changed = changed;
     r.budget = budget;
-    r.n = n;
-    r.result = limit == 0 ? kStepStop : kStepInstructionEnd;
+    const bool halted = leftAtHalt != 0;
+    r.n += left0 - (halted ? leftAtHalt - 1 : left);
+    r.result = halted ? kStepStop : kStepInstructionEnd;
     return ended;
 }
 
