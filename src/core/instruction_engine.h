@@ -130,7 +130,7 @@ inline bool addressGroupsDirty(uint32_t dirty) {
 // kept per instruction: only the last one's are read, and they follow from its effective
 // address and the memory it leaves (worked out after the loop). Fewer live values keep the
 // loop's state in registers.
-template <bool kZeroPage, bool kTrackLamps, bool kBreakpoints = true>
+template <bool kZeroPage, bool kTrackLamps>
 [[gnu::always_inline]] inline bool normalLoop(Machine& m, NormalRun& r, const uint8_t* breakpoints,
                                               uint32_t latch0) {
     using namespace normal;
@@ -280,10 +280,7 @@ template <bool kZeroPage, bool kTrackLamps, bool kBreakpoints = true>
         if (--left == 0) break;
         const int32_t next = memory[pc] & 255;
         len = kNormalWordStates[next];
-        if (len == 0 || budget < len) break;
-        if constexpr (kBreakpoints) {
-            if (breakpoints[pc]) break;
-        }
+        if (len == 0 || budget < len || breakpoints[pc]) break;
         word = next;
         if constexpr (kTrackLamps) {
             if (addressGroupsDirty(dirty)) {
@@ -406,13 +403,8 @@ inline int runNormalIn(Machine& m, Stretch& s) {
     r.dirty = (m.lampsDirty & kChangePc ? 0xFFu : 0u) | (m.lampsDirty & kChangeMa ? 0xFF00u : 0u) |
               (m.lampsDirty & kChangeMb ? 0xFF0000u : 0u) |
               (m.lampsDirty & kChangeAc ? 0xFF000000u : 0u);
-    if (addressGroupsDirty(r.dirty) || !normalLoop<kZeroPage, true>(m, r, breakpoints, latch0)) {
-        // Most runs have no breakpoint at all: the long loop then need not look for one.
-        if (breakpoints != kNoBreakpoints.data() && m.anyBreakpoint())
-            normalLoop<kZeroPage, false>(m, r, breakpoints, latch0);
-        else
-            normalLoop<kZeroPage, false, false>(m, r, breakpoints, latch0);
-    }
+    if (addressGroupsDirty(r.dirty) || !normalLoop<kZeroPage, true>(m, r, breakpoints, latch0))
+        normalLoop<kZeroPage, false>(m, r, breakpoints, latch0);
     if (stopAtEveryEnd) r.result = kStepStop;
 
     const int32_t word = r.word;
