@@ -139,12 +139,12 @@ template <bool kZeroPage, bool kTrackLamps>
     int32_t address = r.address, ea = 0;
     bool pcTransferLoaded = r.pcTransferLoaded;
     uint32_t dirty = r.dirty, changed = r.changed;
-    uint64_t budget = r.budget;
+    // Clock states left, less those of the instruction about to run.
+    uint64_t budget = r.budget - kNormalWordStates[word];
     // Instructions left before the limit, counted down. A halt ends the stretch by
     // dropping it to one before its count: one test per instruction serves both.
     const uint64_t left0 = r.maxN - r.n;
     uint64_t left = left0, leftAtHalt = 0;
-    uint32_t len = kNormalWordStates[word];
     const int32_t lac = static_cast<int32_t>(latch0 >> 24);
     // The return address the last JMB stored. A JMP I through its slot almost always reads
     // it back: taking it from here as a predicted branch lets the next fetch start before
@@ -173,7 +173,6 @@ template <bool kZeroPage, bool kTrackLamps>
         const int op = word >> 5;
         const int32_t pc1 = (pc + 1) & 255;
         address = pc;
-        budget -= len;
         // Fetch: T9 latches PC+1 and MA = PC, T21 MB = the word, T23 all with MB = the
         // address; AC is latched unchanged.
         ea = effectiveAddress(word, pc, word, kZeroPage);
@@ -279,7 +278,7 @@ template <bool kZeroPage, bool kTrackLamps>
         if constexpr (kTrackLamps) dirty |= packNormal(pc, ma, mb, ac) ^ latch0;
         if (--left == 0) break;
         const int32_t next = memory[pc] & 255;
-        len = kNormalWordStates[next];
+        const uint32_t len = kNormalWordStates[next];
         if (len == 0 || budget < len || breakpoints[pc]) break;
         word = next;
         if constexpr (kTrackLamps) {
@@ -288,6 +287,7 @@ template <bool kZeroPage, bool kTrackLamps>
                 break;
             }
         }
+        budget -= len;
     }
     if constexpr (!kTrackLamps) {
         dirty |= (acc >> 8) << 24;
