@@ -141,8 +141,8 @@ template <bool kZeroPage, bool kTrackLamps>
     uint32_t dirty = r.dirty, changed = r.changed;
     // Clock states left, less those of the instruction about to run.
     uint64_t budget = r.budget - kNormalWordStates[word];
-    // Instructions left before the limit, counted down. A halt ends the stretch by
-    // dropping it to one before its count: one test per instruction serves both.
+    // Instructions left before the limit, counted down. A halt notes what was left and
+    // sets it to one, so that one test per instruction ends the stretch for both.
     const uint64_t left0 = r.maxN - r.n;
     uint64_t left = left0, leftAtHalt = 0;
     const int32_t lac = static_cast<int32_t>(latch0 >> 24);
