@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,6 +28,14 @@ using Clock = std::chrono::steady_clock;
 
 inline double secondsSince(Clock::time_point t0) {
     return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+// Processor seconds of this process (all its threads): on a machine shared with other work,
+// their load does not count against a rate.
+inline double processSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
 class SilentPrompter final : public core::Prompter {
@@ -150,18 +159,20 @@ inline void prepareWindow(gui::TmiraFM& w) {
 
 // A fast run of the program in memory from address 0, as RUN released at FAST starts it:
 // the run-loop request is serviced here at once, so the clock starts with the fast loop
-// and stops when the program halts. The instructions are those the machine counted, which
-// wrap at 2^20; a caller that runs more counts them with a YieldTally.
-inline Run runFromZero(gui::TmiraFM& w) {
+// and stops when the program halts (in processor time with processTime). The instructions
+// are those the machine counted, which wrap at 2^20; a caller that runs more counts them
+// with a YieldTally.
+inline Run runFromZero(gui::TmiraFM& w, bool processTime = false) {
     core::Machine& m = w.machine();
     clickSwitch(w, core::kSwitchLoadAddress);
     clickSwitch(w, core::kSwitchRun);
     w.panel().ChgModeTimer->stop();
     const int count0 = m.instructionCount;
     const auto t0 = Clock::now();
+    const double cpu0 = processSeconds();
     w.panel().ChgModeTimerTimer();
     Run run;
-    run.seconds = secondsSince(t0);
+    run.seconds = processTime ? processSeconds() - cpu0 : secondsSince(t0);
     run.instructions =
         static_cast<uint64_t>((m.instructionCount - count0) & core::kInstructionCountMask);
     return run;

@@ -96,6 +96,17 @@ inline uint32_t packNormal(int32_t pc, int32_t ma, int32_t mb, int32_t ac) {
 // An all-clear breakpoint table for stretches in which breakpoints do not stop.
 inline constexpr std::array<uint8_t, kMaxMemory> kNoBreakpoints{};
 
+// A Normal flag test (an IOT with only its skip bit) skips when its slot's flag is down.
+// Slot (word >> 3) & 3: input devices 0 and 1, output devices 0 and 1.
+inline bool normalFlagSkips(const Machine& m, int32_t word) {
+    return (word & 1) && m.bus.slots[(word >> 3) & 3].flag == 0;
+}
+
+// The skip of an OPR group 2 word on AC as the instruction starts.
+inline int32_t group2Skips(int32_t word, int32_t ac) {
+    return ((word & 8) && ac == 0) || ((word & 4) && (ac & 128));
+}
+
 // The state of a Normal stretch between its two loops.
 struct NormalRun {
     int32_t pc, ma, mb, ac, c, word, address;
@@ -114,124 +125,149 @@ inline bool addressGroupsDirty(uint32_t dirty) {
 // Whole Normal instructions until the stretch ends (true) or, with kTrackLamps, until PC,
 // MA and MB are all dirty (false), from which on the cheaper loop without their tracking
 // goes on. The lamp latch is kept as runNormal describes.
+//
+// Without lamp tracking, MA, MB and the carry of a memory-reference instruction are not
+// kept per instruction: only the last one's are read, and they follow from its effective
+// address and the memory it leaves (worked out after the loop). Fewer live values keep the
+// loop's state in registers.
 template <bool kZeroPage, bool kTrackLamps>
 [[gnu::always_inline]] inline bool normalLoop(Machine& m, NormalRun& r, const uint8_t* breakpoints,
                                               uint32_t latch0) {
     using namespace normal;
     int32_t* memory = m.memory.data();
-    const DeviceSlot* slots = m.bus.slots.data();
     int32_t pc = r.pc, ma = r.ma, mb = r.mb, ac = r.ac, c = r.c, word = r.word;
-    int32_t address = r.address;
+    int32_t address = r.address, ea = 0;
     bool pcTransferLoaded = r.pcTransferLoaded;
     uint32_t dirty = r.dirty, changed = r.changed;
-    uint64_t budget = r.budget, n = r.n;
-    const uint64_t maxN = r.maxN;
+    // Clock states left, less those of the instruction about to run.
+    uint64_t budget = r.budget - kNormalWordStates[word];
+    // Instructions left before the limit, counted down. A halt notes what was left and
+    // sets it to one, so that one test per instruction ends the stretch for both.
+    const uint64_t left0 = r.maxN - r.n;
+    uint64_t left = left0, leftAtHalt = 0;
     const int32_t lac = static_cast<int32_t>(latch0 >> 24);
-    int result = kStepInstructionEnd;
+    // The return address the last JMB stored. A JMP I through its slot almost always reads
+    // it back: taking it from here as a predicted branch lets the next fetch start before
+    // the pointer's load completes.
+    int32_t returnGuess = -1;
     bool ended = true;
+    // Without lamp tracking one word gathers what AC does: bit 0 once an instruction has
+    // redrawn the AC items, above it every difference of AC from its lamp latch. One
+    // register, and none of it for an instruction that leaves AC as it is.
+    uint32_t acc = static_cast<uint32_t>(ac ^ lac) << 8;
+    const auto acItem = [&](bool acMoved) {
+        if constexpr (kTrackLamps)
+            changed |= kChangeAc;
+        else
+            acc |= 1u | (acMoved ? static_cast<uint32_t>(ac ^ lac) << 8 : 0u);
+    };
+    // MA, MB and the carry as each instruction ends; kept only while the lamps are tracked.
+    const auto latch = [&](int32_t newMa, int32_t newMb, int32_t newC) {
+        if constexpr (kTrackLamps) {
+            ma = newMa;
+            mb = newMb;
+            c = newC;
+        }
+    };
     for (;;) {
         const int op = word >> 5;
         const int32_t pc1 = (pc + 1) & 255;
         address = pc;
-        budget -= kNormalWordStates[word];
         // Fetch: T9 latches PC+1 and MA = PC, T21 MB = the word, T23 all with MB = the
         // address; AC is latched unchanged.
-        int32_t ea = effectiveAddress(word, pc, word, kZeroPage);
+        ea = effectiveAddress(word, pc, word, kZeroPage);
         if constexpr (kTrackLamps)
             dirty |= (packNormal(pc1, pc, word, ac) ^ latch0) | ((ea << 16) ^ (latch0 & 0xFF0000));
         if (op <= kOpJmp && (word & 16)) {
             // Defer: MA = the pointer, MB = the word it holds; both latched at T21/T23.
             const int32_t indirect = memory[ea] & 255;
             if constexpr (kTrackLamps) dirty |= packNormal(pc1, ea, indirect, ac) ^ latch0;
-            ea = indirect;
+            if (op == kOpJmp && indirect == returnGuess) [[likely]] {
+                // The guess, not the loaded value, so that no data path joins them.
+                int32_t guess = returnGuess;
+                asm("" : "+r"(guess));
+                ea = guess;
+            } else {
+                ea = indirect;
+            }
         }
         pc = pc1;
         switch (op) {
-            case kOpAnd:
-                ma = ea;
-                mb = memory[ea] & 255;
-                ac &= mb;
-                c = 0;
-                changed |= kChangeAc;
+            case kOpAnd: {
+                const int32_t v = memory[ea] & 255;
+                ac &= v;
+                latch(ea, v, 0);
+                acItem(true);
                 break;
-            case kOpTad:
-                ma = ea;
-                mb = memory[ea] & 255;
-                ac = (ac + mb) & 255;
-                c = 0;
-                changed |= kChangeAc;
+            }
+            case kOpTad: {
+                const int32_t v = memory[ea] & 255;
+                ac = (ac + v) & 255;
+                latch(ea, v, 0);
+                acItem(true);
                 break;
-            case kOpIsz:
-                ma = ea;
-                mb = ((memory[ea] & 255) + 1) & 255;
-                // A branch, not arithmetic: the next fetch need not wait for the load.
-                if (mb == 0) [[unlikely]] {
-                    c = 1;
+            }
+            case kOpIsz: {
+                const int32_t v = ((memory[ea] & 255) + 1) & 255;
+                // A branch, not arithmetic: the next fetch need not wait for the load. The
+                // empty asm keeps the compiler from making it a conditional move.
+                if (v == 0) [[unlikely]] {
                     pc = (pc + 1) & 255;
-                } else {
-                    c = 0;
+                    asm volatile("" : "+r"(pc));
                 }
-                memory[ea] = mb;
+                memory[ea] = v;
                 m.markMemoryChanged(ea);
-                changed |= kChangeAc;
+                latch(ea, v, v == 0);
+                acItem(false);
                 break;
+            }
             case kOpDca:
-                ma = ea;
-                mb = ac;
                 memory[ea] = ac;
                 m.markMemoryChanged(ea);
+                latch(ea, ac, 0);
                 ac = 0;
-                c = 0;
-                changed |= kChangeAc;
+                acItem(true);
                 break;
             case kOpJmb:
-                ma = ea;
-                mb = pc1;
                 memory[ea] = pc1;
                 m.markMemoryChanged(ea);
+                returnGuess = pc1;
                 pc = (ea + 1) & 255;
-                c = 1;
-                changed |= kChangeAc;
+                latch(ea, pc1, 1);
+                acItem(false);
                 break;
             case kOpJmp:
-                ma = ea;
-                mb = ea;
                 pc = ea;
-                c = 0;
-                changed |= kChangeAc;
+                latch(ea, ea, 0);
+                acItem(false);
                 break;
             case kOpIot: {  // a flag test (the loops get no other IOT)
-                ma = 0;
-                mb = word;
-                c = 0;
+                const bool skip = normalFlagSkips(m, word);
                 pcTransferLoaded = word & 1;
-                // Slot (word >> 3) & 3: input devices 0 and 1, output devices 0 and 1.
-                if (pcTransferLoaded && slots[(word >> 3) & 3].flag == 0) {
-                    c = 1;
-                    pc = (pc + 1) & 255;
-                }
+                if (skip) pc = (pc + 1) & 255;
+                latch(0, word, skip);
                 break;
             }
             default: {  // OPR
-                ma = 0;
-                mb = word;
                 if (!(word & 16)) {
                     int32_t carry = 0;
                     ac = group1Result(word, ac, carry);
-                    c = 0;  // T12 clears the carry group 1 set at T1
                     pcTransferLoaded = false;
-                    changed |= kChangeAc;
+                    latch(0, word, 0);  // T12 clears the carry group 1 set at T1
+                    acItem(true);
                 } else {
-                    c = ((word & 8) && ac == 0) || ((word & 4) && (ac & 128));
+                    const int32_t skip = group2Skips(word, ac);
                     if (word & 2) {
                         ac = ((ac >> 1) | ((ac & 1) << 7)) & 255;
-                        changed |= kChangeAc;
+                        acItem(true);
                     }
                     pcTransferLoaded = (word & 12) != 0;
-                    if (pcTransferLoaded) pc = (pc + c) & 255;
+                    if (pcTransferLoaded) pc = (pc + skip) & 255;
+                    latch(0, word, skip);
                     if (word & 1) {
                         changed |= kChangeCount;
-                        result = kStepStop;
+                        leftAtHalt = left;
+                        left = 1;
                     }
                 }
                 break;
@@ -239,12 +275,8 @@ template <bool kZeroPage, bool kTrackLamps>
         }
         // The end latches every group; the OPR's T9 latch of AC holds a value latched here
         // or at the fetch.
-        if constexpr (kTrackLamps)
-            dirty |= packNormal(pc, ma, mb, ac) ^ latch0;
-        else
-            dirty |= static_cast<uint32_t>(ac ^ lac) << 24;
-        ++n;
-        if (result == kStepStop || n >= maxN) break;
+        if constexpr (kTrackLamps) dirty |= packNormal(pc, ma, mb, ac) ^ latch0;
+        if (--left == 0) break;
         const int32_t next = memory[pc] & 255;
         const uint32_t len = kNormalWordStates[next];
         if (len == 0 || budget < len || breakpoints[pc]) break;
@@ -254,6 +286,31 @@ template <bool kZeroPage, bool kTrackLamps>
                 ended = false;
                 break;
             }
+        }
+        budget -= len;
+    }
+    if constexpr (!kTrackLamps) {
+        dirty |= (acc >> 8) << 24;
+        if (acc & 1) changed |= kChangeAc;
+        // The last instruction's MA, MB and carry. A memory-reference instruction leaves MB
+        // equal to the word at its effective address (the operand it read, or the value it
+        // stored), a JMP the address itself; an IOT or OPR leaves MA 0 and MB its word, and
+        // its carry is its skip: no flag moves within a stretch, and the group 2 tests read
+        // AC before its rotate.
+        const int op = word >> 5;
+        if (op <= kOpJmp) {
+            ma = ea;
+            mb = op == kOpJmp ? ea : memory[ea] & 255;
+            c = op == kOpJmb || (op == kOpIsz && mb == 0);
+        } else {
+            ma = 0;
+            mb = word;
+            if (op == kOpIot)
+                c = normalFlagSkips(m, word);
+            else if (!(word & 16))
+                c = 0;
+            else
+                c = group2Skips(word, word & 2 ? ((ac << 1) | (ac >> 7)) & 255 : ac);
         }
     }
     r.pc = pc;
@@ -267,8 +324,9 @@ template <bool kZeroPage, bool kTrackLamps>
     r.dirty = dirty;
     r.changed = changed;
     r.budget = budget;
-    r.n = n;
-    r.result = result;
+    const bool halted = leftAtHalt != 0;
+    r.n += left0 - (halted ? leftAtHalt - 1 : left);
+    r.result = halted ? kStepStop : kStepInstructionEnd;
     return ended;
 }
 

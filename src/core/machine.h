@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -208,10 +209,18 @@ public:
         return cycleState == kCycleIdle ||
                (t == 0 && cycleState == (isWif() ? kCycleExecute : kCycleFetch));
     }
+    // Asked at every yield of a GUI fast run: the table is OR-ed eight bytes at a time,
+    // without an early exit, which the compiler turns into vector code.
     bool anyBreakpoint() const {
-        for (int i = 0; i < memorySize; ++i)
-            if (breakpoints[i]) return true;
-        return false;
+        const int whole = memorySize & ~7;
+        uint64_t any = 0;
+        for (int i = 0; i < whole; i += 8) {
+            uint64_t eight;
+            std::memcpy(&eight, &breakpoints[static_cast<size_t>(i)], sizeof eight);
+            any |= eight;
+        }
+        for (int i = whole; i < memorySize; ++i) any |= breakpoints[static_cast<size_t>(i)];
+        return any != 0;
     }
     bool fastClock() const { return switches[kSwitchSlowFast] != 0; }
 

@@ -127,6 +127,9 @@ struct Setup {
     int outputResetMode = 1;
     bool devices = false;
     bool ignoreBreakpoints = false;
+    // Normal programs full of subroutine calls: JMB to a return slot whose next word is
+    // JMP I through it, with the slot also overwritten now and then by the random words.
+    bool subroutines = false;
     uint32_t seed = 0;
 };
 
@@ -159,6 +162,13 @@ struct World {
             if (!s.wif && (w & 0xF1) == 0xF1 && rnd(8)) w &= ~1;
             if (s.wif && wif::opcodeOf(w) == wif::kHalt && rnd(8)) w ^= 0x1000;
             m.memory[i] = w;
+        }
+        if (s.subroutines) {
+            for (int a = 0; a < m.memorySize; a += 3 + rnd(6)) {
+                const int slot = rnd(15), page = a & 0xF0;
+                m.memory[a] = normal::kOpJmb << 5 | slot;
+                m.memory[page + slot + 1] = normal::kOpJmp << 5 | 16 | slot;
+            }
         }
         for (int i = 0; i < 4; ++i)
             if (rnd(2)) m.breakpoints[rnd(m.memorySize)] = 1;
@@ -273,11 +283,12 @@ bool compareOne(const Setup& s, Totals& totals) {
     return true;
 }
 
-void compareMany(bool wif, int programs) {
+void compareMany(bool wif, int programs, bool subroutines = false) {
     Totals totals;
     for (int i = 0; i < programs; ++i) {
         Setup s;
         s.wif = wif;
+        s.subroutines = subroutines;
         s.seed = static_cast<uint32_t>(i * 2654435761u + (wif ? 17 : 3));
         s.zeroPage = i & 1;
         s.outputResetMode = (i >> 1) & 1;
@@ -287,7 +298,8 @@ void compareMany(bool wif, int programs) {
     }
     // The programs must really run: many instructions, and runs that stop on their own.
     EXPECT_GT(totals.instructions, static_cast<uint64_t>(programs) * 100);
-    EXPECT_GT(totals.stops, static_cast<uint64_t>(programs) / 4);
+    // (Calls and their returns make more endless loops.)
+    EXPECT_GT(totals.stops, static_cast<uint64_t>(programs) / (subroutines ? 8 : 4));
 }
 
 // Thousands of programs in the optimised build; a quarter of them in the unoptimised,
@@ -300,6 +312,11 @@ constexpr int kPrograms = 500;
 
 TEST(InstructionEngine, NormalRandomProgramsMatchTheClockStates) {
     compareMany(false, kPrograms);
+}
+
+// The returns the loop predicts from the last JMB, right and wrong.
+TEST(InstructionEngine, NormalSubroutineProgramsMatchTheClockStates) {
+    compareMany(false, kPrograms / 4, true);
 }
 
 TEST(InstructionEngine, WifRandomProgramsMatchTheClockStates) {

@@ -175,6 +175,30 @@ TEST(Machine, ChangedListKeepsEachAddressOnce) {
     EXPECT_EQ(m.changedCount, 1) << "cleared marks allow the address again";
 }
 
+// Only a breakpoint inside the mode's memory counts: one at each end of it and between
+// the eight-byte groups the test reads, and one just past it in Normal mode.
+TEST(Machine, AnyBreakpointSeesEveryAddressOfTheMemory) {
+    struct Case {
+        OperatingMode mode;
+        int address;  // -1: none set
+        bool expected;
+    };
+    const Case cases[] = {
+        {OperatingMode::Normal, -1, false}, {OperatingMode::Normal, 0, true},
+        {OperatingMode::Normal, 7, true},   {OperatingMode::Normal, 8, true},
+        {OperatingMode::Normal, 255, true}, {OperatingMode::Normal, 256, false},
+        {OperatingMode::Wif, -1, false},    {OperatingMode::Wif, 256, true},
+        {OperatingMode::Wif, 1023, true},
+    };
+    for (const Case& c : cases) {
+        Machine m;
+        m.options.mode = c.mode;
+        m.updateMemorySize();
+        if (c.address >= 0) m.breakpoints[static_cast<size_t>(c.address)] = 1;
+        EXPECT_EQ(m.anyBreakpoint(), c.expected) << "address " << c.address;
+    }
+}
+
 TEST(SerialChannel, EightShiftsMoveSourceIntoDestinationLsbFirst) {
     SerialChannel ch;
     ch.load(0xA5, 0x3C);
