@@ -461,12 +461,6 @@ bool RunControl::clockEngineRequested() {
     return e && std::strcmp(e, "clock") == 0;
 }
 
-RunControl::Engine RunControl::engine() const {
-    const bool unwatched = m_.fastRun && !m_.liveDisplay && !animating && m_.fastClock() &&
-                           m_.continuous() && !recorder_;
-    return unwatched && !forceClockEngine ? Engine::Instruction : Engine::ClockState;
-}
-
 uint64_t RunControl::instructionsBeforeFlush() const {
     if (traceOn || onInstructionEnd) return 1;
     const int limit = kThrottleLimits[throttleStep];

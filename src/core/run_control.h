@@ -67,7 +67,13 @@ public:
     // forced by `forceClockEngine`, which starts from the MIRA8_ENGINE environment variable
     // ("clock"), for tests and for comparing the two.
     enum class Engine { Instruction, ClockState };
-    Engine engine() const;
+    // Asked between every two batches of a headless run: kept inline, and the forced case
+    // answered before the machine's fields are read.
+    Engine engine() const {
+        if (forceClockEngine || recorder_ || animating) return Engine::ClockState;
+        const bool unwatched = m_.fastRun && !m_.liveDisplay && m_.fastClock() && m_.continuous();
+        return unwatched ? Engine::Instruction : Engine::ClockState;
+    }
     bool forceClockEngine = clockEngineRequested();
     static bool clockEngineRequested();
     // Clock states between two yields of the fast loop under the instruction engine.
