@@ -50,6 +50,16 @@ private:
         QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(shots) + u'/' +
                                                            QString::fromLatin1(name));
     }
+    // The printer on the slot the dialog offers first.
+    static void openPrinter(TmiraFM& w) {
+        gui_test::whenModal([](QWidget* d) {
+            auto* dlg = dynamic_cast<gui::TFuncSelFM*>(d);
+            QVERIFY(dlg);
+            dlg->choice(0)->click();
+            dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
+        });
+        trigger(w, "Printer1");
+    }
     // RUN at SINGLE: one instruction, carried out by the run-loop timer.
     static void runOne(TmiraFM& w) {
         const uint64_t before = w.runControl().statesRun;
@@ -136,13 +146,7 @@ private Q_SLOTS:
         runOne(*w);
         runOne(*w);
         QCOMPARE(trace.size(), 2);
-        gui_test::whenModal([](QWidget* d) {
-            auto* dlg = dynamic_cast<gui::TFuncSelFM*>(d);
-            QVERIFY(dlg);
-            dlg->choice(0)->click();
-            dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
-        });
-        trigger(*w, "Printer1");
+        openPrinter(*w);
         QVERIFY(w->modules().find<gui::TprnFM>()->isVisible());
 
         // One clock state back is rebuilt from a state without the printer: its window
@@ -155,13 +159,7 @@ private Q_SLOTS:
 
     void aPrintedLineIsUnprintedBySteppingBack() {
         auto w = gui_test::openShown<TmiraFM>(&prompter_);
-        gui_test::whenModal([](QWidget* d) {
-            auto* dlg = dynamic_cast<gui::TFuncSelFM*>(d);
-            QVERIFY(dlg);
-            dlg->choice(0)->click();
-            dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
-        });
-        trigger(*w, "Printer1");
+        openPrinter(*w);
         gui::TprnFM& p = *w->modules().find<gui::TprnFM>();
         p.move(w->frameGeometry().right() + 10, w->y());
         const devices::Printer& printer = p.printer();
