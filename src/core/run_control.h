@@ -76,8 +76,12 @@ public:
     }
     bool forceClockEngine = clockEngineRequested();
     static bool clockEngineRequested();
-    // Clock states between two yields of the fast loop under the instruction engine.
-    static constexpr int kInstructionYieldStates = 16384;
+    // Clock states between two yields of the fast loop under the instruction engine. A
+    // yield publishes the lamps and asks the clock whether the GUI is due; at the engine's
+    // speed 2^18 states are a few tens of microseconds (Normal) to half a millisecond
+    // (WIF), far inside the GUI's service interval, while 2^14 cost the fast run a tenth
+    // of its speed in yields.
+    static constexpr int kInstructionYieldStates = 1 << 18;
 
     // What the fast run speed (100 "Slower" .. 900 "Faster") sets for the user: the longest
     // a fast run goes on between two servicings of the GUI's events (mouse, keys, module
