@@ -79,6 +79,15 @@ inline std::vector<std::string> exampleLines(const char* name) {
 }
 #endif
 
+// The short program the memory and step-back tests run: 0: TAD 10, 1: DCA 11, 2: HLT,
+// with 77 in word 10.
+inline void putTadDcaHlt(core::Machine& m) {
+    m.memory[0] = 0x2A;
+    m.memory[1] = 0x6B;
+    m.memory[2] = 0xF1;
+    m.memory[10] = 77;
+}
+
 // Where a click reaches a switch's paddle on the panel: its column's centre, in the upper
 // or the lower band.
 inline constexpr int kUpper = 197;

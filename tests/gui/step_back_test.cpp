@@ -60,6 +60,14 @@ private:
         });
         trigger(w, "Printer1");
     }
+    // TAD 10, DCA 11, HLT at SINGLE and FAST, one instruction a RUN.
+    static void loadAtSingle(TmiraFM& w) {
+        core::Machine& m = w.machine();
+        gui_test::putTadDcaHlt(m);
+        m.switches[core::kSwitchSingleCont] = 0;
+        m.switches[core::kSwitchSlowFast] = 1;
+        w.panel().recomputeLiveDisplay();
+    }
     // RUN at SINGLE: one instruction, carried out by the run-loop timer.
     static void runOne(TmiraFM& w) {
         const uint64_t before = w.runControl().statesRun;
@@ -79,14 +87,7 @@ private Q_SLOTS:
         core::Machine& m = w->machine();
         TmemFM& mem = *w->views().memFM;
         mem.show();
-        // 0: TAD 10, 1: DCA 11, 2: HLT; word 10 holds 77.
-        m.memory[0] = 0x2A;
-        m.memory[1] = 0x6B;
-        m.memory[2] = 0xF1;
-        m.memory[10] = 77;
-        m.switches[core::kSwitchSingleCont] = 0;
-        m.switches[core::kSwitchSlowFast] = 1;
-        w->panel().recomputeLiveDisplay();
+        loadAtSingle(*w);
         runOne(*w);
         QCOMPARE(m.ac, 77);
         runOne(*w);
@@ -133,16 +134,10 @@ private Q_SLOTS:
 
     void theTraceComesBackAcrossAModuleWindowOpenedSince() {
         auto w = gui_test::openShown<TmiraFM>(&prompter_);
-        core::Machine& m = w->machine();
         const core::CodeTrace& trace = w->runControl().trace;
         trigger(*w, "TraceOn1");
         QVERIFY(w->runControl().traceOn);
-        m.memory[0] = 0x2A;  // TAD 10, DCA 11, HLT
-        m.memory[1] = 0x6B;
-        m.memory[2] = 0xF1;
-        m.switches[core::kSwitchSingleCont] = 0;
-        m.switches[core::kSwitchSlowFast] = 1;
-        w->panel().recomputeLiveDisplay();
+        loadAtSingle(*w);
         runOne(*w);
         runOne(*w);
         QCOMPARE(trace.size(), 2);

@@ -136,11 +136,7 @@ private Q_SLOTS:
         core::Machine& m = w->machine();
         TmemFM& mem = *w->views().memFM;
         mem.show();
-        // 0: TAD 10, 1: DCA 11, 2: HLT; word 10 holds 77.
-        m.memory[0] = 0x2A;
-        m.memory[1] = 0x6B;
-        m.memory[2] = 0xF1;
-        m.memory[10] = 77;
+        gui_test::putTadDcaHlt(m);
         m.ac = 0;
         m.switches[core::kSwitchSingleCont] = 1;
         m.switches[core::kSwitchSlowFast] = 1;
