@@ -53,6 +53,7 @@ struct Recorded {
             rc.fastLoop([&] {
                 events();
                 if (rc.statesRun >= until) rc.placeRequest(kRequestContinueSlow);
+                return true;
             });
             m.run = true;
         }

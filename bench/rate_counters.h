@@ -35,6 +35,7 @@ inline void measureFastLoop(benchmark::State& state, core::Machine& m, core::Run
         rc.fastLoop([&] {
             instructions += tally.take();
             if (++n == yields) rc.placeRequest(core::kRequestContinueSlow);
+            return false;
         });
         m.run = true;
     }

@@ -306,7 +306,7 @@ void FrontPanel::animTimerTimer() {
 
 void FrontPanel::ChgModeTimerTimer() {
     ChgModeTimer->stop();
-    switch (rc_.serviceRequest([this] { host_->processEvents(); })) {
+    switch (rc_.serviceRequest([this] { return host_->processEvents(); })) {
         case RequestAction::ContinueSlow: cycleTimer->start(); break;
         case RequestAction::Close: host_->closeMainWindow(); break;
         case RequestAction::None:

@@ -69,8 +69,9 @@ inline bool isMomentarySwitch(int i) { return i >= kSwitchLoadAddress && i <= kS
 class PanelHost {
 public:
     virtual ~PanelHost() = default;
-    // The fast loop's yield: let pending clicks, keys and timers run.
-    virtual void processEvents() {}
+    // The fast loop's yield: let pending clicks, keys and timers run if they are due.
+    // True when they ran, for they may have changed the machine.
+    virtual bool processEvents() { return false; }
     // Request 1 came back from the run loop: close the main window now.
     virtual void closeMainWindow() {}
     // A fast run is about to start (a visible paper tape reader stops its tape).

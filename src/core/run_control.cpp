@@ -48,6 +48,14 @@ struct RecordProbe {
     void wholeCycleRan(Pending) const { recorder.wholeCycleRan(); }
     SignalRecorder::DeviceLines deviceLines() const { return recorder.deviceLines(); }
     void ioCycleRan(Pending, const SignalRecorder::DeviceLines& lines) const { recorder.ioCycleRan(lines); }
+    void beforeWifInstruction(const Machine& m) const { recorder.beginWifInstruction(m); }
+    // A breakpoint ran no state of the instruction.
+    void wifInstructionRan(int32_t word, int result) const {
+        if (result != kStepBreakpoint)
+            recorder.wifInstructionRan(word);
+        else
+            recorder.breakChain();
+    }
 };
 
 template <bool kRecord>
@@ -94,20 +102,17 @@ static inline int cpuStep(Machine& m, Probe& probe) {
 // bookkeeping; `states` gets the clock states run. Stops at the first result that is not
 // "continue", so nothing a caller must see is skipped.
 template <bool kWif, class Probe>
-static inline int cpuBatch(Machine& m, int& states, Probe& probe) {
+[[gnu::always_inline]] static inline int cpuBatch(Machine& m, int& states, Probe& probe) {
     if constexpr (kWif) {
         if constexpr (Probe::kWholeCycles) {
             // A whole instruction that talks to no module, port or timer is one entry.
             if (m.t == 0 && m.cycleState == kCycleExecute && !callsModules<true>(m) &&
                 probe.wantsWholeCycles()) {
                 const int32_t word = m.memory[m.pc & m.addressMask];
-                probe.recorder.beginWifInstruction(m);
+                probe.beforeWifInstruction(m);
                 states = 0;
                 const int r = wif::runWholeInstruction(m, states);
-                if (r != kStepBreakpoint)
-                    probe.recorder.wifInstructionRan(word);
-                else
-                    probe.recorder.breakChain();
+                probe.wifInstructionRan(word, r);
                 return r;
             }
         }
@@ -326,7 +331,7 @@ void RunControl::beginFastRun() {
     publish();
 }
 
-RequestAction RunControl::serviceRequest(const std::function<void()>& processEvents) {
+RequestAction RunControl::serviceRequest(const YieldEvents& processEvents) {
     // Called again from inside the loop's own yield: the request is the loop's to return.
     if (inFastLoop_) return RequestAction::None;
     int req = request;
@@ -368,7 +373,7 @@ void RunControl::publishAtYield() {
 }
 
 template <bool kWif, bool kRecord>
-int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
+int RunControl::fastLoopImpl(const YieldEvents& processEvents) {
     Machine& m = m_;
     auto probe = makeProbe<kRecord>(recorder_);
     if constexpr (kRecord) recorder_->breakChain();
@@ -384,9 +389,9 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
         if (++counter >= period) {
             counter = 0;
             publishAtYield();
-            if (processEvents) processEvents();
-            // The events may have changed the machine under a chain of recorded instructions.
-            if (recorder_) recorder_->breakChain();
+            // Events let in may have changed the machine under a chain of recorded
+            // instructions; a yield that let nothing in leaves the chain going.
+            if (processEvents && processEvents() && recorder_) recorder_->breakChain();
             if (history_)
                 history_->checkpoint(instructionEngine ? History::kInstructionYieldSpacing
                                                        : History::kClockStateYieldSpacing);
@@ -438,7 +443,7 @@ int RunControl::fastLoopImpl(const std::function<void()>& processEvents) {
     }
 }
 
-int RunControl::fastLoop(const std::function<void()>& processEvents) {
+int RunControl::fastLoop(const YieldEvents& processEvents) {
     if (history_) history_->checkpoint();
     struct Settle {
         History* h;

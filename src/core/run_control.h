@@ -30,6 +30,10 @@ enum class StepOutcome { Continue, Stopped };
 // What the application must do after serviceRequest().
 enum class RequestAction { None, ContinueSlow, Close };
 
+// The run loop's yield point: lets the window system's events, a module's timers or a
+// port in, and answers whether anything was let in (it may have changed the machine).
+using YieldEvents = std::function<bool()>;
+
 class RunControl {
 public:
     explicit RunControl(Machine& machine);
@@ -49,10 +53,10 @@ public:
     bool animationTick();
     // The mode-change timer's tick: carries out the pending request, running the fast loop
     // as long as it asks to; `processEvents` is the yield point.
-    RequestAction serviceRequest(const std::function<void()>& processEvents);
+    RequestAction serviceRequest(const YieldEvents& processEvents);
     // The fast loop: yields every fast-run-speed clock states; returns the pending request
     // found at a yield, or 0 when the run stopped.
-    int fastLoop(const std::function<void()>& processEvents);
+    int fastLoop(const YieldEvents& processEvents);
     // A headless start as a release of RUN with FAST and SINGLE/CONT at continuous does,
     // its run-fast request carried out at once (the CLI, benchmarks, tests).
     void startContinuousFastRun();
@@ -141,7 +145,7 @@ public:
 
 private:
     template <bool kWif, bool kRecord>
-    int fastLoopImpl(const std::function<void()>& processEvents);
+    int fastLoopImpl(const YieldEvents& processEvents);
     // Instructions the instruction engine may run before the next one whose end must go
     // through the full end-of-instruction handling (a throttle flush or a per-instruction
     // hook).

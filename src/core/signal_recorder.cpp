@@ -22,6 +22,7 @@ SignalRecorder::~SignalRecorder() = default;
 void SignalRecorder::reset() {
     clear();
     total_ = 0;
+    wholeUntil_ = 0;
 }
 
 void SignalRecorder::clear() {
@@ -37,6 +38,7 @@ void SignalRecorder::setWindow(uint64_t from, uint64_t count) {
     // window's single compare.
     from_ = from;
     span_ = std::min(count, UINT64_MAX - from);
+    wholeUntil_ = 0;
 }
 
 void SignalRecorder::fillWholeCycle(SignalSample& s, const Machine& m) {
@@ -287,7 +289,7 @@ void SignalRecorder::decodeChainWords(const SignalSample& w, uint64_t first, uin
     const int count = payloadByte(w, kWordsCountByte);
     for (int i = 0; i < count; ++i) {
         uint16_t word;
-        std::memcpy(&word, bytes + 2 * i + (i < 8 ? 0 : 2), sizeof word);
+        std::memcpy(&word, bytes + 2 * (i + (i >> 3)), sizeof word);
         m.memory[m.pc & m.addressMask] = word;
         for (int r = kStepContinue; r == kStepContinue;) {
             const int t = m.t;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -157,8 +158,7 @@ public:
         if (chainWords_ == kChainWords) nextChainEntry(kWifWords);
         const std::size_t i = chainWords_++;
         const auto v = static_cast<uint16_t>(word);
-        std::memcpy(reinterpret_cast<unsigned char*>(&raw_[wordsEntry_]) + 2 * i + (i < 8 ? 0 : 2), &v,
-                    sizeof v);
+        std::memcpy(reinterpret_cast<unsigned char*>(&raw_[wordsEntry_]) + 2 * (i + (i >> 3)), &v, sizeof v);
     }
     void breakChain() { closeChain(0); }
 
@@ -251,16 +251,27 @@ private:
         return payloadByte(const_cast<SignalSample&>(p), i);
     }
     [[gnu::always_inline]] static uint8_t slotLines(const Machine& m) {
-        const auto& sl = m.bus.slots;
-        return static_cast<uint8_t>((sl[0].flag & 1) | (sl[1].flag & 1) << 1 | (sl[2].flag & 1) << 2 |
-                                    (sl[3].flag & 1) << 3 | (sl[0].pulse & 1) << 4 |
-                                    (sl[1].pulse & 1) << 5 | (sl[2].pulse & 1) << 6 |
-                                    (sl[3].pulse & 1) << 7);
+        // A slot's flag and pulse bytes read as one word: the flag on bit 0, the pulse on
+        // bit 8. Four such words shifted by their slot put the flags on bits 0..3 and the
+        // pulses on bits 8..11.
+        static_assert(offsetof(DeviceSlot, pulse) == offsetof(DeviceSlot, flag) + 1 &&
+                      std::endian::native == std::endian::little && kSlotCount == 4);
+        const auto lines = [&m](int i) {
+            uint16_t w;
+            std::memcpy(&w, &m.bus.slots[i].flag, sizeof w);
+            return (w & 0x0101u) << i;
+        };
+        const uint32_t x = lines(0) | lines(1) | lines(2) | lines(3);
+        return static_cast<uint8_t>(x | x >> 4);
     }
     // Numbers the states of an entry run whole; false when they fall outside the window.
+    // Once the window has begun, one compare tells (a fresh window asks the long way once).
     bool countWhole(uint64_t states) {
         const uint64_t n = total_;
-        total_ += states;
+        total_ = n + states;
+        if (n < wholeUntil_) [[likely]]
+            return true;
+        if (n >= from_) wholeUntil_ = from_ + span_;
         return n + states > from_ && n < from_ + span_;
     }
 
@@ -398,6 +409,7 @@ private:
     uint64_t total_ = 0;
     uint64_t from_ = 0;
     uint64_t span_ = UINT64_MAX;
+    uint64_t wholeUntil_ = 0;  // states numbered below this lie inside the window's span
 };
 
 // What a signal is read from.

@@ -175,6 +175,7 @@ TEST(History, FastRunWithBreakpointsRebuildsEveryYield) {
             record[w.rc.statesRun] = w.state();
             if (w.rnd(3) == 0) w.outsideInput();
             if (++yields % 50 == 0) w.rc.placeRequest(kRequestClose);
+            return true;
         };
         while (yields < 400 || w.rc.statesRun < 100000) {
             w.startIfStopped();
@@ -249,6 +250,7 @@ TEST(History, StaysInItsBudgetAndKeepsTheSpan) {
     const auto events = [&] {
         if (++yields % 97 == 0) samples[w.rc.statesRun] = w.state();
         if (yields % 1000 == 0) w.rc.placeRequest(kRequestClose);
+        return false;
     };
     while (w.rc.statesRun < 4'000'000) {
         w.startIfStopped();

@@ -403,6 +403,7 @@ void compareFastLoops(bool wif, int programs) {
                     w->rc.placeRequest(kRequestContinueSlow);
                     capped = true;
                 }
+                return false;
             });
         }
         if (capped) continue;

@@ -24,9 +24,10 @@ public:
 
 class ScriptedHost : public PanelHost {
 public:
-    void processEvents() override {
+    bool processEvents() override {
         ++yields;
         if (onYield) onYield();
+        return true;
     }
     void closeMainWindow() override { ++closes; }
     std::function<void()> onYield;

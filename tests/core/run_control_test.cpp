@@ -167,6 +167,7 @@ TEST(RunControl, FastLoopYieldsEveryFastRunSpeedClockStates) {
         yieldAt.push_back(states - count0);
         count0 = states;
         if (yieldAt.size() == 4) r.rc.placeRequest(kRequestContinueSlow);
+        return false;
     });
     ASSERT_EQ(yieldAt.size(), 4u);
     EXPECT_EQ(yieldAt[0], 149u) << "the counter reaches the speed before the 150th step";
@@ -182,6 +183,7 @@ TEST(RunControl, RequestsFromYieldAreReturned) {
     int yields = 0;
     const int req = r.rc.fastLoop([&] {
         if (++yields == 3) r.rc.placeRequest(kRequestClose);
+        return false;
     });
     EXPECT_EQ(req, kRequestClose);
     EXPECT_EQ(r.rc.request, kRequestNone) << "the loop hands the request over";
@@ -195,6 +197,7 @@ TEST(RunControl, ServiceRequestContinuesSlowOrCloses) {
     int yields = 0;
     auto action = r.rc.serviceRequest([&] {
         if (++yields == 2) r.rc.placeRequest(kRequestContinueSlow);
+        return false;
     });
     EXPECT_EQ(action, RequestAction::ContinueSlow);
     EXPECT_FALSE(r.m.fastRun);
@@ -206,6 +209,7 @@ TEST(RunControl, ServiceRequestContinuesSlowOrCloses) {
     action = c.rc.serviceRequest([&] {
         EXPECT_FALSE(c.rc.closingAllowed);
         c.rc.placeRequest(kRequestClose);
+        return false;
     });
     EXPECT_EQ(action, RequestAction::Close);
     EXPECT_TRUE(c.rc.closingAllowed);
@@ -237,6 +241,7 @@ TEST(RunControl, ServiceRequestInsideTheLoopLeavesRequestToTheLoop) {
             r.rc.placeRequest(kRequestContinueSlow);
             nested = r.rc.serviceRequest({});
         }
+        return false;
     });
     EXPECT_EQ(nested, RequestAction::None);
     EXPECT_EQ(action, RequestAction::ContinueSlow);
@@ -249,6 +254,7 @@ TEST(RunControl, HaltDuringFastLoopStopsAtInstructionEnd) {
     int yields = 0;
     const int req = r.rc.fastLoop([&] {
         if (++yields == 5) r.m.switches[kSwitchHalt] = 1;
+        return true;
     });
     EXPECT_EQ(req, kRequestNone);
     EXPECT_FALSE(r.m.run);

@@ -353,6 +353,54 @@ TEST(SignalRecorder, LongChainsWrapThroughTheRingAndStartAfreshAsTheyGo) {
     }
 }
 
+TEST(SignalRecorder, FastLoopChainsAcrossQuietYieldsAndStartsAfreshAfterEvents) {
+    // The GUI's fast loop yields every few hundred states but lets events in only now and
+    // then. A chain of recorded cycles or instructions goes on across a yield that let
+    // nothing in; one that let events in may have changed the machine, and the chain must
+    // start afresh from it. Stepping with the same changes at the same states must agree.
+    for (const bool wif : {false, true}) {
+        SCOPED_TRACE(wif ? "WIF" : "Normal");
+        Recorded fast, stepped;
+        for (Recorded* r : {&fast, &stepped}) {
+            if (wif) {
+                r->rig.m.options.mode = OperatingMode::Wif;
+                r->rig.m.updateMemorySize();
+                r->rig.m.seedWifRandom(7);
+                r->rig.load({wif::encode(wif::kLitAdd, 3), wif::encode(wif::kIncrementSkipZero, (1 << 8) | (1 << 6) | 1),
+                             wif::encode(wif::kRandom, 0), wif::encode(wif::kGoto, 0)});
+            } else {
+                r->rig.load({ISZ(10), TAD(11), DCA(12), JMP(0)});
+                r->rig.m.memory[11] = 3;
+            }
+            r->rig.start();
+        }
+        // What the events change: registers the chain's head holds and the samples show.
+        const auto change = [wif](Machine& m, int v) {
+            m.ac = v;
+            m.sr = 255 - v;
+            if (wif) m.ram[1] = static_cast<uint8_t>(v);
+        };
+        std::vector<std::pair<uint64_t, int>> changes;
+        int yields = 0;
+        fast.rig.rc.fastLoop([&] {
+            if (++yields == 40) fast.rig.rc.placeRequest(kRequestContinueSlow);
+            if (yields % 3) return false;
+            changes.emplace_back(fast.rec.statesSeen(), yields * 37 & 255);
+            change(fast.rig.m, changes.back().second);
+            return true;
+        });
+        for (const auto& [state, v] : changes) {
+            while (stepped.rec.statesSeen() < state) stepped.rig.rc.step();
+            change(stepped.rig.m, v);
+        }
+        while (stepped.rec.statesSeen() < fast.rec.statesSeen()) stepped.rig.rc.step();
+        ASSERT_GT(fast.rec.size(), 39u * fast.rig.m.fastRunSpeed);
+        ASSERT_EQ(fast.rec.size(), stepped.rec.size());
+        for (uint64_t n = fast.rec.begin(); n < fast.rec.end(); ++n)
+            ASSERT_EQ(fast.rec.at(n), stepped.rec.at(n)) << "state " << n;
+    }
+}
+
 TEST(SignalRecorder, AnIdleStepIsNoClockStateSteppedOrRun) {
     // With no cycle entered nothing runs: a step and a run record nothing, in both modes.
     for (const bool wif : {false, true}) {

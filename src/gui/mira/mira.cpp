@@ -372,15 +372,16 @@ void TmiraFM::closeMainWindow() { close(); }
 
 void TmiraFM::fastRunStarting() { modules_->fastRunStarting(); }
 
-void TmiraFM::processEvents() {
-    if (++yieldsSinceClockRead_ < kYieldsPerClockRead) return;
+bool TmiraFM::processEvents() {
+    if (++yieldsSinceClockRead_ < kYieldsPerClockRead) return false;
     yieldsSinceClockRead_ = 0;
     if (sinceEvents_.nsecsElapsed() < core::RunControl::eventServiceIntervalNs(m_.fastRunSpeed))
-        return;
+        return false;
     // What the events change is an outside input to the history.
     history_.settle();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     sinceEvents_.restart();
+    return true;
 }
 
 // --- settings ---

@@ -231,7 +231,7 @@ private:
     void eepromByteChanged(int index) override;
     void selectSourceLine(int pc) override;
     // PanelHost
-    void processEvents() override;
+    bool processEvents() override;
     void closeMainWindow() override;
     void fastRunStarting() override;
 
