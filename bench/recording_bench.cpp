@@ -1,10 +1,13 @@
 // What recording every clock state for the timing diagram takes from a run: Normal and
 // WIF, headless and in the GUI's fast loop, each against the same clock-state engine with
 // nothing listening (argument 0) and with a recorder attached (argument 1); and what
-// decoding the recorded entries costs when the samples are read.
+// decoding the recorded entries costs when the samples are read. The *RecordingCost
+// benchmarks give the share of the rate recording takes, the figure its target is set in
+// (at most 15 %), from paired runs, so that a busy machine slows both alike:
 //
-//   build/dev/bin/mira8-bench-recording
+//   build/dev/bin/mira8-bench-recording --benchmark_filter=Cost --benchmark_repetitions=5
 #include <benchmark/benchmark.h>
+#include <time.h>
 
 #include "core/machine.h"
 #include "core/run_control.h"
@@ -70,6 +73,51 @@ void BM_FastLoopRecording(benchmark::State& state) {
 }
 BENCHMARK(BM_FastLoopRecording<false>)->Name("BM_NormalFastLoopRecording")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FastLoopRecording<true>)->Name("BM_WifFastLoopRecording")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// What recording costs a run, as its target is put: the share of the clock-state rate lost
+// against the same run not recording. The two runs take turns a few milliseconds each, in
+// alternating order, timed on the thread's CPU clock, so that a busy or throttled machine
+// slows both alike; `recording_cost_%` sums each side over the whole benchmark.
+template <bool kWif, bool kFastLoop>
+void BM_RecordingCost(benchmark::State& state) {
+    Rig<kWif> off(false), on(true);
+    const auto cpuSeconds = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+    };
+    const auto run = [](Rig<kWif>& rig) {
+        if constexpr (kFastLoop) {
+            int yields = 0;
+            rig.rc.fastLoop([&] {
+                if (++yields == 5000) rig.rc.placeRequest(kRequestContinueSlow);
+                return false;
+            });
+            rig.m.run = true;
+        } else {
+            rig.rc.runHeadless(kRunStates, UINT64_MAX);
+        }
+    };
+    double seconds[2] = {}, states[2] = {};
+    bool onFirst = false;
+    for (auto _ : state) {
+        for (const bool recording : {onFirst, !onFirst}) {
+            Rig<kWif>& rig = recording ? on : off;
+            const uint64_t states0 = rig.rc.statesRun;
+            const double t0 = cpuSeconds();
+            run(rig);
+            seconds[recording] += cpuSeconds() - t0;
+            states[recording] += static_cast<double>(rig.rc.statesRun - states0);
+        }
+        onFirst = !onFirst;
+    }
+    state.counters["recording_cost_%"] =
+        100.0 * (1.0 - (states[1] / seconds[1]) / (states[0] / seconds[0]));
+}
+BENCHMARK(BM_RecordingCost<false, false>)->Name("BM_NormalHeadlessRecordingCost")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecordingCost<true, false>)->Name("BM_WifHeadlessRecordingCost")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecordingCost<false, true>)->Name("BM_NormalFastLoopRecordingCost")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecordingCost<true, true>)->Name("BM_WifFastLoopRecordingCost")->Unit(benchmark::kMillisecond);
 
 // What reading the samples after a long fast run costs: the entries of its last 100 000
 // states decoded (whole Normal cycles run again), as the window does when the run stops.

@@ -28,6 +28,7 @@ void DeviceBus::bind(int slot, Device& device) {
 }
 
 void DeviceBus::redrawSlot(int slot, bool onlyWhenLive) {
+    ++slotCalls;
     if (!onlyWhenLive || live_) observer_->slotChanged(slot);
 }
 

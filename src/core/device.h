@@ -83,6 +83,9 @@ public:
         : observer_(observer), live_(liveDisplay) {}
 
     std::array<DeviceSlot, kSlotCount> slots{};
+    // Counts the calls that may have changed a slot (each redraws it): a recorder reads
+    // the lines again only when it moved.
+    uint64_t slotCalls = 0;
 
     // Modules created for the whole run, by type, for ResetDevices.
     void registerModule(Device& module);

@@ -100,9 +100,11 @@ static inline int cpuStep(Machine& m, Probe& probe) {
 
 // The rest of the current cycle (Normal) or instruction (WIF) without the loop's per-step
 // bookkeeping; `states` gets the clock states run. Stops at the first result that is not
-// "continue", so nothing a caller must see is skipped.
+// "continue", so nothing a caller must see is skipped. The fast loop takes it inlined: as a
+// call, recording cost a WIF run there 17 % of its rate instead of 9 %. The headless loop
+// leaves the choice to the compiler: inlined there, it cost 17 % instead of 11 %.
 template <bool kWif, class Probe>
-[[gnu::always_inline]] static inline int cpuBatch(Machine& m, int& states, Probe& probe) {
+[[gnu::always_inline]] static inline int cpuBatchInlined(Machine& m, int& states, Probe& probe) {
     if constexpr (kWif) {
         if constexpr (Probe::kWholeCycles) {
             // A whole instruction that talks to no module, port or timer is one entry.
@@ -126,6 +128,11 @@ template <bool kWif, class Probe>
     } else {
         return normal::runWholeCycle(m, states, probe);
     }
+}
+
+template <bool kWif, class Probe>
+static inline int cpuBatch(Machine& m, int& states, Probe& probe) {
+    return cpuBatchInlined<kWif>(m, states, probe);
 }
 
 void RunControl::publishLive() {
@@ -430,7 +437,7 @@ int RunControl::fastLoopImpl(const YieldEvents& processEvents) {
         if ((counter + kBatchStates[kWif] < period || (kRecord && m.t == 0)) &&
             !m.liveDisplay) {
             int states = 0;
-            const int r = cpuBatch<kWif>(m, states, probe);
+            const int r = cpuBatchInlined<kWif>(m, states, probe);
             statesRun += static_cast<uint64_t>(states);
             counter += states - 1;
             if (r != kStepContinue && handleStepResult(r)) return kRequestNone;

@@ -108,9 +108,18 @@ public:
         static constexpr bool kWholeCycles = false;
         SignalSample* lines;
         uint8_t input = 0;
+        uint8_t now = 0;
+        uint64_t seenCalls = UINT64_MAX;
         [[gnu::always_inline]] void operator()(Machine& m, int t, int /*cycle*/, int /*result*/) {
             if (t == 1) input = static_cast<uint8_t>(m.bus.slots[(m.ir >> 3) & 1].input);
-            if (t >= 1 && t <= kLastLinesState) payloadByte(*lines, t - 1) = slotLines(m);
+            if (t >= 1 && t <= kLastLinesState) {
+                // Most states call no module: their lines are the last ones read.
+                if (m.bus.slotCalls != seenCalls) {
+                    seenCalls = m.bus.slotCalls;
+                    now = slotLines(m);
+                }
+                payloadByte(*lines, t - 1) = now;
+            }
         }
     };
     DeviceLines deviceLines() {
