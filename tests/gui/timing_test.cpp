@@ -43,6 +43,31 @@ private:
         m.pc = 0;
         return w;
     }
+    // examples/echo-keypad.asm assembled into memory, with the Keypad on input device 0 and
+    // the ten-digit display on output device 0; null when that failed.
+    std::unique_ptr<TmiraFM> openEchoKeypad() {
+        auto w = gui_test::openShown<TmiraFM>(&prompter_);
+        QFile source(QStringLiteral(MIRA8_SOURCE_DIR "/examples/echo-keypad.asm"));
+        if (!source.open(QIODevice::ReadOnly)) return nullptr;
+        w->AssemblerClick();
+        TeditFM& e = *w->editFM();
+        e.memo()->setPlainText(QString::fromUtf8(source.readAll()));
+        e.Assemble1Click();
+        e.Transfer1Click();
+        if (!prompter_.messages.empty()) return nullptr;
+        e.hide();
+        const char* modules[] = {"Keypad1", "Display10Digit1"};
+        for (const char* item : modules) {
+            gui_test::whenModal([](QWidget* d) {
+                auto* dlg = dynamic_cast<TFuncSelFM*>(d);
+                QVERIFY(dlg);
+                dlg->choice(0)->click();
+                dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
+            });
+            w->findChild<QAction*>(QString::fromLatin1(item))->trigger();
+        }
+        return w;
+    }
     static void stepStates(TmiraFM& w, int states) {
         core::RunControl& rc = w.runControl();
         w.machine().switches[core::kSwitchSingleCont] = 1;
@@ -137,31 +162,62 @@ private Q_SLOTS:
                               dir_->filePath(QStringLiteral("no/such/dir/x.vcd")).toStdString()));
     }
 
+    // A key pressed while a fast run records: the window lets the click in at a yield, and
+    // what the recording holds from there on must be the machine after it. From the first
+    // state after the click to the program's GET the flag reads ready, the ready line
+    // pulses low for one state at T13, and the flag is back after.
+    void aKeyPressedInAFastRunShowsInEveryStateAfterIt() {
+        auto w = openEchoKeypad();
+        QVERIFY(w);
+        core::Machine& m = w->machine();
+        TkeyFM& pad = *w->modules().find<TkeyFM>();
+        TtimingFM& t = *w->timingFM();
+        t.show();
+        constexpr int kGet = 18, kAfterGet = 19;  // in the key loop's page
+        QCOMPARE(m.memory[kGet], 0xC6);           // GET 0
+        m.breakpoints[kAfterGet] = 1;
+        m.switches[core::kSwitchSlowFast] = 1;
+        m.switches[core::kSwitchSingleCont] = 1;
+        m.switches[core::kSwitchHalt] = 0;
+        w->panel().recomputeLiveDisplay();  // FAST and CONT: no live display, whole cycles
+        uint64_t clicked = 0;  // the first state run after the click
+        QTimer::singleShot(100, &pad, [&] {
+            clicked = t.recorder().statesSeen();
+            QTest::mouseClick(pad.image(), Qt::LeftButton, {}, TkeyFM::keyRect(8).center());  // "1"
+        });
+        QTimer::singleShot(8000, w.get(), [&m] { m.switches[core::kSwitchHalt] = 1; });  // a guard
+        m.pc = 0;
+        w->panel().doSwitchRUN();
+        QTRY_VERIFY_WITH_TIMEOUT(m.pc == kAfterGet || m.switches[core::kSwitchHalt], 9000);
+        QCOMPARE(m.switches[core::kSwitchHalt], 0);  // the breakpoint stopped it, not the guard
+        t.refresh();
+        const core::SignalRecorder& r = t.recorder();
+        const auto& all = t.changes().signals();
+        auto def = [&](const char* name) {
+            return *std::find_if(all.begin(), all.end(), [&](const core::SignalDef& d) { return d.name == name; });
+        };
+        uint64_t pressed = 0, pulse = 0;
+        for (uint64_t n = r.begin() + 1; n < r.end() && !pulse; ++n) {
+            const uint32_t flag = core::signalValue(def("IN0_flag"), r, n).bits;
+            if (!pressed && flag == 0 && core::signalValue(def("IN0_flag"), r, n - 1).bits == 1) pressed = n;
+            if (pressed && core::signalValue(def("IN0_ready"), r, n).bits == 0) pulse = n;
+            if (pressed && !pulse) QVERIFY2(flag == 0, qPrintable(QStringLiteral("flag at state %1").arg(n)));
+        }
+        QVERIFY(pressed > r.begin());
+        QCOMPARE(pressed, clicked);
+        QVERIFY(pulse > pressed);
+        QCOMPARE(r.at(pulse).t, uint8_t(13));
+        QCOMPARE(core::signalValue(def("IN0_ready"), r, pulse + 1).bits, 1u);
+        for (uint64_t n = pulse + 1; n < r.end(); ++n) QCOMPARE(core::signalValue(def("IN0_flag"), r, n).bits, 1u);
+    }
+
     // The Keypad handshake of examples/echo-keypad.asm: a key makes input device 0 ready,
     // the program's GET pulses the ready line for one clock state and takes the flag back.
     // With MIRA8_SHOT_DIR set, pictures of the diagram go there.
     void showsTheKeypadHandshakeAndTheShiftingAc() {
-        auto w = gui_test::openShown<TmiraFM>(&prompter_);
+        auto w = openEchoKeypad();
+        QVERIFY(w);
         core::Machine& m = w->machine();
-        QFile source(QStringLiteral(MIRA8_SOURCE_DIR "/examples/echo-keypad.asm"));
-        QVERIFY(source.open(QIODevice::ReadOnly));
-        w->AssemblerClick();
-        TeditFM& e = *w->editFM();
-        e.memo()->setPlainText(QString::fromUtf8(source.readAll()));
-        e.Assemble1Click();
-        e.Transfer1Click();
-        QVERIFY2(prompter_.messages.empty(), prompter_.messages.empty() ? "" : prompter_.messages.front().c_str());
-        e.hide();
-        const char* modules[] = {"Keypad1", "Display10Digit1"};
-        for (const char* item : modules) {
-            gui_test::whenModal([](QWidget* d) {
-                auto* dlg = dynamic_cast<TFuncSelFM*>(d);
-                QVERIFY(dlg);
-                dlg->choice(0)->click();
-                dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
-            });
-            w->findChild<QAction*>(QString::fromLatin1(item))->trigger();
-        }
         TkeyFM& pad = *w->modules().find<TkeyFM>();
         TtimingFM& t = *w->timingFM();
         t.setShownSignals({"cpu.T", "cpu.cycle", "cpu.PC", "cpu.AC", "cpu.AC_ser", "panel.IOT",
