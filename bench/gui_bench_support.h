@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,6 +18,7 @@
 #include "core/machine.h"
 #include "core/panel.h"
 #include "core/prompter.h"
+#include "cpu_seconds.h"
 #include "instruction_tally.h"
 #include "mira/mira.h"
 
@@ -28,14 +28,6 @@ using Clock = std::chrono::steady_clock;
 
 inline double secondsSince(Clock::time_point t0) {
     return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-// Processor seconds of this process (all its threads): on a machine shared with other work,
-// their load does not count against a rate.
-inline double processSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
 class SilentPrompter final : public core::Prompter {

@@ -7,12 +7,12 @@
 //
 //   build/dev/bin/mira8-bench-recording --benchmark_filter=Cost --benchmark_repetitions=5
 #include <benchmark/benchmark.h>
-#include <time.h>
 
 #include "core/machine.h"
 #include "core/run_control.h"
 #include "core/signal_recorder.h"
 #include "core/wif_cpu.h"
+#include "cpu_seconds.h"
 #include "recording_programs.h"
 
 namespace {
@@ -34,6 +34,16 @@ struct Rig {
         if (record) rc.setRecorder(&recorder);
         kWif ? prepareWif(m, rc) : prepareNormal(m, rc);
     }
+    // The GUI's fast loop for `yields` yields, which let no events in, as almost all of the
+    // GUI's do: it services them every few milliseconds.
+    void runFastLoop(int yields) {
+        int n = 0;
+        rc.fastLoop([&] {
+            if (++n == yields) rc.placeRequest(kRequestContinueSlow);
+            return false;
+        });
+        m.run = true;
+    }
 };
 
 // Argument 0: the clock-state engine with nothing listening; 1: recording every state.
@@ -50,21 +60,13 @@ void BM_HeadlessRecording(benchmark::State& state) {
 BENCHMARK(BM_HeadlessRecording<false>)->Name("BM_NormalHeadlessRecording")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HeadlessRecording<true>)->Name("BM_WifHeadlessRecording")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// The GUI's fast loop at the default yield period, recording or not. Its yields let no
-// events in, as almost all of the GUI's do: it services them every few milliseconds.
+// The GUI's fast loop at the default yield period, recording or not.
 template <bool kWif>
 void BM_FastLoopRecording(benchmark::State& state) {
     Rig<kWif> rig(state.range(0) != 0);
     constexpr int kYields = 5000;
     const uint64_t seen = rig.recorder.statesSeen();
-    for (auto _ : state) {
-        int yields = 0;
-        rig.rc.fastLoop([&] {
-            if (++yields == kYields) rig.rc.placeRequest(kRequestContinueSlow);
-            return false;
-        });
-        rig.m.run = true;
-    }
+    for (auto _ : state) rig.runFastLoop(kYields);
     // Recording yields at the end of a cycle, a few states after the fast run speed.
     const double states = state.range(0) != 0
                               ? static_cast<double>(rig.recorder.statesSeen() - seen)
@@ -76,27 +78,16 @@ BENCHMARK(BM_FastLoopRecording<true>)->Name("BM_WifFastLoopRecording")->Arg(0)->
 
 // What recording costs a run, as its target is put: the share of the clock-state rate lost
 // against the same run not recording. The two runs take turns a few milliseconds each, in
-// alternating order, timed on the thread's CPU clock, so that a busy or throttled machine
+// alternating order, timed in processor seconds, so that a busy or throttled machine
 // slows both alike; `recording_cost_%` sums each side over the whole benchmark.
 template <bool kWif, bool kFastLoop>
 void BM_RecordingCost(benchmark::State& state) {
     Rig<kWif> off(false), on(true);
-    const auto cpuSeconds = [] {
-        timespec t{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-        return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-    };
     const auto run = [](Rig<kWif>& rig) {
-        if constexpr (kFastLoop) {
-            int yields = 0;
-            rig.rc.fastLoop([&] {
-                if (++yields == 5000) rig.rc.placeRequest(kRequestContinueSlow);
-                return false;
-            });
-            rig.m.run = true;
-        } else {
+        if constexpr (kFastLoop)
+            rig.runFastLoop(5000);
+        else
             rig.rc.runHeadless(kRunStates, UINT64_MAX);
-        }
     };
     double seconds[2] = {}, states[2] = {};
     bool onFirst = false;
@@ -104,9 +95,9 @@ void BM_RecordingCost(benchmark::State& state) {
         for (const bool recording : {onFirst, !onFirst}) {
             Rig<kWif>& rig = recording ? on : off;
             const uint64_t states0 = rig.rc.statesRun;
-            const double t0 = cpuSeconds();
+            const double t0 = mira::bench::processSeconds();
             run(rig);
-            seconds[recording] += cpuSeconds() - t0;
+            seconds[recording] += mira::bench::processSeconds() - t0;
             states[recording] += static_cast<double>(rig.rc.statesRun - states0);
         }
         onFirst = !onFirst;

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QImage>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -21,6 +23,7 @@
 #include "core/panel.h"
 #include "core/prompter.h"
 #include "core/sound.h"
+#include "modules/funcselect.h"
 
 namespace mira::gui_test {
 
@@ -123,6 +126,17 @@ inline void whenModal(std::function<void(QWidget*)> act) {
         act(w);
     });
     poll->start();
+}
+
+// Picks entry `n` of the next module selection dialog (the first offered slot by default)
+// and confirms it.
+inline void chooseSlot(int n = 0) {
+    whenModal([n](QWidget* w) {
+        auto* dlg = dynamic_cast<gui::TFuncSelFM*>(w);
+        QVERIFY(dlg);
+        dlg->choice(n)->click();
+        dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
+    });
 }
 
 }  // namespace mira::gui_test

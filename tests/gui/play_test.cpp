@@ -44,15 +44,6 @@ using gui_test::RecordingPlayer;
 using gui_test::ScriptedPrompter;
 using gui_test::whenModal;
 
-void chooseSlot(int n) {
-    whenModal([n](QWidget* w) {
-        auto* dlg = dynamic_cast<gui::TFuncSelFM*>(w);
-        QVERIFY(dlg);
-        dlg->choice(n)->click();
-        dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
-    });
-}
-
 QRgb lampPixel(TplayFM& p) {
     return p.image()->grab().toImage().pixel(gui::playart::kLamp.center());
 }
@@ -79,7 +70,7 @@ class PlayTest : public QObject {
         return raw;
     }
     static void openFromMenu(TmiraFM& w, int choice) {
-        chooseSlot(choice);
+        gui_test::chooseSlot(choice);
         w.findChild<QAction*>(QStringLiteral("MelodyPlayer1"))->trigger();
     }
     static std::vector<bool> checks(TplayFM& p) {

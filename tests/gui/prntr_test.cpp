@@ -38,16 +38,6 @@ using gui_test::kLower;
 using gui_test::kUpper;
 using gui_test::RecordingPlayer;
 using gui_test::ScriptedPrompter;
-using gui_test::whenModal;
-
-void chooseSlot(int n) {
-    whenModal([n](QWidget* w) {
-        auto* dlg = dynamic_cast<gui::TFuncSelFM*>(w);
-        QVERIFY(dlg);
-        dlg->choice(n)->click();
-        dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
-    });
-}
 
 // Pages of a PDF written by Qt: its page objects, not the page tree.
 int pdfPageCount(const QString& path) {
@@ -80,7 +70,7 @@ class PrinterTest : public QObject {
     std::unique_ptr<TmiraFM> open() { return gui_test::openShown<TmiraFM>(&prompter_, &player_); }
     static TprnFM& printer(TmiraFM& w) { return *w.modules().find<TprnFM>(); }
     TprnFM& openPrinter(TmiraFM& w, int choice = 0) {
-        chooseSlot(choice);
+        gui_test::chooseSlot(choice);
         w.findChild<QAction*>(QStringLiteral("Printer1"))->trigger();
         return printer(w);
     }

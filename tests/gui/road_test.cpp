@@ -36,7 +36,6 @@ namespace {
 
 using gui_test::RecordingPlayer;
 using gui_test::ScriptedPrompter;
-using gui_test::whenModal;
 using gui_test::centreX;
 using gui_test::kUpper;
 using gui_test::kLower;
@@ -90,16 +89,6 @@ void typeText(QWidget* w, const QString& text) {
     }
 }
 
-// Picks the first entry of the next selection dialog.
-void chooseFirstSlot() {
-    whenModal([](QWidget* w) {
-        auto* dlg = dynamic_cast<gui::TFuncSelFM*>(w);
-        QVERIFY(dlg);
-        dlg->choice(0)->click();
-        dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
-    });
-}
-
 }  // namespace
 
 class RoadTest : public QObject {
@@ -148,7 +137,7 @@ private Q_SLOTS:
         QCOMPARE(m.memory[kCountAddress], 0);
 
         // The display on output device 0, through the selection dialog.
-        chooseFirstSlot();
+        gui_test::chooseSlot();
         w.findChild<QAction*>(QStringLiteral("OctalLED1"))->trigger();
         gui::LedWindow& led = w.modules().ledFM();
         QVERIFY(led.isVisible());
@@ -238,12 +227,12 @@ private Q_SLOTS:
         if (!prompter_.messages.empty()) QFAIL(prompter_.messages.front().c_str());
         QCOMPARE(m.memory[32], 7);  // TABLE after the page break
 
-        chooseFirstSlot();
+        gui_test::chooseSlot();
         w.findChild<QAction*>(QStringLiteral("Keypad1"))->trigger();
         gui::TkeyFM& pad = *w.modules().find<gui::TkeyFM>();
         QVERIFY(pad.isVisible());
         QCOMPARE(pad.GetDevice(), 0);
-        chooseFirstSlot();
+        gui_test::chooseSlot();
         w.findChild<QAction*>(QStringLiteral("Display10Digit1"))->trigger();
         gui::Tdisp8FM& ten = *w.modules().find<gui::Tdisp8FM>();
         QVERIFY(ten.isVisible());

@@ -52,12 +52,7 @@ private:
     }
     // The printer on the slot the dialog offers first.
     static void openPrinter(TmiraFM& w) {
-        gui_test::whenModal([](QWidget* d) {
-            auto* dlg = dynamic_cast<gui::TFuncSelFM*>(d);
-            QVERIFY(dlg);
-            dlg->choice(0)->click();
-            dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
-        });
+        gui_test::chooseSlot();
         trigger(w, "Printer1");
     }
     // TAD 10, DCA 11, HLT at SINGLE and FAST, one instruction a RUN.

@@ -58,15 +58,14 @@ private:
         e.hide();
         const char* modules[] = {"Keypad1", "Display10Digit1"};
         for (const char* item : modules) {
-            gui_test::whenModal([](QWidget* d) {
-                auto* dlg = dynamic_cast<TFuncSelFM*>(d);
-                QVERIFY(dlg);
-                dlg->choice(0)->click();
-                dlg->findChild<QPushButton*>(QStringLiteral("okSB"))->click();
-            });
+            gui_test::chooseSlot();
             w->findChild<QAction*>(QString::fromLatin1(item))->trigger();
         }
         return w;
+    }
+    // The diagram's signal of that name (an exception, failing the test, when none).
+    static core::SignalDef signalNamed(TtimingFM& t, const char* name) {
+        return core::pickSignals(t.changes().signals(), name).at(0);
     }
     static void stepStates(TmiraFM& w, int states) {
         core::RunControl& rc = w.runControl();
@@ -192,23 +191,19 @@ private Q_SLOTS:
         QCOMPARE(m.switches[core::kSwitchHalt], 0);  // the breakpoint stopped it, not the guard
         t.refresh();
         const core::SignalRecorder& r = t.recorder();
-        const auto& all = t.changes().signals();
-        auto def = [&](const char* name) {
-            return *std::find_if(all.begin(), all.end(), [&](const core::SignalDef& d) { return d.name == name; });
-        };
         uint64_t pressed = 0, pulse = 0;
         for (uint64_t n = r.begin() + 1; n < r.end() && !pulse; ++n) {
-            const uint32_t flag = core::signalValue(def("IN0_flag"), r, n).bits;
-            if (!pressed && flag == 0 && core::signalValue(def("IN0_flag"), r, n - 1).bits == 1) pressed = n;
-            if (pressed && core::signalValue(def("IN0_ready"), r, n).bits == 0) pulse = n;
+            const uint32_t flag = core::signalValue(signalNamed(t, "IN0_flag"), r, n).bits;
+            if (!pressed && flag == 0 && core::signalValue(signalNamed(t, "IN0_flag"), r, n - 1).bits == 1) pressed = n;
+            if (pressed && core::signalValue(signalNamed(t, "IN0_ready"), r, n).bits == 0) pulse = n;
             if (pressed && !pulse) QVERIFY2(flag == 0, qPrintable(QStringLiteral("flag at state %1").arg(n)));
         }
         QVERIFY(pressed > r.begin());
         QCOMPARE(pressed, clicked);
         QVERIFY(pulse > pressed);
         QCOMPARE(r.at(pulse).t, uint8_t(13));
-        QCOMPARE(core::signalValue(def("IN0_ready"), r, pulse + 1).bits, 1u);
-        for (uint64_t n = pulse + 1; n < r.end(); ++n) QCOMPARE(core::signalValue(def("IN0_flag"), r, n).bits, 1u);
+        QCOMPARE(core::signalValue(signalNamed(t, "IN0_ready"), r, pulse + 1).bits, 1u);
+        for (uint64_t n = pulse + 1; n < r.end(); ++n) QCOMPARE(core::signalValue(signalNamed(t, "IN0_flag"), r, n).bits, 1u);
     }
 
     // The Keypad handshake of examples/echo-keypad.asm: a key makes input device 0 ready,
@@ -233,22 +228,18 @@ private Q_SLOTS:
         stepStates(*w, 300);
         t.refresh();
         const core::SignalRecorder& r = t.recorder();
-        const auto& all = t.changes().signals();
-        auto def = [&](const char* name) {
-            return *std::find_if(all.begin(), all.end(), [&](const core::SignalDef& d) { return d.name == name; });
-        };
         uint64_t low = 0;
         int lowStates = 0;
         for (uint64_t n = pressed; n < r.end(); ++n)
-            if (core::signalValue(def("IN0_ready"), r, n).bits == 0) {
+            if (core::signalValue(signalNamed(t, "IN0_ready"), r, n).bits == 0) {
                 low = low ? low : n;
                 ++lowStates;
             }
         QCOMPARE(lowStates, 1);
         QCOMPARE(r.at(low).t, uint8_t(13));
-        QCOMPARE(core::signalValue(def("IN0_flag"), r, low - 1).bits, 0u);
-        QCOMPARE(core::signalValue(def("IN0_flag"), r, low + 1).bits, 1u);
-        QCOMPARE(core::signalValue(def("keypad_IN0"), r, low).bits, 2u);  // flag 1, pulse 0
+        QCOMPARE(core::signalValue(signalNamed(t, "IN0_flag"), r, low - 1).bits, 0u);
+        QCOMPARE(core::signalValue(signalNamed(t, "IN0_flag"), r, low + 1).bits, 1u);
+        QCOMPARE(core::signalValue(signalNamed(t, "keypad_IN0"), r, low).bits, 2u);  // flag 1, pulse 0
 
         const QString shots = qEnvironmentVariable("MIRA8_SHOT_DIR");
         if (shots.isEmpty()) return;
